@@ -1,0 +1,22 @@
+#include "ui/OptionButton.h"
+
+namespace tervalo {
+
+OptionButton::OptionButton(const QString &caption, QWidget *parent) : QRadioButton(caption, parent)
+{
+    connect(this, &QRadioButton::toggled, this, [this](bool on) {
+        if (on && !programmatic_ && onClick)
+            onClick();
+    });
+}
+
+void OptionButton::setValue(bool v)
+{
+    programmatic_ = true;
+    setChecked(v);
+    programmatic_ = false;
+    if (v && onClick)
+        onClick();
+}
+
+} // namespace tervalo
