@@ -7,7 +7,7 @@ namespace tervalo {
 Integer::Integer(int v)
 {
     if (v < INT16_MIN || v > INT16_MAX)
-        raise(RuntimeError::Overflow);
+        raiseError(RuntimeError::Overflow);
     v_ = static_cast<std::int16_t>(v);
 }
 

@@ -7,7 +7,7 @@ namespace tervalo {
 Long::Long(long long v)
 {
     if (v < INT32_MIN || v > INT32_MAX)
-        raise(RuntimeError::Overflow);
+        raiseError(RuntimeError::Overflow);
     v_ = static_cast<std::int32_t>(v);
 }
 

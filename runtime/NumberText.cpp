@@ -53,7 +53,7 @@ std::string NumberText::general(long double v, int digits)
     const char *e = std::strchr(buf, 'e');
     const int exponent = std::atoi(e + 1);
     if (exponent < -5 || exponent >= digits) {
-        std::string mantissa(buf, e);
+        std::string mantissa(static_cast<const char *>(buf), e);
         dropTrailingZeros(mantissa);
         char exp[16];
         std::snprintf(exp, sizeof exp, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));

@@ -29,11 +29,11 @@ template <typename T>
 static T convertChecked(Extended x)
 {
     if (std::isnan(x))
-        raise(RuntimeError::Overflow);
+        raiseError(RuntimeError::Overflow);
     const Extended r = roundHalfEven(x);
     if (r < static_cast<Extended>(std::numeric_limits<T>::min())
         || r > static_cast<Extended>(std::numeric_limits<T>::max()))
-        raise(RuntimeError::Overflow);
+        raiseError(RuntimeError::Overflow);
     return static_cast<T>(r);
 }
 
@@ -43,7 +43,7 @@ std::int32_t CLng(Extended x) { return convertChecked<std::int32_t>(x); }
 Single CSng(Extended x)
 {
     if (std::isfinite(x) && std::fabs(x) > static_cast<Extended>(std::numeric_limits<Single>::max()))
-        raise(RuntimeError::Overflow);
+        raiseError(RuntimeError::Overflow);
     return static_cast<Single>(x);
 }
 
@@ -51,7 +51,7 @@ template <typename T>
 static T narrow(long long v)
 {
     if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max())
-        raise(RuntimeError::Overflow);
+        raiseError(RuntimeError::Overflow);
     return static_cast<T>(v);
 }
 
@@ -65,10 +65,10 @@ std::int32_t mulLong(std::int32_t a, std::int32_t b) { return narrow<std::int32_
 Extended divide(Extended a, Extended b)
 {
     if (b == 0)
-        raise(RuntimeError::DivisionByZero);
+        raiseError(RuntimeError::DivisionByZero);
     const Extended q = a / b;
     if (!std::isfinite(q))
-        raise(RuntimeError::Overflow);
+        raiseError(RuntimeError::Overflow);
     return q;
 }
 

@@ -27,7 +27,7 @@ RuntimeError::RuntimeError(int number, const std::string &detail)
 {
 }
 
-void raise(int number, const std::string &detail)
+void raiseError(int number, const std::string &detail)
 {
     throw RuntimeError(number, detail);
 }

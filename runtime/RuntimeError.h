@@ -28,6 +28,6 @@ private:
     int number_;
 };
 
-[[noreturn]] void raise(int number, const std::string &detail = std::string());
+[[noreturn]] void raiseError(int number, const std::string &detail = std::string());
 
 } // namespace tervalo

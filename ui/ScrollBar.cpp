@@ -23,7 +23,7 @@ ScrollBar::ScrollBar(QWidget *parent) : QScrollBar(Qt::Horizontal, parent)
 void ScrollBar::setValue(int v)
 {
     if (v < minimum() || v > maximum())
-        raise(RuntimeError::InvalidPropertyValue, objectName().toStdString());
+        raiseError(RuntimeError::InvalidPropertyValue, objectName().toStdString());
     if (v == value())
         return;
     programmatic_ = true;
@@ -44,7 +44,7 @@ void ScrollBar::rangeMoved(int before)
 void ScrollBar::setMin(int v)
 {
     if (v < -32768 || v > 32767)
-        raise(RuntimeError::InvalidPropertyValue, objectName().toStdString());
+        raiseError(RuntimeError::InvalidPropertyValue, objectName().toStdString());
     const int before = value();
     programmatic_ = true;
     setMinimum(v);
@@ -54,7 +54,7 @@ void ScrollBar::setMin(int v)
 void ScrollBar::setMax(int v)
 {
     if (v < -32768 || v > 32767)
-        raise(RuntimeError::InvalidPropertyValue, objectName().toStdString());
+        raiseError(RuntimeError::InvalidPropertyValue, objectName().toStdString());
     const int before = value();
     programmatic_ = true;
     setMaximum(v);
