@@ -22,6 +22,7 @@
 
 namespace tervalo {
 
+class ClickLabel;
 class EventPump;
 class Mygraph;
 class Myslider;
@@ -150,13 +151,15 @@ public:
            *Label6 = nullptr, *Label9 = nullptr, *Label10 = nullptr, *Label12 = nullptr,
            *Label13 = nullptr, *Label14 = nullptr, *Label17 = nullptr, *Label21 = nullptr,
            *Label22 = nullptr, *Label23 = nullptr, *Label24 = nullptr, *Label25 = nullptr,
-           *Label27 = nullptr, *Label28 = nullptr, *Label29 = nullptr, *Label30 = nullptr,
-           *Label32 = nullptr, *Label33 = nullptr, *Label34 = nullptr, *Label39 = nullptr,
-           *Label40 = nullptr, *Label46 = nullptr, *Label47 = nullptr, *Label49 = nullptr,
+           *Label28 = nullptr, *Label29 = nullptr, *Label30 = nullptr,
+           *Label40 = nullptr, *Label46 = nullptr, *Label49 = nullptr,
            *Label50 = nullptr, *Label54 = nullptr, *Label61 = nullptr, *Label64 = nullptr;
+    // clickable labels and pictures
+    ClickLabel *Label27 = nullptr, *Label32 = nullptr, *Label33 = nullptr, *Label34 = nullptr,
+               *Label39 = nullptr, *Label47 = nullptr, *Picture9 = nullptr, *Picture12 = nullptr,
+               *Picture14 = nullptr;
     QLabel *Picture1 = nullptr, *Picture5 = nullptr, *Picture6 = nullptr, *Picture7 = nullptr,
-           *Picture8 = nullptr, *Picture9 = nullptr, *Picture11 = nullptr, *Picture12 = nullptr,
-           *Picture13 = nullptr, *Picture14 = nullptr, *Image1 = nullptr;
+           *Picture8 = nullptr, *Picture11 = nullptr, *Picture13 = nullptr, *Image1 = nullptr;
     std::array<QLabel *, 2> Picture10{};
     QWidget *Picture4 = nullptr; // the yellow box holding the ABOUT link
     std::array<QPixmap, 5> pic;  // plant frames: start-up, kit, animation, simulation
