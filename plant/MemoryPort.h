@@ -45,8 +45,10 @@ public:
     // Successful reads of any register.
     std::uint64_t reads() const { return reads_; }
 
-    // Busy time spent in every status read (0: none).
-    void setReadCost(std::chrono::nanoseconds cost) { readCost_ = cost; }
+    // Busy time spent in every status read (0: none). The busy wait is
+    // calibrated here so that a read lasts about this long in all, the
+    // clock's own overhead included.
+    void setReadCost(std::chrono::nanoseconds cost);
 
     // After this many further accesses (reads or writes), every access
     // throws PortError("memory port: device gone"). Negative: never.
@@ -55,6 +57,7 @@ public:
 private:
     void access();
     std::uint8_t nextStatus();
+    static void spin(std::chrono::nanoseconds span);
 
     std::int32_t base_;
     std::vector<Write> writes_;
@@ -66,6 +69,7 @@ private:
     std::uint8_t lastStatus_ = 0;
     std::uint64_t reads_ = 0;
     std::chrono::nanoseconds readCost_{0};
+    std::chrono::nanoseconds spinFor_{0}; // readCost_ less the clock's overshoot
     long long accessesLeft_ = -1;
 };
 
