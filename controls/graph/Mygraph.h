@@ -7,11 +7,16 @@
 
 #include "controls/common/PropertyBag.h"
 
+#include <QDateTime>
 #include <QImage>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 #include <QWidget>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 
 namespace tervalo {
 
@@ -65,7 +70,12 @@ public:
     void setGraph4Caption(const QString &t) { setGraphCaption(4, t); }
     void setGraph5Caption(const QString &t) { setGraphCaption(5, t); }
     void setGraph6Caption(const QString &t) { setGraphCaption(6, t); }
+    void setGraph7Caption(const QString &t) { setGraphCaption(7, t); }
+    void setGraph8Caption(const QString &t) { setGraphCaption(8, t); }
+    void setGraph9Caption(const QString &t) { setGraphCaption(9, t); }
     QString Graph1Caption() const { return GraphCaption(1); }
+    QString Graph2Caption() const { return GraphCaption(2); }
+    QString Graph3Caption() const { return GraphCaption(3); }
 
     double RefValue = 0;
 
@@ -76,11 +86,83 @@ public:
 
     const QImage &picture() const;
 
+    // Saving: the folder pictures are written to (empty: the folder of the
+    // program's executable) and the clock that names them (UTC).
+    void setSaveFolder(const QString &folder) { saveFolder_ = folder; }
+    QString saveFolder() const;
+    void setClock(std::function<QDateTime()> utcClock);
+    static QString saveFileName(const QDateTime &utc); // "3_9_2026_14_5_7.jpeg"
+
+    // Sweep state, read-only.
+    double sweepPosition() const { return sweepX; }
+    std::int32_t sweepsStarted() const { return sweepCount; }
+    QPoint lastPointOf(int k) const; // k = 1..9
+
 signals:
     void PropertyChanged(const QString &name);
 
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    struct TextRect {
+        std::int32_t left = 0, top = 0, right = 0, bottom = 0;
+    };
+    struct Scale {
+        double S = 0, T = 0, zeroY = 0;
+    };
+
+    void DrawGrid();
+    void RedrawGrid();
+    void Resize();
+    void syncSize();
+    void applyBackColour();
+    void notify(const char *name);
+    void checkedDraw(); // redraw after a setter
+
+    Scale scale() const;
+    std::int32_t rowOf(double v, const Scale &sc) const;
+    bool plotAreaUsable() const { return widthPx > 30 && heightPx > 30; }
+
+    void line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t colour);
+    void text(const QString &s, std::uint32_t colour); // into textRect
+    void drawCaption(int k, const QString &s, std::uint32_t colour);
+    std::uint32_t captionColour(int k) const;
+
+    // properties
+    std::uint8_t gridSayisi_ = 10;
+    std::int16_t zeroPoint_ = 2;
+    std::int32_t ymax_ = 10;
+    std::int32_t timeDivision_ = 100;
+    std::int32_t xaxisMax_ = 10;
+    std::uint32_t gridColor_ = 0x00E0E0E0u;
+    std::uint32_t labelColor_ = 0x00FF0000u;
+    std::uint32_t xySideGridColor_ = 0x00000000u;
+    std::uint32_t backColor_ = 0x00FFFFFFu;
+    std::uint32_t refLineColor_ = 0x000000FFu;
+    std::array<std::uint32_t, 9> graphColor_{};
+    bool autoSaveGraph_ = false;
+    QString ylabel_ = QStringLiteral("YLabel");
+    QString xlabel_ = QStringLiteral("XLabel");
+    std::array<QString, 9> caption_;
+
+    // drawing state
+    std::int32_t widthPx = 0;
+    std::int32_t heightPx = 0;
+    double zeroLineOffset = 0;
+    double sweepX = 0;
+    std::int32_t sweepCount = 0;
+    std::array<QPoint, 9> lastPoint{};
+    double lastData1 = 0;
+    TextRect textRect;
+
     QImage image_;
+    QRect dirty_;
+    bool sized_ = false;
+
+    QString saveFolder_;
+    std::function<QDateTime()> clock_;
 };
 
 } // namespace tervalo
