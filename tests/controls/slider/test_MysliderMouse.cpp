@@ -359,3 +359,25 @@ TEST(MysliderDrawing, ShowsAPointingHand)
     Myslider s;
     EXPECT_EQ(s.cursor().shape(), Qt::PointingHandCursor);
 }
+
+TEST(MysliderLayout, ResizingAShownSliderKeepsTheThumbHeight)
+{
+    auto s = mainWindowSlider(96);
+    s->setValue(5);
+    s->show();
+    s->resize(120, 40); // the control corrects its height at once
+    EXPECT_EQ(s->size(), QSize(120, 16));
+    EXPECT_FLOAT_EQ(s->thumbLeft(), 56.0f); // half of the 112-pixel track
+    EXPECT_EQ(s->railRect(), (Myslider::Rect{2, 6, 118, 10}));
+    EXPECT_EQ(s->surface().size(), QSize(120, 16));
+}
+
+TEST(MysliderDrawing, TheWidgetShowsItsSurface)
+{
+    auto s = mainWindowSlider(96);
+    s->setRailStyle(0);
+    s->setValue(7);
+    s->show();
+    const QImage shown = s->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_EQ(shown, s->surface());
+}
