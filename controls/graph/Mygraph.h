@@ -25,7 +25,13 @@ class Mygraph : public QWidget {
 public:
     explicit Mygraph(QWidget *parent = nullptr);
 
-    // Public operations
+    // Public operations.
+    // SaveGraph writes the picture as a bitmap named after the UTC time into
+    // saveFolder(); a failure raises RuntimeError 75 naming path and reason.
+    // PlotGraph1 adds one sample; it raises 11 (XaxisMax 0) or 6 (XaxisMax *
+    // 1000, or a value whose pixel row is beyond 32 bits) before drawing, and
+    // passes on a failed save with the sweep held at its end.
+    // Setters whose argument does not fit the property's type raise 6.
     void SaveGraph();
     void PlotGraph1(double Data1, double Data2, double Data3, double Data4, double Data5,
                     double Data6, double Data7, double Data8, double Data9,
@@ -79,7 +85,9 @@ public:
 
     double RefValue = 0;
 
-    // Stored settings
+    // Stored settings. Reading raises 6 for an entry out of its type's range
+    // and 13 for one that is not a number; grid count, zero point and Ymax
+    // are limited as their setters limit them.
     void InitProperties();
     void ReadProperties(const PropertyBag &bag);
     void WriteProperties(PropertyBag &bag) const;
@@ -119,7 +127,6 @@ private:
     void syncSize();
     void applyBackColour();
     void notify(const char *name);
-    void checkedDraw(); // redraw after a setter
 
     Scale scale() const;
     std::int32_t rowOf(double v, const Scale &sc) const;
