@@ -1,0 +1,29 @@
+#pragma once
+// The window's texts in English and Turkish: the language switch's caption
+// table, the block-diagram captions that depend on the loop mode, and the
+// names of the seven linguistic terms.
+
+#include <QStringList>
+
+namespace tervalo {
+
+class Form2;
+
+class Captions {
+public:
+    // Index 0 English, 1 Turkish (any other index raises error 9). Sets the
+    // captions of the language table (the mode-dependent rows by whether
+    // simulation is selected), the graph's axis labels, the seven term
+    // names of the window and the rule table's fourteen headings.
+    static void applyLanguage(Form2 &form, int index);
+
+    // The block-diagram captions of the kit modes or of simulation, in
+    // English when Dil(0) is selected and in Turkish otherwise.
+    static void applyModeCaptions(Form2 &form, bool simulation);
+
+    // The seven term names in list order: NB NM NS ZE PS PM PB in English,
+    // NB NO NK SS PK PO PB in Turkish. Index as for applyLanguage.
+    static QStringList termNames(int index);
+};
+
+} // namespace tervalo

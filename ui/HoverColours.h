@@ -1,0 +1,36 @@
+#pragma once
+// Hover colours of the option buttons, the run buttons and the ABOUT link.
+// Pressing a control paints it in its normal colour, releasing it in its
+// hover colour; moving over it paints it in its hover colour and its listed
+// neighbours in their normal colours. Moving over the frames around them
+// (or the empty run column) paints the listed controls back in their normal
+// colours. The run buttons are painted through the fill of the shapes under
+// their transparent labels.
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+#include <QColor>
+
+namespace tervalo {
+
+class Form2;
+
+class HoverColours : public QObject {
+public:
+    // Installs the scheme on the window's controls (after the layout is
+    // built). The installer is owned by the window.
+    static void install(Form2 &form);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit HoverColours(Form2 &form);
+    void paint(const QString &name, QRgb colour);
+    QWidget *control(const QString &name);
+    Form2 &form_;
+    QHash<QString, QWidget *> controls_;
+};
+
+} // namespace tervalo
