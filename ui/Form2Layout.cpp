@@ -18,6 +18,9 @@
 #include <QHash>
 #include <QIcon>
 #include <QPainter>
+#include <QPointer>
+#include <QProxyStyle>
+#include <QStyleOptionComboBox>
 
 #include <cmath>
 #include <cstdint>
@@ -330,7 +333,7 @@ std::vector<Row> windowDescription()
     const QStringList terms = {"NB", "NO", "NK", "SS", "PK", "PO", "PB"};
     for (int r = 0; r < 7; ++r)
         rows.push_back({QStringLiteral("Label11(%1)").arg(r), Kind::Label, "Frame5", 105, 480 + 360 * r + 30, 360, 255,
-                        terms.at(r), kNone, kBlack, F::Standard, RightAl});
+                        terms.at(r), kNone, kBlack, F::Standard, RightAl | VMid});
     for (int c = 0; c < 7; ++c)
         rows.push_back({QStringLiteral("Label11(%1)").arg(7 + c), Kind::Label, "Frame5", 480 + 600 * c, 240, 615, 225,
                         terms.at(c), kNone, kBlack, F::Standard, Center});
@@ -381,6 +384,24 @@ protected:
 
 private:
     std::vector<Segment> segments_;
+};
+
+// The rule cells are narrow: a slim drop-down button leaves the term room
+// to show in full.
+class CellStyle : public QProxyStyle {
+public:
+    QRect subControlRect(ComplexControl cc, const QStyleOptionComplex *opt, SubControl sc,
+                         const QWidget *widget) const override
+    {
+        if (cc == CC_ComboBox && (sc == SC_ComboBoxArrow || sc == SC_ComboBoxEditField)) {
+            const QRect r = opt->rect;
+            const int button = 11;
+            if (sc == SC_ComboBoxArrow)
+                return QRect(r.right() - button, r.top() + 1, button, r.height() - 2);
+            return QRect(r.left() + 2, r.top() + 2, r.width() - button - 4, r.height() - 4);
+        }
+        return QProxyStyle::subControlRect(cc, opt, sc, widget);
+    }
 };
 
 void setBack(QWidget *w, std::uint32_t back)
@@ -742,8 +763,12 @@ void Form2Layout::build(Form2 &form)
 
     // Stored item lists of the rule cells: the Turkish terms.
     const QStringList stored = {"NB", "NO", "NK", "SS", "PK", "PO", "PB"};
-    for (RuleCell *cell : form.Combo1Array)
+    auto *cellStyle = new CellStyle;
+    cellStyle->setParent(form.Frame5);
+    for (RuleCell *cell : form.Combo1Array) {
+        cell->setStyle(cellStyle);
         cell->setItems(stored);
+    }
 }
 
 } // namespace tervalo
