@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QRadioButton>
 #include <QStyleOptionComboBox>
 
 #include <cmath>
@@ -743,7 +744,7 @@ void Form2Layout::build(Form2 &form)
     // because a container's automatic group would also take in the options
     // of the frames nested in it.
     QHash<QWidget *, QButtonGroup *> groups;
-    for (OptionButton *option : form.findChildren<OptionButton *>()) {
+    for (QRadioButton *option : form.findChildren<QRadioButton *>()) {
         QWidget *container = option->parentWidget();
         QButtonGroup *&group = groups[container];
         if (!group) {

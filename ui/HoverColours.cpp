@@ -130,11 +130,21 @@ bool HoverColours::eventFilter(QObject *watched, QEvent *event)
     if (type != QEvent::MouseButtonPress && type != QEvent::MouseButtonRelease && type != QEvent::MouseMove)
         return false;
     auto *widget = qobject_cast<QWidget *>(watched);
-    if (!widget || !widget->isEnabled())
+    if (!widget)
         return false;
-    const QString name = widget->objectName();
     auto *mouse = static_cast<QMouseEvent *>(event);
 
+    if (!widget->isEnabled()) {
+        // A disabled control takes no mouse: the move belongs to the frame
+        // that holds it.
+        if (type == QEvent::MouseMove)
+            for (QWidget *p = widget->parentWidget(); p; p = p->parentWidget())
+                if (restoreFor(p))
+                    break;
+        return false;
+    }
+
+    const QString name = widget->objectName();
     for (const Hover &h : kHover) {
         if (name != QLatin1String(h.trigger))
             continue;
@@ -153,17 +163,24 @@ bool HoverColours::eventFilter(QObject *watched, QEvent *event)
 
     if (type != QEvent::MouseMove)
         return false;
+    // A move that reached a frame from an enabled control inside it belongs
+    // to that control, not to the frame.
+    QWidget *child = widget->childAt(mouse->position().toPoint());
+    if (child && child->isEnabled())
+        return false;
+    restoreFor(widget);
+    return false;
+}
+
+bool HoverColours::restoreFor(QWidget *container)
+{
+    const QString name = container->objectName();
     for (const Container &c : kContainers) {
         if (name != QLatin1String(c.name))
             continue;
-        // A move that reached the container from an enabled control inside
-        // it belongs to that control, not to the container.
-        QWidget *child = widget->childAt(mouse->position().toPoint());
-        if (child && child->isEnabled())
-            return false;
         for (const char *n : c.restored)
             paint(QLatin1String(n), normalOf(QLatin1String(n)));
-        return false;
+        return true;
     }
     return false;
 }

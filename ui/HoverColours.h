@@ -28,6 +28,7 @@ protected:
 private:
     explicit HoverColours(Form2 &form);
     void paint(const QString &name, QRgb colour);
+    bool restoreFor(QWidget *container); // false when it is no such frame
     QWidget *control(const QString &name);
     Form2 &form_;
     QHash<QString, QWidget *> controls_;

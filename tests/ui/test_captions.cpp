@@ -12,6 +12,7 @@
 #include <QAbstractButton>
 #include <QFontMetrics>
 #include <QLabel>
+#include <QRadioButton>
 #include <QSignalBlocker>
 
 #include <gtest/gtest.h>
@@ -125,7 +126,7 @@ protected:
             EXPECT_LE(need.width(), l->contentsRect().width());
             EXPECT_LE(need.height(), l->contentsRect().height() + 2);
         }
-        for (OptionButton *b : form->findChildren<OptionButton *>()) {
+        for (QRadioButton *b : form->findChildren<QRadioButton *>()) {
             SCOPED_TRACE(b->objectName().toStdString() + " " + b->text().toStdString());
             EXPECT_LE(b->sizeHint().width(), b->width());
         }
