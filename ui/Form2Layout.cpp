@@ -423,9 +423,13 @@ void setFore(QWidget *w, std::uint32_t fore)
     if (fore == kNone)
         return;
     QPalette pal = w->palette();
+    // An option's indicator draws its dot in the Text colour: that stays
+    // dark on the white indicator whatever the caption's colour.
+    const bool option = qobject_cast<QAbstractButton *>(w) != nullptr;
     for (QPalette::ColorGroup g : {QPalette::Active, QPalette::Inactive})
         for (QPalette::ColorRole r : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-            pal.setColor(g, r, colour(fore));
+            if (!(option && r == QPalette::Text))
+                pal.setColor(g, r, colour(fore));
     // disabled options keep a readable grey caption on their coloured back
     if (qobject_cast<QAbstractButton *>(w))
         pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(128, 128, 128));
