@@ -44,6 +44,13 @@ QFont Fonts::fromStored(const QString &face, double points, bool bold)
     return f;
 }
 
+QFont Fonts::pixelFont(int pixels, bool bold)
+{
+    QFont f = fromStored(QStringLiteral("MS Sans Serif"), 8.25, bold);
+    f.setPixelSize(pixels > 0 ? pixels : 1);
+    return f;
+}
+
 QFont Fonts::font(Key key)
 {
     switch (key) {
@@ -53,10 +60,7 @@ QFont Fonts::font(Key key)
     case Output: return fromStored(QStringLiteral("MS Sans Serif"), 12, true);
     case Title: return fromStored(QStringLiteral("MS Sans Serif"), 18, true);
     case Small: return fromStored(QStringLiteral("Small Fonts"), 6.75, true);
-    case BlockText: {
-        QFont f = fromStored(QStringLiteral("MS Sans Serif"), 7.5, true);
-        return f;
-    }
+    case BlockText: return fromStored(QStringLiteral("MS Sans Serif"), 7.5, true);
     case Plain: return fromStored(QStringLiteral("Verdana"), 8.25, false);
     }
     return fromStored(QStringLiteral("MS Sans Serif"), 8.25, true);

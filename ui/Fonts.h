@@ -29,6 +29,10 @@ public:
     // A stored font description turned into an installed one.
     static QFont fromStored(const QString &face, double points, bool bold);
 
+    // The window's sans-serif face at a pixel size: the text drawn inside
+    // the pictures.
+    static QFont pixelFont(int pixels, bool bold);
+
     // Points at 96 dots per inch to whole pixels (8.25 pt -> 11 px).
     static int pixels(double points);
 };

@@ -1,5 +1,7 @@
 #include "ui/Pictures.h"
 
+#include "ui/Fonts.h"
+
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
@@ -21,10 +23,7 @@ QPixmap blank(int width, int height, const QColor &fill = Qt::transparent)
 
 QFont pictureFont(int pixels, bool bold = true)
 {
-    QFont f(QStringLiteral("DejaVu Sans Condensed"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
+    return Fonts::pixelFont(pixels, bold);
 }
 
 const QColor kStripDark(56, 32, 96);

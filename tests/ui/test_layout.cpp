@@ -5,6 +5,7 @@
 #include "controls/graph/Mygraph.h"
 #include "controls/slider/Myslider.h"
 #include "ui/ClickLabel.h"
+#include "ui/Fonts.h"
 #include "ui/Form2.h"
 #include "ui/Form2Layout.h"
 #include "ui/OptionButton.h"
@@ -13,6 +14,7 @@
 #include "ui/Shape.h"
 
 #include <QAbstractButton>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QImage>
@@ -398,6 +400,30 @@ TEST_F(Layout, CaptionsFitInsideTheirControls)
             EXPECT_LE(fm.horizontalAdvance(text) + 16, frame->width());
         }
     }
+}
+
+TEST(Fonts, StoredFacesBecomeInstalledFacesAtFixedPixelSizes)
+{
+    struct Case {
+        const char *face;
+        double points;
+        bool bold;
+        int pixels;
+    };
+    const Case cases[] = {
+        {"MS Sans Serif", 8.25, true, 11}, {"MS Sans Serif", 9.75, true, 13}, {"MS Sans Serif", 13.5, true, 18},
+        {"MS Sans Serif", 18, true, 24},   {"Small Fonts", 6.75, true, 9},    {"Verdana", 8.25, false, 11},
+        {"ms sans serif", 12, false, 16},  {"No Such Face", 8.25, true, 11},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.face);
+        const QFont f = Fonts::fromStored(QLatin1String(c.face), c.points, c.bold);
+        EXPECT_EQ(f.pixelSize(), c.pixels);
+        EXPECT_EQ(f.bold(), c.bold);
+        // a face that is really there, so every screen lays captions out alike
+        EXPECT_TRUE(QFontInfo(f).family().startsWith(QStringLiteral("DejaVu Sans"))) << QFontInfo(f).family().toStdString();
+    }
+    EXPECT_EQ(Fonts::font(Fonts::Standard), Fonts::fromStored(QStringLiteral("MS Sans Serif"), 8.25, true));
 }
 
 } // namespace
