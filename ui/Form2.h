@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -111,7 +112,10 @@ public:
     // Classic and fuzzy steps of the cycle
     void classicStep();
     void fuzzyStep();
-    void reloadRuleTable(); // language switch: item lists, cells translated
+    // Language switch: new item lists; each cell's term translated from the
+    // previous language's names.
+    void reloadRuleTable(const QStringList &previousTerms);
+    std::array<std::string, 7> termNames() const;
 
     // Puts out the all-zero actuator word when the driver is present; the
     // exit paths (close button, window closed, signals, quit) end here.
@@ -175,11 +179,17 @@ public:
     std::function<void()> showAbout;
     // Where port failures are reported (one line each); stderr by default.
     std::function<void(const std::string &)> reportPortFailure;
+    // A notice that must not hold up the control cycle (non-modal).
+    std::function<void(const QString &)> notifyUser;
+    // Ends the application's event loop.
+    std::function<void()> quitApplication;
 
     PortDriver *port() const { return port_; }
     bool english() const;
     bool ending() const { return ending_; }
     int runDepth() const { return runDepth_; }
+    QWidget *frontPanel() const { return frontPanel_; }
+    bool lastCycleSaturated() const { return lastCycleSaturated_; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -190,7 +200,8 @@ private:
     void portFailed(const std::string &what);
     void bringToFront(QWidget *panel);
     QWidget *selectedControllerPanel() const;
-    void setGainLabel(QLabel *label, const char *prefix, ScrollBar *bar, Single &gain);
+    void driverMissing(const std::string &cause);
+    void plotSample();
 
     PortDriver *port_ = nullptr;
     EventPump *pump_ = nullptr;
@@ -198,6 +209,9 @@ private:
     bool ending_ = false;
     int runDepth_ = 0;
     int animationFrame_ = 0;
+    bool lampLit_ = false;
+    bool lastCycleSaturated_ = false;
+    QWidget *frontPanel_ = nullptr;
 };
 
 } // namespace tervalo

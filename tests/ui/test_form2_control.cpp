@@ -1,0 +1,280 @@
+// Closing the loop: the classic laws and the fuzzy controller driven by the
+// window's own handlers against the simulated plant, the sliders that feed
+// them, RESET, the selection handlers and the language switch's rule table.
+#include "Form2Fixture.h"
+
+#include "ui/Timer.h"
+
+using namespace tervalo;
+
+namespace {
+struct Sample {
+    long long output;
+    int actuator;
+};
+} // namespace
+
+class ClosedLoop : public Form2Fixture {
+protected:
+    // Runs n cycles and records, after each, the output seen and the
+    // actuator value the controller left.
+    std::vector<Sample> runRecorded(int n)
+    {
+        std::vector<Sample> out;
+        run(n + 1, [&](int i) {
+            if (i > 1)
+                out.push_back({form->outputY, form->Slider1->Value()});
+            if (i == n + 1)
+                form->stopRequested = true;
+        });
+        return out;
+    }
+};
+
+TEST_F(ClosedLoop, WorkedProportionalLoopInSimulation)
+{
+    selectSimulation();
+    form->Pcontrol->setValue(true);
+    form->Slider2->setValue(500); // kp 0.5
+    const auto s = runRecorded(3);
+    ASSERT_EQ(s.size(), 3u);
+    EXPECT_EQ(s[0].output, 0);
+    EXPECT_EQ(s[0].actuator, 500);
+    EXPECT_EQ(s[1].output, 632);
+    EXPECT_EQ(s[1].actuator, 684);
+    EXPECT_EQ(s[2].output, 864); // round(1.26302 x 684)
+    EXPECT_EQ(s[2].actuator, 684 + 68);
+    EXPECT_EQ(form->Mygraph1->GraphCaption(4), "Kp= 0.5");
+}
+
+TEST_F(ClosedLoop, FirstCycleOfEachLawHasNoPreviousError)
+{
+    struct Case {
+        const char *name;
+        std::function<void(Form2 &)> select;
+        int expected; // actuator after cycle 1, from 1000 with e(1) = 1000
+        QLabel *Form2::*readout;
+    };
+    const std::vector<Case> cases = {
+        {"P", [](Form2 &f) { f.Pcontrol->setValue(true); f.Slider2->setValue(500); }, 1500, &Form2::Label46},
+        {"I", [](Form2 &f) { f.Icontrol->setValue(true); f.Slider3->setValue(1000); }, 1100, &Form2::Label50},
+        {"PI", [](Form2 &f) { f.PIcontrol->setValue(true); f.Slider4->setValue(500); f.Slider5->setValue(1000); },
+         1100, &Form2::Label54},
+        // derivative only: Int(0.05 x -5000.000...) = -251
+        {"PD", [](Form2 &f) { f.PDcontrol->setValue(true); f.Slider12->setValue(100); f.Slider13->setValue(50); },
+         749, &Form2::Label13},
+        {"PID",
+         [](Form2 &f) {
+             f.PIDcontrol->setValue(true);
+             f.Slider6->setValue(100);
+             f.Slider7->setValue(50);
+             f.Slider8->setValue(100);
+         },
+         759, &Form2::Label5},
+    };
+    for (const Case &c : cases) {
+        makeForm(&port);
+        selectSimulation();
+        c.select(*form);
+        form->Slider1->setValue(1000);
+        const auto s = runRecorded(1);
+        ASSERT_EQ(s.size(), 1u) << c.name;
+        EXPECT_EQ(s[0].output, 0) << c.name; // STOP cleared the simulated output
+        EXPECT_EQ(s[0].actuator, c.expected) << c.name;
+        EXPECT_EQ(((*form).*(c.readout))->text(), QString("U= %1").arg(c.expected)) << c.name;
+    }
+}
+
+TEST_F(ClosedLoop, AnActuatorValueOutsideTheRangeIsRejectedNotClamped)
+{
+    selectSimulation();
+    form->Pcontrol->setValue(true);
+    form->Slider2->setValue(1200);
+    form->Slider1->setValue(4090);
+    const auto s = runRecorded(1);
+    EXPECT_EQ(s[0].actuator, 4090);
+    EXPECT_EQ(form->Label46->text(), "U= 4090");
+}
+
+TEST_F(ClosedLoop, OpenLoopNeverWritesTheActuator)
+{
+    form->Slider1->setValue(2000);
+    form->pulseCount = 100;
+    form->reference = 1000;
+    form->Timer1_Timer();
+    EXPECT_EQ(form->Slider1->Value(), 2000);
+    EXPECT_EQ(form->prevError.value(), 500);
+}
+
+TEST_F(ClosedLoop, GainSlidersSetTheSharedGainsAndLabels)
+{
+    form->Slider2->setValue(350);
+    EXPECT_EQ(form->kp, 0.35f);
+    EXPECT_EQ(form->Label40->text(), "Kp= 0.35");
+    form->Slider13->setValue(100);
+    EXPECT_EQ(form->Label10->text(), "Kd= 0.1");
+    form->Slider8->setValue(500);
+    EXPECT_EQ(form->Label3->text(), "Ki= 0.5");
+    EXPECT_EQ(form->ki, 0.5f);
+}
+
+TEST_F(ClosedLoop, ReferenceSliderScalesTheGraph)
+{
+    form->Myslider1->setValue(2000);
+    EXPECT_EQ(form->Mygraph1->Ymax(), 3600);
+    EXPECT_EQ(form->Mygraph1->GraphCaption(1), "RT=2000");
+    EXPECT_EQ(form->Text6->text(), "2000");
+    EXPECT_EQ(form->reference.value(), 2000);
+    EXPECT_EQ(form->Mygraph1->RefValue, 2000.0);
+}
+
+TEST_F(ClosedLoop, AGainTheNewPanelCannotShowIsKept)
+{
+    selectSimulation();
+    form->Pcontrol->setValue(true);
+    form->Slider2->setValue(1200);
+    form->Slider6->setValue(150);
+    form->kp = 1.2f;
+    form->PIDcontrol->setValue(true); // 1200 does not fit on 0..200
+    EXPECT_EQ(form->Slider6->Value(), 150);
+    EXPECT_EQ(form->kp, 1.2f);
+    EXPECT_EQ(form->frontPanel(), form->PIDDenetim);
+}
+
+TEST_F(ClosedLoop, SelectingAControllerDuringARunStopsIt)
+{
+    selectSimulation();
+    form->Pcontrol->setValue(true);
+    pump.script.push_back([this] { form->Icontrol->setValue(true); });
+    pump.whenEmpty = [this] { form->stopRequested = true; };
+    form->Label32_Click();
+    EXPECT_EQ(form->runDepth(), 0);
+    EXPECT_FALSE(form->Timer1->Enabled());
+    EXPECT_GE(pump.waits, 1); // simulation: the loop waits instead of polling
+    EXPECT_EQ(port.reads(), 0u);
+}
+
+TEST_F(ClosedLoop, ChoosingSimulationPutsOutTheZeroWordAndShowsTheLoad)
+{
+    form->Slider1->setValue(3000);
+    port.clearWrites();
+    selectSimulation();
+    ASSERT_GE(port.writes().size(), 2u);
+    EXPECT_EQ(port.writes()[0].port, 888);
+    EXPECT_EQ(port.writes()[0].value, 0);
+    EXPECT_EQ(port.writes()[1].port, 890);
+    EXPECT_EQ(port.writes()[1].value, 11);
+    EXPECT_FALSE(form->Slider11->isHidden());
+    EXPECT_TRUE(form->Pcontrol->isEnabled());
+    form->Acik->setValue(true);
+    EXPECT_TRUE(form->Slider11->isHidden());
+    EXPECT_FALSE(form->Pcontrol->isEnabled());
+}
+
+TEST_F(ClosedLoop, LoadSliderMovesTheDriveAgainstTheLoad)
+{
+    selectSimulation();
+    form->Slider1->setValue(2000);
+    auto load = [this](int from, int to) {
+        form->Slider11->setValue(from);
+        form->Slider11_MouseDown();
+        form->Slider11->setValue(to);
+        form->Slider11_MouseUp();
+    };
+    load(1, 11);
+    EXPECT_EQ(form->Slider1->Value(), 1800);
+    load(11, 1);
+    EXPECT_EQ(form->Slider1->Value(), 1980);
+    load(5, 5);
+    EXPECT_EQ(form->Slider1->Value(), 1980);
+    // with the fuzzy controller the held output moves instead
+    form->Bulanik->setValue(true);
+    form->fuzzyOutput = 1000;
+    form->Slider1->setValue(500);
+    load(1, 11);
+    EXPECT_EQ(form->fuzzyOutput.value(), 900);
+    EXPECT_EQ(form->Slider1->Value(), 500);
+}
+
+TEST_F(ClosedLoop, ResetRestoresTheDefaultTableAndZeroesTheGains)
+{
+    form->Kapalii->setValue(true);
+    form->Slider2->setValue(700);
+    form->Slider8->setValue(300);
+    form->Combo1(24)->setText("PB");
+    form->Label34_Click();
+    EXPECT_EQ(form->Combo1(24)->Text(), "ZE");
+    EXPECT_EQ(form->kp, 0.0f);
+    EXPECT_EQ(form->ki, 0.0f);
+    EXPECT_EQ(form->Slider2->Value(), 0);
+    for (int i = 0; i < 49; ++i)
+        EXPECT_EQ(form->Combo1(i)->BackColor(), QColor(Qt::white)) << i;
+    form->Bulanik->setValue(true);
+    form->Label34_Click();
+    for (int i = 0; i < 49; ++i) {
+        EXPECT_EQ(form->Combo1(i)->BackColor(), QColor(255, 0, 0)) << i;
+        EXPECT_EQ(form->Combo1(i)->ForeColor(), QColor(Qt::black)) << i;
+    }
+}
+
+TEST_F(ClosedLoop, FuzzyCycleHighlightsTheFiredRulesAndShowsTheStep)
+{
+    selectSimulation();
+    form->Bulanik->setValue(true);
+    run(2, [this](int i) {
+        if (i == 2) {
+            // e = 1000 = R, de = 1000 >= R' = 500: only cell 48 (PB, PB) fires
+            EXPECT_EQ(form->Label21->text(), " U= 100");
+            EXPECT_EQ(form->Label23->text(), " dU= 100");
+            EXPECT_EQ(form->Combo1(48)->BackColor(), QColor(0, 0, 255));
+            EXPECT_EQ(form->Combo1(48)->ForeColor(), QColor(Qt::white));
+            EXPECT_EQ(form->Combo1(24)->BackColor(), QColor(Qt::white));
+            EXPECT_EQ(form->Slider1->Value(), 100);
+            EXPECT_EQ(form->fuzzyOutput.value(), 100);
+        }
+    });
+}
+
+TEST_F(ClosedLoop, FuzzyOutputAtALimitIsHeldAndTheStudentsWorkIsKept)
+{
+    selectSimulation();
+    form->Bulanik->setValue(true);
+    form->Slider2->setValue(500); // a gain the student set earlier
+    form->Combo1(48)->setText("NB"); // an edited rule: drive down on (PB, PB)
+    form->Combo1(3)->setText("PM");
+    bool saturated = false;
+    run(2, [&](int i) {
+        if (i == 2) {
+            saturated = form->lastCycleSaturated();
+            EXPECT_EQ(form->Label23->text(), " dU= -100");
+            EXPECT_EQ(form->Slider1->Value(), 0); // held at the minimum
+            EXPECT_EQ(form->fuzzyOutput.value(), 0);
+            EXPECT_EQ(form->Combo1(10)->BackColor(), QColor(255, 0, 0)); // saturation shows red
+        }
+    });
+    EXPECT_TRUE(saturated);
+    EXPECT_EQ(form->Combo1(48)->Text(), "NB");
+    EXPECT_EQ(form->Combo1(3)->Text(), "PM");
+    EXPECT_EQ(form->Slider2->Value(), 500);
+    EXPECT_EQ(form->kp, 0.5f);
+}
+
+TEST_F(ClosedLoop, LanguageSwitchTranslatesEditedRulesInsteadOfResettingThem)
+{
+    form->Combo1(5)->setText("PB");   // default NM
+    form->Combo1(24)->setText("NS");  // default ZE
+    form->Combo1(30)->setText("XX");  // not a term of either language
+    form->Dil(1)->setValue(true);
+    EXPECT_EQ(form->termNS, "NK");
+    EXPECT_EQ(form->Combo1(5)->Text(), "PB");
+    EXPECT_EQ(form->Combo1(24)->Text(), "NK");
+    EXPECT_EQ(form->Combo1(0)->Text(), "NB");
+    EXPECT_EQ(form->Combo1(12)->Text(), "NK"); // default NS in Turkish
+    EXPECT_EQ(form->Combo1(30)->Text(), "XX");
+    EXPECT_EQ(form->Combo1(9)->itemText(1), "NO");
+    form->Dil(0)->setValue(true);
+    EXPECT_EQ(form->Combo1(24)->Text(), "NS");
+    EXPECT_EQ(form->Combo1(39)->Text(), "PM");
+    EXPECT_EQ(form->Combo1(30)->Text(), "XX");
+    EXPECT_EQ(form->Combo1(9)->itemText(1), "NM");
+}
