@@ -256,8 +256,17 @@ int sliderValue(const std::string &name, double gain, tervalo::ScrollBar *bar, c
 
 } // namespace
 
+// Only the simulator's own lines reach stderr; the platform's notices about
+// the headless display would read as errors of the run.
+void quietQt(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+        std::fprintf(stderr, "tervalo-sim: %s\n", message.toLocal8Bit().constData());
+}
+
 int main(int argc, char **argv)
 {
+    qInstallMessageHandler(quietQt);
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     int qtArgc = 1;

@@ -77,6 +77,7 @@ protected:
     // script runs dry (a safety net against a loop that never ends).
     void run(int cycles, const std::function<void(int)> &beforeCycle = nullptr)
     {
+        pump.script.clear();
         for (int i = 1; i <= cycles; ++i)
             pump.script.push_back([this, i, beforeCycle] {
                 if (beforeCycle)

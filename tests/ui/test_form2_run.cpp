@@ -66,7 +66,7 @@ TEST_F(Form2Fixture, ActuatorValueReachesTheRegistersAsA12BitWord)
 {
     const struct {
         int value, data, control;
-    } cases[] = {{1, 0, 10}, {1300, 81, 15}, {4095, 255, 4}, {0, 0, 11}, {2730, 170, 13}};
+    } cases[] = {{1, 0, 10}, {1300, 81, 15}, {4095, 255, 4}, {2730, 170, 1}, {0, 0, 11}};
     for (const auto &c : cases) {
         port.clearWrites();
         form->Slider1->setValue(c.value);
