@@ -94,8 +94,12 @@ void PpdevPort::close()
 
 void PpdevPort::requireOpen() const
 {
-    if (!isOpen())
+    if (!isOpen()) {
+        // the reason the port could not be opened is the one worth telling
+        if (!lastError_.empty())
+            throw PortError(lastError_);
         throw PortError(device_ + ": " + std::strerror(EBADF) + " (port not open)");
+    }
 }
 
 void PpdevPort::control(unsigned long request, void *arg)

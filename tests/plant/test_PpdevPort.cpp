@@ -106,6 +106,13 @@ TEST(PpdevPortOpen, PermissionDeniedTellsWhatToDo)
     PpdevPort port("/dev/parport0", 888, sys);
     EXPECT_FALSE(port.open());
     EXPECT_EQ(port.lastError(), "/dev/parport0: " + std::string(std::strerror(EACCES)) + " (add the user to group lp)");
+    // the start-up check's first write reports why the port is closed
+    try {
+        port.DlPortWritePortUchar(888, 0);
+        FAIL() << "write on a port that did not open";
+    } catch (const PortError &e) {
+        EXPECT_EQ(std::string(e.what()), port.lastError());
+    }
 }
 
 TEST(PpdevPortOpen, ClaimsAndPutsOutTheZeroWord)
