@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QImageWriter>
 #include <QPaintEvent>
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
@@ -443,13 +444,66 @@ void Mygraph::text(const QString &s, std::uint32_t colour)
     b = std::min(b, far);
     const QRect rect(static_cast<int>(l), static_cast<int>(tp), static_cast<int>(r - l), static_cast<int>(b - tp));
 
-    QPainter p(&image_);
-    p.setRenderHint(QPainter::TextAntialiasing, false);
-    p.setFont(GraphFont::font());
-    p.setPen(QColor::fromRgb(GraphColor::toRgb(colour)));
-    p.setClipRect(rect);
-    p.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, t);
-    dirty_ |= rect & image_.rect();
+    const QRect visible = rect & image_.rect();
+    const QRgb pen = GraphColor::toRgb(colour) | 0xFF000000u;
+    if (const std::vector<QPoint> *glyphs = textPixels(t, rect.width(), rect.height())) {
+        // Text is drawn without antialiasing, so it is a set of pixels in
+        // the pen colour that only depends on the text and the rectangle's
+        // size: the legend captions change every cycle among few texts.
+        for (const QPoint &g : *glyphs) {
+            const int x = rect.x() + g.x();
+            const int y = rect.y() + g.y();
+            if (visible.contains(x, y))
+                reinterpret_cast<QRgb *>(image_.scanLine(y))[x] = pen;
+        }
+    } else {
+        QPainter p(&image_);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.setFont(GraphFont::font());
+        p.setPen(QColor::fromRgb(pen));
+        p.setClipRect(rect);
+        p.drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, t);
+    }
+    dirty_ |= visible;
+}
+
+const std::vector<QPoint> *Mygraph::textPixels(const QString &t, int width, int height)
+{
+    // Rectangles far larger than any control are drawn directly.
+    if (width > 4096 || height > 4096)
+        return nullptr;
+    const int w = width;
+    const int h = height;
+    const QString key = t + QLatin1Char('\n') + QString::number(w) + QLatin1Char('x') + QString::number(h);
+    auto found = textCache_.constFind(key);
+    if (found != textCache_.constEnd())
+        return &found.value();
+    if (textCache_.size() >= 512)
+        textCache_.clear();
+    // Render once into a scratch picture of the text's own extent.
+    const QRect layout(0, 0, w, h);
+    const QRect extent = QFontMetrics(GraphFont::font()).boundingRect(layout, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, t);
+    const QRect area = extent.adjusted(-4, -4, 4, 4) & layout;
+    std::vector<QPoint> pixels;
+    if (!area.isEmpty()) {
+        QImage scratch(area.size(), QImage::Format_RGB32);
+        scratch.fill(0xFF000000u);
+        QPainter p(&scratch);
+        p.setRenderHint(QPainter::TextAntialiasing, false);
+        p.setFont(GraphFont::font());
+        p.setPen(QColor(255, 255, 255));
+        p.translate(-area.topLeft());
+        p.setClipRect(layout);
+        p.drawText(layout, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, t);
+        p.end();
+        for (int y = 0; y < scratch.height(); ++y) {
+            const QRgb *line = reinterpret_cast<const QRgb *>(scratch.constScanLine(y));
+            for (int x = 0; x < scratch.width(); ++x)
+                if ((line[x] & 0xFFFFFFu) != 0)
+                    pixels.emplace_back(x + area.x(), y + area.y());
+        }
+    }
+    return &textCache_.insert(key, std::move(pixels)).value();
 }
 
 std::uint32_t Mygraph::captionColour(int k) const

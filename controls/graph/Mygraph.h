@@ -8,6 +8,7 @@
 #include "controls/common/PropertyBag.h"
 
 #include <QDateTime>
+#include <QHash>
 #include <QImage>
 #include <QPoint>
 #include <QRect>
@@ -16,6 +17,7 @@
 
 #include <array>
 #include <cstdint>
+#include <vector>
 #include <functional>
 
 namespace tervalo {
@@ -134,6 +136,9 @@ private:
 
     void line(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1, std::uint32_t colour);
     void text(const QString &s, std::uint32_t colour); // into textRect
+    // The pixels a text covers in a rectangle of the given size, from its
+    // top-left corner; nullptr for rectangles too large to keep.
+    const std::vector<QPoint> *textPixels(const QString &t, int width, int height);
     void drawCaption(int k, const QString &s, std::uint32_t colour);
     std::uint32_t captionColour(int k) const;
 
@@ -165,6 +170,7 @@ private:
     TextRect textRect;
 
     QImage image_;
+    QHash<QString, std::vector<QPoint>> textCache_;
     QRect dirty_;
     bool sized_ = false;
 

@@ -1,0 +1,85 @@
+// A run on the kit as the program makes it: the counting loop polls an
+// in-memory port whose status read costs 1 us (like a real port), pumping
+// the application's event loop; the 200 ms control cycle runs inside it.
+// Prints the sampling rate, the share of time spent reading, and how late
+// 200 ms ticks are served during the run.
+//
+//   build-rel/bench/bench_run [seconds]
+#include "plant/MemoryPort.h"
+#include "ui/Form2.h"
+#include "ui/OptionButton.h"
+#include "ui/ScrollBar.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <algorithm>
+#include <chrono>
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+int main(int argc, char **argv)
+{
+    if (!std::getenv("QT_QPA_PLATFORM"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+    int qtArgc = 1;
+    QApplication app(qtArgc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+
+    tervalo::MemoryPort port;
+    // a square wave on one status line: one change every 8 reads
+    std::vector<std::uint8_t> wave;
+    for (int i = 0; i < 16; ++i)
+        wave.push_back(i < 8 ? 0x40 : 0x00);
+    port.setStatusScript(wave, true);
+    port.setReadCost(std::chrono::microseconds(1));
+
+    tervalo::Form2 form(&port);
+    form.showMessage = [](const QString &) {};
+    form.quitApplication = [] {};
+    form.Form_Load();
+    form.Kapalii->setValue(true);
+    form.Pcontrol->setValue(true);
+    form.Slider2->setValue(100);
+
+    // An observer ticking on the same loop, like the control-cycle timer.
+    std::vector<double> lateness;
+    QElapsedTimer clock;
+    QTimer observer;
+    observer.setTimerType(Qt::PreciseTimer);
+    qint64 due = 0;
+    QObject::connect(&observer, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        lateness.push_back((now - due) / 1e6);
+        due = now + 200'000'000;
+    });
+
+    std::uint64_t readsAtStart = 0;
+    QTimer::singleShot(0, [&] {
+        readsAtStart = port.reads();
+        clock.start();
+        due = 200'000'000;
+        observer.start(200);
+    });
+    QTimer::singleShot(static_cast<int>(seconds * 1000), [&] { form.Label33_Click(); });
+    const auto cpu0 = std::clock();
+    form.Label32_Click(); // returns at STOP
+    const double cpu = double(std::clock() - cpu0) / CLOCKS_PER_SEC;
+    const double wall = clock.nsecsElapsed() / 1e9;
+    const double samples = double(port.reads() - readsAtStart);
+
+    std::sort(lateness.begin(), lateness.end());
+    auto pct = [&](double p) {
+        return lateness.empty() ? 0.0 : lateness[std::min(lateness.size() - 1, std::size_t(p * lateness.size()))];
+    };
+    std::printf("run: %.1f s wall, %.1f s cpu, %ld control cycles\n", wall, cpu, long(form.sampleCount.value()));
+    std::printf("samples: %.0f per second; time reading (1 us each): %.1f%% of the run\n", samples / wall,
+                100.0 * samples * 1e-6 / wall);
+    std::printf("tick lateness over %zu ticks: median %.3f ms, p99 %.3f ms, max %.3f ms\n", lateness.size(), pct(0.5),
+                pct(0.99), lateness.empty() ? 0.0 : lateness.back());
+    return 0;
+}
