@@ -72,7 +72,12 @@ int main(int argc, char **argv)
     const double wall = clock.nsecsElapsed() / 1e9;
     const double samples = double(port.reads() - readsAtStart);
 
+    std::vector<double> inOrder = lateness;
     std::sort(lateness.begin(), lateness.end());
+    if (std::getenv("TERVALO_BENCH_TRACE"))
+        for (std::size_t i = 0; i < inOrder.size(); ++i)
+            if (inOrder[i] > 0.5)
+                std::printf("tick %zu late by %.3f ms\n", i, inOrder[i]);
     auto pct = [&](double p) {
         return lateness.empty() ? 0.0 : lateness[std::min(lateness.size() - 1, std::size_t(p * lateness.size()))];
     };
