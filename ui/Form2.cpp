@@ -873,18 +873,21 @@ double divisorIn(const QLineEdit *box)
 
 void Form2::Slider9_Change()
 {
-    ResumeNext step;
-    step([&] { controlReference = reference; });
-    step([&] { Text1->setText(whole(Slider9->Value())); });
-    step([&] { errorDeltaRange = Integer::fromExtended(Int(divide(controlReference.ld(), divisorIn(Text1)))); });
+    divisorChanged(Slider9, Text1, errorDeltaRange);
 }
 
 void Form2::Slider10_Change()
 {
+    divisorChanged(Slider10, Text2, outputDeltaRange);
+}
+
+// A fuzzy divisor slider moved: show its value and set the range it divides.
+void Form2::divisorChanged(Myslider *slider, QLineEdit *box, Integer &range)
+{
     ResumeNext step;
     step([&] { controlReference = reference; });
-    step([&] { Text2->setText(whole(Slider10->Value())); });
-    step([&] { outputDeltaRange = Integer::fromExtended(Int(divide(controlReference.ld(), divisorIn(Text2)))); });
+    step([&] { box->setText(whole(slider->Value())); });
+    step([&] { range = Integer::fromExtended(Int(divide(controlReference.ld(), divisorIn(box)))); });
 }
 
 void Form2::Slider11_MouseDown()

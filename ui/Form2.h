@@ -201,6 +201,7 @@ private:
     void bringToFront(QWidget *panel);
     QWidget *selectedControllerPanel() const;
     void driverMissing(const std::string &cause);
+    void divisorChanged(Myslider *slider, QLineEdit *box, Integer &range);
     void plotSample();
 
     PortDriver *port_ = nullptr;

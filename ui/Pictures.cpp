@@ -197,36 +197,40 @@ QPixmap Pictures::sideStrip(int width, int height)
     return pm;
 }
 
-QPixmap Pictures::minimiseButton(int width, int height)
+namespace {
+// A title-strip button: a rounded box on the strip, its symbol drawn by the
+// caller inside the returned box with a white two-pixel pen.
+template <typename Symbol>
+QPixmap titleButton(int width, int height, const QColor &fill, Symbol symbol)
 {
-    QPixmap pm = titleStrip(width, height);
+    QPixmap pm = Pictures::titleStrip(width, height);
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     const double side = std::min(width, height) - 8.0;
     const QRectF box((width - side) / 2, (height - side) / 2, side, side);
     p.setPen(QPen(Qt::white, 1));
-    p.setBrush(kStripLight.darker(120));
+    p.setBrush(fill);
     p.drawRoundedRect(box, 3, 3);
     p.setPen(QPen(Qt::white, 2));
-    p.drawLine(QPointF(box.left() + 4, box.bottom() - 5), QPointF(box.right() - 4, box.bottom() - 5));
+    symbol(p, box);
     return pm;
+}
+} // namespace
+
+QPixmap Pictures::minimiseButton(int width, int height)
+{
+    return titleButton(width, height, kStripLight.darker(120), [](QPainter &p, const QRectF &box) {
+        p.drawLine(QPointF(box.left() + 4, box.bottom() - 5), QPointF(box.right() - 4, box.bottom() - 5));
+    });
 }
 
 QPixmap Pictures::closeButton(int width, int height)
 {
-    QPixmap pm = titleStrip(width, height);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const double side = std::min(width, height) - 8.0;
-    const QRectF box((width - side) / 2, (height - side) / 2, side, side);
-    p.setPen(QPen(Qt::white, 1));
-    p.setBrush(QColor(192, 32, 32));
-    p.drawRoundedRect(box, 3, 3);
-    p.setPen(QPen(Qt::white, 2));
-    const QRectF x = box.adjusted(4.5, 4.5, -4.5, -4.5);
-    p.drawLine(x.topLeft(), x.bottomRight());
-    p.drawLine(x.topRight(), x.bottomLeft());
-    return pm;
+    return titleButton(width, height, QColor(192, 32, 32), [](QPainter &p, const QRectF &box) {
+        const QRectF x = box.adjusted(4.5, 4.5, -4.5, -4.5);
+        p.drawLine(x.topLeft(), x.bottomRight());
+        p.drawLine(x.topRight(), x.bottomLeft());
+    });
 }
 
 QPixmap Pictures::icon(int size)

@@ -5,6 +5,9 @@
 
 #include "ui/Timer.h"
 
+#include <QFile>
+#include <QTemporaryDir>
+
 using namespace tervalo;
 
 namespace {
@@ -285,4 +288,27 @@ TEST_F(ClosedLoop, LanguageSwitchTranslatesEditedRulesInsteadOfResettingThem)
     EXPECT_EQ(form->Combo1(39)->Text(), "PM");
     EXPECT_EQ(form->Combo1(30)->Text(), "XX");
     EXPECT_EQ(form->Combo1(9)->itemText(1), "NM");
+}
+
+TEST_F(ClosedLoop, AFailingAutoSaveIsToldOnceAndTheGraphGoesOn)
+{
+    QTemporaryDir dir;
+    const QString notAFolder = dir.filePath("file");
+    QFile(notAFolder).open(QIODevice::WriteOnly); // a regular file: nothing can be saved under it
+    form->Mygraph1->setSaveFolder(notAFolder);
+    selectSimulation();
+    form->Pcontrol->setValue(true);
+    form->Check1->setChecked(true);
+    form->Check1_Click();
+    ASSERT_TRUE(form->Mygraph1->AutoSaveGraph());
+    std::int32_t sweeps = 0;
+    run(103, [&](int i) {
+        if (i == 103)
+            sweeps = form->Mygraph1->sweepsStarted();
+    });
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].contains(notAFolder)) << notices[0].toStdString();
+    EXPECT_FALSE(form->Check1->isChecked());
+    EXPECT_FALSE(form->Mygraph1->AutoSaveGraph());
+    EXPECT_EQ(sweeps, 2); // the second sweep started on the failing cycle itself
 }
