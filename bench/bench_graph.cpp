@@ -2,6 +2,7 @@
 // start of a sweep, a redrawing setter and a caption setter.
 
 #include "controls/graph/Mygraph.h"
+#include "ui/Form2Layout.h"
 
 #include <QApplication>
 
@@ -11,21 +12,13 @@
 #include <cstdlib>
 
 using tervalo::Mygraph;
-using tervalo::PropertyBag;
 
 namespace {
 
 // The main window's instance.
 void load(Mygraph &g)
 {
-    PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("Graph1Color"), 0x00FF0000);
-    bag.WriteProperty(QStringLiteral("Graph2Color"), 0x0000C000);
-    for (int k = 3; k <= 7; ++k)
-        bag.WriteProperty(QStringLiteral("Graph%1Color").arg(k), 0x000000C0);
-    bag.WriteProperty(QStringLiteral("TimeDivision"), 200);
-    bag.WriteProperty(QStringLiteral("XaxisMax"), 20);
-    g.ReadProperties(bag);
+    g.ReadProperties(tervalo::Form2Layout::graphSettings());
     g.resize(333, 275);
     g.show();
     QApplication::processEvents();

@@ -297,15 +297,16 @@ int main(int argc, char **argv)
         buttons.at(options.controller)->setValue(true);
 
         const GainSliders gains = slidersOf(form, options.controller);
-        if (options.kp)
-            gains.kp ? gains.kp->setValue(sliderValue("kp", *options.kp, gains.kp, options.controller))
-                     : (void)sliderValue("kp", *options.kp, nullptr, options.controller);
-        if (options.ki)
-            gains.ki ? gains.ki->setValue(sliderValue("ki", *options.ki, gains.ki, options.controller))
-                     : (void)sliderValue("ki", *options.ki, nullptr, options.controller);
-        if (options.kd)
-            gains.kd ? gains.kd->setValue(sliderValue("kd", *options.kd, gains.kd, options.controller))
-                     : (void)sliderValue("kd", *options.kd, nullptr, options.controller);
+        const struct {
+            const char *name;
+            const std::optional<double> &value;
+            tervalo::ScrollBar *bar;
+        } given[] = {{"kp", options.kp, gains.kp}, {"ki", options.ki, gains.ki}, {"kd", options.kd, gains.kd}};
+        for (const auto &g : given)
+            if (g.value) {
+                const int v = sliderValue(g.name, *g.value, g.bar, options.controller); // rejects a missing slider
+                g.bar->setValue(v);
+            }
 
         form.Myslider1->setValue(options.reference);
         form.Slider9->setValue(options.errorDivisor);

@@ -154,40 +154,23 @@ void Form2::wireHandlers()
 // ---------------------------------------------------------------------------
 // control arrays
 
-QLabel *Form2::Label48(int i) const
+namespace {
+// An element of a control array; an index the window does not hold is a
+// subscript error.
+template <typename T, std::size_t N>
+T *element(const std::array<T *, N> &array, int i, const char *name)
 {
-    if (i < 0 || i >= static_cast<int>(Label48Array.size()) || !Label48Array[static_cast<std::size_t>(i)])
-        raiseError(RuntimeError::SubscriptOutOfRange, "Label48");
-    return Label48Array[static_cast<std::size_t>(i)];
+    if (i < 0 || i >= static_cast<int>(N) || !array[static_cast<std::size_t>(i)])
+        raiseError(RuntimeError::SubscriptOutOfRange, name);
+    return array[static_cast<std::size_t>(i)];
 }
+} // namespace
 
-QLabel *Form2::Label11(int i) const
-{
-    if (i < 0 || i >= static_cast<int>(Label11Array.size()) || !Label11Array[static_cast<std::size_t>(i)])
-        raiseError(RuntimeError::SubscriptOutOfRange, "Label11");
-    return Label11Array[static_cast<std::size_t>(i)];
-}
-
-Shape *Form2::ShapeLed(int i) const
-{
-    if (i < 0 || i >= static_cast<int>(ShapeArray.size()) || !ShapeArray[static_cast<std::size_t>(i)])
-        raiseError(RuntimeError::SubscriptOutOfRange, "Shape");
-    return ShapeArray[static_cast<std::size_t>(i)];
-}
-
-RuleCell *Form2::Combo1(int i) const
-{
-    if (i < 0 || i >= static_cast<int>(Combo1Array.size()) || !Combo1Array[static_cast<std::size_t>(i)])
-        raiseError(RuntimeError::SubscriptOutOfRange, "Combo1");
-    return Combo1Array[static_cast<std::size_t>(i)];
-}
-
-OptionButton *Form2::Dil(int i) const
-{
-    if (i < 0 || i >= static_cast<int>(DilArray.size()) || !DilArray[static_cast<std::size_t>(i)])
-        raiseError(RuntimeError::SubscriptOutOfRange, "Dil");
-    return DilArray[static_cast<std::size_t>(i)];
-}
+QLabel *Form2::Label48(int i) const { return element(Label48Array, i, "Label48"); }
+QLabel *Form2::Label11(int i) const { return element(Label11Array, i, "Label11"); }
+Shape *Form2::ShapeLed(int i) const { return element(ShapeArray, i, "Shape"); }
+RuleCell *Form2::Combo1(int i) const { return element(Combo1Array, i, "Combo1"); }
+OptionButton *Form2::Dil(int i) const { return element(DilArray, i, "Dil"); }
 
 bool Form2::english() const
 {
@@ -510,28 +493,31 @@ void Form2::classicStep()
     });
     step([&] { selected->readout->setText(QStringLiteral("U= ") + whole(Slider1->Value())); });
 
-    const QString kpText = QStringLiteral("Kp= ") + text(NumberText::single(kp));
-    const QString kiText = QStringLiteral("Ki= ") + text(NumberText::single(ki));
-    const QString kdText = QStringLiteral("Kd= ") + text(NumberText::single(kd));
+    auto gain = [](const char *prefix, Single value) {
+        return QString::fromLatin1(prefix) + text(NumberText::single(value));
+    };
+    const auto kpText = [&] { return gain("Kp= ", kp); };
+    const auto kiText = [&] { return gain("Ki= ", ki); };
+    const auto kdText = [&] { return gain("Kd= ", kd); };
     switch (selected->law) {
     case ClassicLaw::P:
-        step([&] { Mygraph1->setGraph4Caption(kpText); });
+        step([&] { Mygraph1->setGraph4Caption(kpText()); });
         break;
     case ClassicLaw::I:
-        step([&] { Mygraph1->setGraph4Caption(kiText); });
+        step([&] { Mygraph1->setGraph4Caption(kiText()); });
         break;
     case ClassicLaw::PI:
-        step([&] { Mygraph1->setGraph4Caption(kpText); });
-        step([&] { Mygraph1->setGraph5Caption(kiText); });
+        step([&] { Mygraph1->setGraph4Caption(kpText()); });
+        step([&] { Mygraph1->setGraph5Caption(kiText()); });
         break;
     case ClassicLaw::PD:
-        step([&] { Mygraph1->setGraph4Caption(kpText); });
-        step([&] { Mygraph1->setGraph5Caption(kdText); });
+        step([&] { Mygraph1->setGraph4Caption(kpText()); });
+        step([&] { Mygraph1->setGraph5Caption(kdText()); });
         break;
     case ClassicLaw::PID:
-        step([&] { Mygraph1->setGraph4Caption(kpText); });
-        step([&] { Mygraph1->setGraph5Caption(kiText); });
-        step([&] { Mygraph1->setGraph6Caption(kdText); });
+        step([&] { Mygraph1->setGraph4Caption(kpText()); });
+        step([&] { Mygraph1->setGraph5Caption(kiText()); });
+        step([&] { Mygraph1->setGraph6Caption(kdText()); });
         break;
     }
 }
@@ -539,6 +525,14 @@ void Form2::classicStep()
 std::array<std::string, 7> Form2::termNames() const
 {
     return {termNB, termNM, termNS, termZE, termPS, termPM, termPB};
+}
+
+QStringList Form2::termList() const
+{
+    QStringList list;
+    for (const std::string &t : termNames())
+        list << text(t);
+    return list;
 }
 
 void Form2::fuzzyStep()
@@ -740,8 +734,7 @@ void Form2::simulasyon_Click()
         bringToFront(panel);
     for (OptionButton *b : {Pcontrol, Icontrol, PIcontrol, PDcontrol, Bulanik, PIDcontrol})
         b->setEnabled(true);
-    if (portDriverPresent)
-        writeZeroWord();
+    writeZeroWord();
     Picture1->setPixmap(pic[4]);
     Captions::applyModeCaptions(*this, true);
     Mygraph1->setYlabel(QStringLiteral("(Volt)"));
@@ -937,8 +930,7 @@ void Form2::reloadRuleTable(const QStringList &previousTerms)
     // New item lists in the current language; each cell keeps its rule,
     // written with the current language's term. A text that is no term of
     // either language stays as the student typed it.
-    const QStringList current = QStringList{text(termNB), text(termNM), text(termNS), text(termZE),
-                                            text(termPS), text(termPM), text(termPB)};
+    const QStringList current = termList();
     const QStringList english = Captions::termNames(0);
     const QStringList turkish = Captions::termNames(1);
     for (RuleCell *cell : Combo1Array) {
@@ -962,8 +954,7 @@ void Form2::reloadRuleTable(const QStringList &previousTerms)
 void Form2::Dil_Click(int Index)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QStringList previous = QStringList{text(termNB), text(termNM), text(termNS), text(termZE),
-                                             text(termPS), text(termPM), text(termPB)};
+    const QStringList previous = termList();
     Captions::applyLanguage(*this, Index);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     reloadRuleTable(previous);

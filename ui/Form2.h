@@ -116,6 +116,7 @@ public:
     // previous language's names.
     void reloadRuleTable(const QStringList &previousTerms);
     std::array<std::string, 7> termNames() const;
+    QStringList termList() const; // the same, as the rule cells' item list
 
     // Puts out the all-zero actuator word when the driver is present; the
     // exit paths (close button, window closed, signals, quit) end here.

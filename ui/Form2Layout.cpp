@@ -559,14 +559,7 @@ void setPictures(const QHash<QString, QWidget *> &byName, Form2 &form)
 // Stored settings of the graph and slider controls.
 void loadStoredSettings(Form2 &form)
 {
-    PropertyBag graph;
-    graph.WriteProperty(QStringLiteral("Graph1Color"), 0x00FF0000);
-    graph.WriteProperty(QStringLiteral("Graph2Color"), 0x0000C000);
-    for (int k = 3; k <= 7; ++k)
-        graph.WriteProperty(QStringLiteral("Graph%1Color").arg(k), 0x000000C0);
-    graph.WriteProperty(QStringLiteral("TimeDivision"), 200);
-    graph.WriteProperty(QStringLiteral("XaxisMax"), 20);
-    form.Mygraph1->ReadProperties(graph);
+    form.Mygraph1->ReadProperties(Form2Layout::graphSettings());
 
     PropertyBag slider;
     slider.WriteProperty(QStringLiteral("BackColor"), 0x00FF8080);
@@ -701,6 +694,18 @@ void bindMembers(Form2 &form, const QHash<QString, QWidget *> &byName)
 }
 
 } // namespace
+
+PropertyBag Form2Layout::graphSettings()
+{
+    PropertyBag graph;
+    graph.WriteProperty(QStringLiteral("Graph1Color"), 0x00FF0000);
+    graph.WriteProperty(QStringLiteral("Graph2Color"), 0x0000C000);
+    for (int k = 3; k <= 7; ++k)
+        graph.WriteProperty(QStringLiteral("Graph%1Color").arg(k), 0x000000C0);
+    graph.WriteProperty(QStringLiteral("TimeDivision"), 200);
+    graph.WriteProperty(QStringLiteral("XaxisMax"), 20);
+    return graph;
+}
 
 int Form2Layout::pixels(int twips)
 {

@@ -4,6 +4,8 @@
 // table. Rectangles are kept in twips (15 twips to the pixel) relative to
 // the parent's client area.
 
+#include "controls/common/PropertyBag.h"
+
 namespace tervalo {
 
 class Form2;
@@ -14,6 +16,10 @@ public:
     // ("Slider1", "Label48(22)", "Combo1(24)"), sets the stored captions,
     // colours, fonts and pictures, and fills the window's control members.
     static void build(Form2 &form);
+
+    // The stored settings of the window's graph Mygraph1 (everything else
+    // at the control's defaults).
+    static PropertyBag graphSettings();
 
     static constexpr int kTwipsPerPixel = 15;
     // Twips to whole pixels, halves away from zero.

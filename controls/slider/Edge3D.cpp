@@ -1,6 +1,6 @@
 #include "controls/slider/Edge3D.h"
 
-#include "controls/slider/OleColor.h"
+#include "controls/common/OleColor.h"
 
 namespace tervalo {
 

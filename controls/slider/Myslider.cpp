@@ -1,7 +1,7 @@
 #include "controls/slider/Myslider.h"
 
 #include "controls/slider/Edge3D.h"
-#include "controls/slider/OleColor.h"
+#include "controls/common/OleColor.h"
 #include "controls/slider/frmValueTip.h"
 #include "runtime/NumberText.h"
 #include "runtime/Numeric.h"

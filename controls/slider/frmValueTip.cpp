@@ -1,6 +1,6 @@
 #include "controls/slider/frmValueTip.h"
 
-#include "controls/slider/OleColor.h"
+#include "controls/common/OleColor.h"
 
 #include <QFontDatabase>
 #include <QPainter>

@@ -4,7 +4,7 @@
 
 #include "SliderTestSupport.h"
 
-#include "controls/slider/OleColor.h"
+#include "controls/common/OleColor.h"
 #include "controls/slider/frmValueTip.h"
 
 #include <QApplication>

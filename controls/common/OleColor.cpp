@@ -1,4 +1,4 @@
-#include "controls/slider/OleColor.h"
+#include "controls/common/OleColor.h"
 
 #include <QGuiApplication>
 
@@ -6,13 +6,21 @@ namespace tervalo {
 
 QColor OleColor::toQColor(std::uint32_t value)
 {
-    return toQColor(value, QGuiApplication::palette());
+    // the palette only for system colours: plain colours are drawn per line
+    if (value & SystemFlag)
+        return systemColor(static_cast<int>(value & 0xFFu), QGuiApplication::palette());
+    return plain(value);
 }
 
 QColor OleColor::toQColor(std::uint32_t value, const QPalette &palette)
 {
     if (value & SystemFlag)
         return systemColor(static_cast<int>(value & 0xFFu), palette);
+    return plain(value);
+}
+
+QColor OleColor::plain(std::uint32_t value)
+{
     return QColor(static_cast<int>(value & 0xFFu), static_cast<int>((value >> 8) & 0xFFu),
                   static_cast<int>((value >> 16) & 0xFFu));
 }

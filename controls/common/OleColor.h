@@ -57,6 +57,9 @@ public:
 
     // 0x00BBGGRR of a plain colour.
     static std::uint32_t fromQColor(const QColor &c);
+
+private:
+    static QColor plain(std::uint32_t value);
 };
 
 } // namespace tervalo
