@@ -1,12 +1,15 @@
 // The control cycle as the window runs it in simulation: measurement,
 // readouts, graph, controller and the actuator's change handler, with the
-// fuzzy rule table's colouring. Run: build-rel/bench/bench_cycle
-#include "controls/graph/Mygraph.h"
+// fuzzy rule table's colouring; and the cycle alone, on a host that only
+// keeps the actuator value. Run: build-rel/bench/bench_cycle
+#include "engine/ControlCycle.h"
+#include "engine/FuzzyController.h"
+#include "engine/SimulatedPlant.h"
+#include "engine/Terms.h"
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
+#include "runtime/RuntimeError.h"
 #include "ui/Form2.h"
-#include "ui/OptionButton.h"
-#include "ui/ScrollBar.h"
 
 #include <QApplication>
 
@@ -30,20 +33,20 @@ std::unique_ptr<tervalo::Form2> makeWindow(tervalo::MemoryPort &port, IdlePump &
     form->showMessage = [](const QString &) {};
     form->quitApplication = [] {};
     form->Form_Load();
-    form->simulasyon->setValue(true);
+    form->selectMode(tervalo::LoopMode::Simulation);
     if (fuzzy) {
-        form->Bulanik->setValue(true);
+        form->selectController("fuzzy");
     } else {
-        form->PIDcontrol->setValue(true);
-        form->Slider6->setValue(100);
-        form->Slider7->setValue(20);
-        form->Slider8->setValue(300);
+        form->selectController("PID");
+        form->setGainBar("Slider6", 100);
+        form->setGainBar("Slider7", 20);
+        form->setGainBar("Slider8", 300);
     }
     // the state START leaves, without entering the counting loop
-    form->reference = 1000;
-    form->controlReference = 1000;
-    form->errorDeltaRange = 500;
-    form->outputDeltaRange = 100;
+    form->state().reference = 1000;
+    form->state().controlReference = 1000;
+    form->state().errorDeltaRange = 500;
+    form->state().outputDeltaRange = 100;
     return form;
 }
 
@@ -62,6 +65,66 @@ void BM_ControlCycle_Fuzzy(benchmark::State &state) { runCycles(state, true); }
 
 BENCHMARK(BM_ControlCycle_PID);
 BENCHMARK(BM_ControlCycle_Fuzzy);
+
+// The engine alone: a host that keeps the actuator value and the simulated
+// plant, and shows nothing.
+class BareHost : public tervalo::CycleHost {
+public:
+    tervalo::CycleSelection sel;
+    int actuator = 0;
+    std::int32_t plant = 0;
+    std::array<std::string, 49> rules;
+
+    tervalo::CycleSelection selection() const override { return sel; }
+    std::int32_t simulatedOutput() const override { return plant; }
+    void setGraphCaption(int, const std::string &) override {}
+    void setReadout(tervalo::Readout, const std::string &) override {}
+    void plotSample(double, double) override {}
+    int actuatorValue() const override { return actuator; }
+    int actuatorMin() const override { return 0; }
+    int actuatorMax() const override { return 4095; }
+    void setActuatorValue(int v) override
+    {
+        if (v < 0 || v > 4095)
+            tervalo::raiseError(tervalo::RuntimeError::InvalidPropertyValue, "actuator");
+        actuator = v;
+        plant = tervalo::SimulatedPlant::output(v).value();
+    }
+    void ruleTexts(std::array<std::string, 49> &out) const override { out = rules; }
+    void showRuleCells(const std::array<tervalo::RuleShade, 49> &) override {}
+    void setAnimation(bool) override {}
+};
+
+void engineCycles(benchmark::State &state, bool fuzzy)
+{
+    BareHost host;
+    host.sel.simulation = true;
+    host.sel.fuzzy = fuzzy;
+    if (!fuzzy)
+        host.sel.law = tervalo::ClassicLaw::PID;
+    const auto &names = tervalo::Terms::names(tervalo::Terms::English);
+    for (int i = 0; i < 49; ++i)
+        host.rules[static_cast<std::size_t>(i)] = names[static_cast<std::size_t>(tervalo::FuzzyController::defaultListIndex(i))];
+    tervalo::ExperimentState s;
+    s.setTermNames({names[0], names[1], names[2], names[3], names[4], names[5], names[6]});
+    s.reference = 1000;
+    s.controlReference = 1000;
+    s.errorDeltaRange = 500;
+    s.outputDeltaRange = 100;
+    s.kp = 0.1f;
+    s.ki = 0.3f;
+    s.kd = 0.02f;
+    tervalo::ControlCycle cycle;
+    for (auto _ : state)
+        cycle.run(s, host);
+    state.SetItemsProcessed(state.iterations());
+}
+
+void BM_EngineCycle_PID(benchmark::State &state) { engineCycles(state, false); }
+void BM_EngineCycle_Fuzzy(benchmark::State &state) { engineCycles(state, true); }
+
+BENCHMARK(BM_EngineCycle_PID);
+BENCHMARK(BM_EngineCycle_Fuzzy);
 
 } // namespace
 

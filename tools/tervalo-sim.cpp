@@ -6,16 +6,13 @@
 //               [--kp G] [--ki G] [--kd G] [--error-divisor D] [--output-divisor D]
 //               [--actuator U] [--load CYCLE:FROM:TO]... [--rules FILE] [--picture FILE]
 
-#include "controls/graph/Mygraph.h"
-#include "controls/slider/Myslider.h"
+#include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
+#include "engine/Terms.h"
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
 #include "ui/Form2.h"
-#include "ui/OptionButton.h"
-#include "ui/RuleCell.h"
-#include "ui/ScrollBar.h"
 
 #include <CLI/CLI.hpp>
 
@@ -83,7 +80,7 @@ std::array<int, 49> parseRules(const std::string &path)
     std::ifstream in(path);
     if (!in)
         bad("--rules " + path + ": cannot be read");
-    static const std::vector<std::string> terms = {"NB", "NM", "NS", "ZE", "PS", "PM", "PB"};
+    const auto &terms = tervalo::Terms::names(tervalo::Terms::English);
     std::array<int, 49> cells{};
     std::string line;
     int row = 0;
@@ -182,14 +179,7 @@ private:
             form_->Label33_Click();
     }
 
-    void moveLoad(const LoadStep &s)
-    {
-        // a press at FROM, a drag, a release at TO
-        form_->Slider11->setValue(s.from);
-        form_->Slider11_MouseDown();
-        form_->Slider11->setValue(s.to);
-        form_->Slider11_MouseUp();
-    }
+    void moveLoad(const LoadStep &s) { form_->moveLoad(s.from, s.to); }
 
     void row()
     {
@@ -198,16 +188,17 @@ private:
         line += ',';
         line += NumberText::dbl(cycle_ * 0.2);
         line += ',';
-        line += std::to_string(form_->reference.value());
+        const tervalo::ExperimentState &st = form_->state();
+        line += std::to_string(st.reference.value());
         line += ',';
-        line += std::to_string(form_->outputY);
+        line += std::to_string(st.outputY);
         line += ',';
-        line += std::to_string(form_->errorE);
+        line += std::to_string(st.errorE);
         line += ',';
-        line += std::to_string(form_->Slider1->Value());
+        line += std::to_string(form_->actuatorValue());
         line += ',';
         if (options_.controller == "fuzzy")
-            line += std::to_string(form_->outputDelta.value());
+            line += std::to_string(st.outputDelta.value());
         line += '\n';
         std::fwrite(line.data(), 1, line.size(), out_);
     }
@@ -218,37 +209,29 @@ private:
     int cycle_ = 0;
 };
 
-// The gain sliders of each controller's panel.
-struct GainSliders {
-    tervalo::ScrollBar *kp = nullptr, *ki = nullptr, *kd = nullptr;
-};
-
-GainSliders slidersOf(const Form2 &f, const std::string &controller)
+// The gain bar of a gain on the controller's panel; "" when it has none.
+std::string barOf(const std::string &controller, tervalo::Gain gain)
 {
-    if (controller == "P")
-        return {f.Slider2, nullptr, nullptr};
-    if (controller == "I")
-        return {nullptr, f.Slider3, nullptr};
-    if (controller == "PI")
-        return {f.Slider4, f.Slider5, nullptr};
-    if (controller == "PD")
-        return {f.Slider12, nullptr, f.Slider13};
-    if (controller == "PID")
-        return {f.Slider6, f.Slider8, f.Slider7};
+    const tervalo::ClassicPanel *panel = tervalo::ClassicPanels::named(controller);
+    if (panel)
+        for (std::size_t k = 0; k < panel->sliderCount; ++k)
+            if (panel->sliders[k].gain == gain)
+                return panel->sliders[k].bar;
     return {};
 }
 
-// gain x 1000 must be a whole value on the slider
-int sliderValue(const std::string &name, double gain, tervalo::ScrollBar *bar, const std::string &controller)
+// gain x 1000 must be a whole value on the bar (0 .. its maximum)
+int sliderValue(const std::string &name, double gain, const std::string &bar, const Form2 &form,
+                const std::string &controller)
 {
-    if (!bar)
+    if (bar.empty())
         bad("--" + name + ": the " + controller + " controller has no " + name + " slider");
+    const int max = form.gainBarMax(bar);
     const double scaled = gain * 1000.0;
     const double whole = std::nearbyint(scaled);
-    if (!std::isfinite(gain) || std::fabs(scaled - whole) > 1e-6 || whole < bar->Min() || whole > bar->Max()) {
+    if (!std::isfinite(gain) || std::fabs(scaled - whole) > 1e-6 || whole < 0 || whole > max) {
         std::ostringstream msg;
-        msg << "--" << name << " " << gain << ": not on the " << controller << " slider (" << bar->Min() / 1000.0
-            << " to " << bar->Max() / 1000.0 << " in steps of 0.001)";
+        msg << "--" << name << " " << gain << ": not on the " << controller << " slider (0 to " << max / 1000.0 << " in steps of 0.001)";
         bad(msg.str());
     }
     return static_cast<int>(whole);
@@ -289,33 +272,28 @@ int main(int argc, char **argv)
         form.quitApplication = [] {};
 
         form.Form_Load();
-        form.simulasyon->setValue(true);
-        const std::map<std::string, tervalo::OptionButton *> buttons = {
-            {"P", form.Pcontrol}, {"I", form.Icontrol}, {"PI", form.PIcontrol},
-            {"PD", form.PDcontrol}, {"PID", form.PIDcontrol}, {"fuzzy", form.Bulanik},
-        };
-        buttons.at(options.controller)->setValue(true);
+        form.selectMode(tervalo::LoopMode::Simulation);
+        form.selectController(options.controller);
 
-        const GainSliders gains = slidersOf(form, options.controller);
+        using tervalo::Gain;
         const struct {
-            const char *name;
+            Gain gain;
             const std::optional<double> &value;
-            tervalo::ScrollBar *bar;
-        } given[] = {{"kp", options.kp, gains.kp}, {"ki", options.ki, gains.ki}, {"kd", options.kd, gains.kd}};
+        } given[] = {{Gain::Kp, options.kp}, {Gain::Ki, options.ki}, {Gain::Kd, options.kd}};
         for (const auto &g : given)
             if (g.value) {
-                const int v = sliderValue(g.name, *g.value, g.bar, options.controller); // rejects a missing slider
-                g.bar->setValue(v);
+                const std::string bar = barOf(options.controller, g.gain);
+                const std::string name = tervalo::ClassicPanels::name(g.gain);
+                form.setGainBar(bar, sliderValue(name, *g.value, bar, form, options.controller));
             }
 
-        form.Myslider1->setValue(options.reference);
-        form.Slider9->setValue(options.errorDivisor);
-        form.Slider10->setValue(options.outputDivisor);
+        form.setReference(options.reference);
+        form.setDivisors(options.errorDivisor, options.outputDivisor);
         if (options.actuator)
-            form.Slider1->setValue(*options.actuator);
+            form.setActuator(*options.actuator);
         if (options.rules)
             for (int i = 0; i < 49; ++i)
-                form.Combo1(i)->setListIndex((*options.rules)[static_cast<std::size_t>(i)]);
+                form.setRuleTerm(i, (*options.rules)[static_cast<std::size_t>(i)]);
 
         std::fputs("cycle,time_s,reference,output,error,actuator,fuzzy_step\n", stdout);
         form.Label32_Click(); // START: runs until the last cycle's STOP
@@ -323,7 +301,7 @@ int main(int argc, char **argv)
 
         if (!options.picture.empty()) {
             QImageWriter writer(QString::fromLocal8Bit(options.picture.c_str()), "bmp");
-            if (!writer.write(form.Mygraph1->picture().convertToFormat(QImage::Format_RGB888))) {
+            if (!writer.write(form.graphPicture().convertToFormat(QImage::Format_RGB888))) {
                 std::fprintf(stderr, "tervalo-sim: %s: %s\n", options.picture.c_str(),
                              writer.errorString().toLocal8Bit().constData());
                 return 1;

@@ -2,7 +2,9 @@
 
 #include "controls/graph/Mygraph.h"
 #include "runtime/RuntimeError.h"
-#include "ui/Form2.h"
+#include "engine/ExperimentState.h"
+#include "engine/Terms.h"
+#include "ui/Form2Controls.h"
 #include "ui/OptionButton.h"
 
 #include <QAbstractButton>
@@ -76,11 +78,6 @@ const ModeRow kMode[] = {
     {57, nullptr, nullptr, "Load", "Yük"},
 };
 
-const char *const kTerms[2][7] = {
-    {"NB", "NM", "NS", "ZE", "PS", "PM", "PB"},
-    {"NB", "NO", "NK", "SS", "PK", "PO", "PB"},
-};
-
 void checkIndex(int index)
 {
     if (index != 0 && index != 1)
@@ -97,7 +94,7 @@ void setCaption(QWidget *w, const QString &text)
         frame->setTitle(text);
 }
 
-void setTarget(Form2 &form, const QString &target, const QString &text)
+void setTarget(Form2Controls &form, const QString &target, const QString &text)
 {
     if (target == QLatin1String("Mygraph1.Xlabel")) {
         form.Mygraph1->setXlabel(text);
@@ -107,7 +104,7 @@ void setTarget(Form2 &form, const QString &target, const QString &text)
         form.Mygraph1->setYlabel(text);
         return;
     }
-    QWidget *w = form.findChild<QWidget *>(target);
+    QWidget *w = form.window->findChild<QWidget *>(target);
     if (!w)
         raiseError(RuntimeError::SubscriptOutOfRange, "no control " + target.toStdString());
     setCaption(w, text);
@@ -119,12 +116,12 @@ QStringList Captions::termNames(int index)
 {
     checkIndex(index);
     QStringList names;
-    for (const char *t : kTerms[index])
+    for (const char *t : Terms::names(index))
         names << QLatin1String(t);
     return names;
 }
 
-void Captions::applyLanguage(Form2 &form, int index)
+void Captions::applyLanguage(Form2Controls &form, ExperimentState &state, int index)
 {
     checkIndex(index);
     const bool simulation = form.simulasyon && form.simulasyon->isChecked();
@@ -135,17 +132,17 @@ void Captions::applyLanguage(Form2 &form, int index)
     }
 
     const QStringList terms = termNames(index);
-    std::string *members[7] = {&form.termNB, &form.termNM, &form.termNS, &form.termZE,
-                               &form.termPS, &form.termPM, &form.termPB};
+    std::array<std::string, 7> names;
     for (int k = 0; k < 7; ++k) {
-        *members[k] = terms.at(k).toStdString();
+        names[static_cast<std::size_t>(k)] = terms.at(k).toStdString();
         // row headings, then column headings
         form.Label11Array[static_cast<std::size_t>(k)]->setText(terms.at(k));
         form.Label11Array[static_cast<std::size_t>(7 + k)]->setText(terms.at(k));
     }
+    state.setTermNames(names);
 }
 
-void Captions::applyModeCaptions(Form2 &form, bool simulation)
+void Captions::applyModeCaptions(Form2Controls &form, bool simulation)
 {
     const bool english = form.DilArray[0] && form.DilArray[0]->isChecked();
     for (const ModeRow &row : kMode) {

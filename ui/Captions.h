@@ -7,19 +7,20 @@
 
 namespace tervalo {
 
-class Form2;
+struct ExperimentState;
+struct Form2Controls;
 
 class Captions {
 public:
     // Index 0 English, 1 Turkish (any other index raises error 9). Sets the
     // captions of the language table (the mode-dependent rows by whether
     // simulation is selected), the graph's axis labels, the seven term
-    // names of the window and the rule table's fourteen headings.
-    static void applyLanguage(Form2 &form, int index);
+    // names of the state record and the rule table's fourteen headings.
+    static void applyLanguage(Form2Controls &form, ExperimentState &state, int index);
 
     // The block-diagram captions of the kit modes or of simulation, in
     // English when Dil(0) is selected and in Turkish otherwise.
-    static void applyModeCaptions(Form2 &form, bool simulation);
+    static void applyModeCaptions(Form2Controls &form, bool simulation);
 
     // The seven term names in list order: NB NM NS ZE PS PM PB in English,
     // NB NO NK SS PK PO PB in Turkish. Index as for applyLanguage.

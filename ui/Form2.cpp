@@ -2,7 +2,7 @@
 
 #include "controls/graph/Mygraph.h"
 #include "controls/slider/Myslider.h"
-#include "engine/ClassicController.h"
+#include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
 #include "engine/SimulatedPlant.h"
 #include "plant/ActuatorOutput.h"
@@ -25,7 +25,11 @@
 #include "ui/WindowChrome.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMessageBox>
 
 #include <cmath>
@@ -56,6 +60,25 @@ void forward(F &&handler)
     }
 }
 
+// A gain scroll bar of the panel table by name; 9 for any other name.
+ScrollBar *gainBar(const Form2Controls &c, const char *name)
+{
+    auto *bar = dynamic_cast<ScrollBar *>(c.named(name));
+    if (!bar || !ClassicPanels::slider(name))
+        raiseError(RuntimeError::SubscriptOutOfRange, name);
+    return bar;
+}
+
+// Every gain scroll bar, panel by panel.
+std::vector<ScrollBar *> gainBars(const Form2Controls &c)
+{
+    std::vector<ScrollBar *> bars;
+    for (const ClassicPanel &panel : ClassicPanels::all())
+        for (std::size_t k = 0; k < panel.sliderCount; ++k)
+            bars.push_back(gainBar(c, panel.sliders[k].bar));
+    return bars;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -64,25 +87,21 @@ void forward(F &&handler)
 Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent)
     : QWidget(parent), port_(port), pump_(pump)
 {
-    Timer1 = new Timer(this);
-    Timer1->setInterval(200);
-    Timer2 = new Timer(this);
-    Timer2->setInterval(300);
-    Timer3 = new Timer(this);
+    c_.Timer1 = new Timer(this);
+    c_.Timer1->setInterval(200);
+    c_.Timer2 = new Timer(this);
+    c_.Timer2->setInterval(300);
+    c_.Timer3 = new Timer(this);
 
-    Form2Layout::build(*this);
+    c_.window = this;
+    Form2Layout::build(*this, c_);
     HoverColours::install(*this);
-    WindowChrome::install(*this);
-
-    // The stored item lists of the rule cells are the Turkish terms.
-    const QStringList stored = Captions::termNames(1);
-    for (RuleCell *cell : Combo1Array)
-        if (cell && cell->count() == 0)
-            cell->setItems(stored);
+    WindowChrome::install(*this, c_);
+    host_ = std::make_unique<Host>(*this);
 
     if (!pump_) {
-        ownPump_ = new QtEventPump;
-        pump_ = ownPump_;
+        ownPump_ = std::make_unique<QtEventPump>();
+        pump_ = ownPump_.get();
     }
 
     showMessage = [this](const QString &t) {
@@ -104,104 +123,73 @@ Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent)
     wireHandlers();
 }
 
-Form2::~Form2()
-{
-    delete ownPump_;
-}
+Form2::~Form2() = default;
 
 void Form2::wireHandlers()
 {
-    Slider1->onChange = [this] { forward([this] { Slider1_Change(); }); };
-    for (ScrollBar *bar : {Slider2, Slider3, Slider4, Slider5, Slider6, Slider7, Slider8, Slider12, Slider13}) {
+    c_.Slider1->onChange = [this] { forward([this] { Slider1_Change(); }); };
+    for (ScrollBar *bar : gainBars(c_)) {
         bar->onChange = [this, bar] { forward([this, bar] { gainSlider_Change(bar); }); };
         bar->onScroll = [this, bar] { forward([this, bar] { gainSlider_Change(bar); }); };
     }
-    Myslider1->onChange = [this] { forward([this] { Myslider1_Change(); }); };
-    Myslider1->onScroll = [this] { forward([this] { Myslider1_Scroll(); }); };
+    c_.Myslider1->onChange = [this] { forward([this] { Myslider1_Change(); }); };
+    c_.Myslider1->onScroll = [this] { forward([this] { Myslider1_Scroll(); }); };
 
-    QObject::connect(Slider9, &Myslider::Change, this, [this] { forward([this] { Slider9_Change(); }); });
-    QObject::connect(Slider10, &Myslider::Change, this, [this] { forward([this] { Slider10_Change(); }); });
-    QObject::connect(Slider11, &Myslider::MouseDown, this,
+    QObject::connect(c_.Slider9, &Myslider::Change, this, [this] { forward([this] { Slider9_Change(); }); });
+    QObject::connect(c_.Slider10, &Myslider::Change, this, [this] { forward([this] { Slider10_Change(); }); });
+    QObject::connect(c_.Slider11, &Myslider::MouseDown, this,
                      [this](short, short, float, float) { forward([this] { Slider11_MouseDown(); }); });
-    QObject::connect(Slider11, &Myslider::MouseUp, this,
+    QObject::connect(c_.Slider11, &Myslider::MouseUp, this,
                      [this](short, short, float, float) { forward([this] { Slider11_MouseUp(); }); });
 
-    Acik->onClick = [this] { forward([this] { Acik_Click(); }); };
-    Kapalii->onClick = [this] { forward([this] { Kapalii_Click(); }); };
-    simulasyon->onClick = [this] { forward([this] { simulasyon_Click(); }); };
-    Pcontrol->onClick = [this] { forward([this] { Pcontrol_Click(); }); };
-    Icontrol->onClick = [this] { forward([this] { Icontrol_Click(); }); };
-    PIcontrol->onClick = [this] { forward([this] { PIcontrol_Click(); }); };
-    PDcontrol->onClick = [this] { forward([this] { PDcontrol_Click(); }); };
-    PIDcontrol->onClick = [this] { forward([this] { PIDcontrol_Click(); }); };
-    Bulanik->onClick = [this] { forward([this] { Bulanik_Click(); }); };
+    c_.Acik->onClick = [this] { forward([this] { Acik_Click(); }); };
+    c_.Kapalii->onClick = [this] { forward([this] { Kapalii_Click(); }); };
+    c_.simulasyon->onClick = [this] { forward([this] { simulasyon_Click(); }); };
+    c_.Pcontrol->onClick = [this] { forward([this] { Pcontrol_Click(); }); };
+    c_.Icontrol->onClick = [this] { forward([this] { Icontrol_Click(); }); };
+    c_.PIcontrol->onClick = [this] { forward([this] { PIcontrol_Click(); }); };
+    c_.PDcontrol->onClick = [this] { forward([this] { PDcontrol_Click(); }); };
+    c_.PIDcontrol->onClick = [this] { forward([this] { PIDcontrol_Click(); }); };
+    c_.Bulanik->onClick = [this] { forward([this] { Bulanik_Click(); }); };
     for (int i = 0; i < 2; ++i)
-        DilArray[static_cast<std::size_t>(i)]->onClick = [this, i] { forward([this, i] { Dil_Click(i); }); };
+        c_.DilArray[static_cast<std::size_t>(i)]->onClick = [this, i] { forward([this, i] { Dil_Click(i); }); };
 
-    Label32->onClick = [this] { forward([this] { Label32_Click(); }); };
-    Label33->onClick = [this] { forward([this] { Label33_Click(); }); };
-    Label34->onClick = [this] { forward([this] { Label34_Click(); }); };
-    Label27->onClick = [this] { forward([this] { Label27_Click(); }); };
-    Picture12->onClick = [this] { forward([this] { Picture12_Click(); }); };
-    Picture14->onClick = [this] { forward([this] { Picture14_Click(); }); };
-    QObject::connect(Check1, &QCheckBox::clicked, this, [this] { forward([this] { Check1_Click(); }); });
-    QObject::connect(Command1, &QPushButton::clicked, this, [this] { forward([this] { Command1_Click(); }); });
+    c_.Label32->onClick = [this] { forward([this] { Label32_Click(); }); };
+    c_.Label33->onClick = [this] { forward([this] { Label33_Click(); }); };
+    c_.Label34->onClick = [this] { forward([this] { Label34_Click(); }); };
+    c_.Label27->onClick = [this] { forward([this] { Label27_Click(); }); };
+    c_.Picture12->onClick = [this] { forward([this] { Picture12_Click(); }); };
+    c_.Picture14->onClick = [this] { forward([this] { Picture14_Click(); }); };
+    QObject::connect(c_.Check1, &QCheckBox::clicked, this, [this] { forward([this] { Check1_Click(); }); });
+    QObject::connect(c_.Command1, &QPushButton::clicked, this, [this] { forward([this] { Command1_Click(); }); });
 
-    Timer1->onTimer = [this] { forward([this] { Timer1_Timer(); }); };
-    Timer2->onTimer = [this] { forward([this] { Timer2_Timer(); }); };
+    c_.Timer1->onTimer = [this] { forward([this] { Timer1_Timer(); }); };
+    c_.Timer2->onTimer = [this] { forward([this] { Timer2_Timer(); }); };
 }
-
-// ---------------------------------------------------------------------------
-// control arrays
-
-namespace {
-// An element of a control array; an index the window does not hold is a
-// subscript error.
-template <typename T, std::size_t N>
-T *element(const std::array<T *, N> &array, int i, const char *name)
-{
-    if (i < 0 || i >= static_cast<int>(N) || !array[static_cast<std::size_t>(i)])
-        raiseError(RuntimeError::SubscriptOutOfRange, name);
-    return array[static_cast<std::size_t>(i)];
-}
-} // namespace
-
-QLabel *Form2::Label48(int i) const { return element(Label48Array, i, "Label48"); }
-QLabel *Form2::Label11(int i) const { return element(Label11Array, i, "Label11"); }
-Shape *Form2::ShapeLed(int i) const { return element(ShapeArray, i, "Shape"); }
-RuleCell *Form2::Combo1(int i) const { return element(Combo1Array, i, "Combo1"); }
-OptionButton *Form2::Dil(int i) const { return element(DilArray, i, "Dil"); }
 
 bool Form2::english() const
 {
-    return DilArray[0] && DilArray[0]->isChecked();
+    return c_.DilArray[0] && c_.DilArray[0]->isChecked();
 }
 
 // ---------------------------------------------------------------------------
 // port access
 
-void Form2::portWrite(std::int32_t address, std::uint8_t value)
-{
-    if (!port_)
-        throw PortError("no parallel-port driver");
-    port_->DlPortWritePortUchar(address, value);
-}
-
 void Form2::portFailed(const std::string &what)
 {
     // The kit cannot be reached any more: stop touching the port, say why
     // once, and let the run go on.
-    portDriverPresent = false;
+    s_.portDriverPresent = false;
     if (reportPortFailure)
         reportPortFailure(what + "; port access stopped");
 }
 
 void Form2::writeZeroWord()
 {
-    if (!portDriverPresent || !port_)
+    if (!s_.portDriverPresent || !port_)
         return;
     try {
-        ActuatorOutput::writeZeroWord(*port_, portBase.value());
+        ActuatorOutput::writeZeroWord(*port_, s_.portBase.value());
     } catch (const PortError &e) {
         portFailed(e.what());
     }
@@ -211,9 +199,9 @@ void Form2::endProgram()
 {
     writeZeroWord();
     ending_ = true;
-    stopRequested = true;
-    Timer1->setEnabled(false);
-    Timer2->setEnabled(false);
+    s_.stopRequested = true;
+    c_.Timer1->setEnabled(false);
+    c_.Timer2->setEnabled(false);
     if (quitApplication)
         quitApplication();
 }
@@ -232,56 +220,45 @@ void Form2::Form_Load()
     try {
         // The desktop has no system menu to trim, and the rounded window
         // region is laid on when the window is built.
-        sampleCount = 0;
-        Myslider1->setMax(2000);
-        Myslider1->setMin(500);
-        Myslider1->setValue(1000);
+        s_.sampleCount = 0;
+        c_.Myslider1->setMax(2000);
+        c_.Myslider1->setMin(500);
+        c_.Myslider1->setValue(1000);
         Label34_Click();
-        Acik->setValue(true);
-        Label1->setText(QStringLiteral("0"));
-        portBase = 888;
-        Slider1->setMax(4095);
-        Slider1->setMin(0);
-        Slider2->setMax(1200);
-        Slider2->setMin(0);
-        Slider3->setMax(5000);
-        Slider3->setMin(0);
-        Slider4->setMax(1000);
-        Slider4->setMin(0);
-        Slider5->setMax(3000);
-        Slider5->setMin(0);
-        Slider6->setMax(200);
-        Slider6->setMin(0);
-        Slider7->setMax(100);
-        Slider7->setMin(0);
-        Slider8->setMax(500);
-        Slider8->setMin(0);
-        Slider9->setMax(20);
-        Slider9->setMin(1);
-        Slider12->setMax(200);
-        Slider12->setMin(0);
-        Slider13->setMax(100);
-        Slider13->setMin(0);
-        Slider10->setMax(20);
-        Slider10->setMin(2);
-        Slider11->setMax(30);
-        Slider11->setMin(1);
-        Slider9->setValue(2);
-        Slider10->setValue(10);
-        for (ScrollBar *bar : {Slider2, Slider3, Slider4, Slider5, Slider6, Slider7, Slider8, Slider12, Slider13}) {
+        c_.Acik->setValue(true);
+        c_.Label1->setText(QStringLiteral("0"));
+        s_.portBase = 888;
+        c_.Slider1->setMax(4095);
+        c_.Slider1->setMin(0);
+        for (const ClassicPanel &panel : ClassicPanels::all())
+            for (std::size_t k = 0; k < panel.sliderCount; ++k) {
+                ScrollBar *bar = gainBar(c_, panel.sliders[k].bar);
+                bar->setMax(panel.sliders[k].max);
+                bar->setMin(0);
+            }
+        c_.Slider9->setMax(20);
+        c_.Slider9->setMin(1);
+        c_.Slider10->setMax(20);
+        c_.Slider10->setMin(2);
+        c_.Slider11->setMax(30);
+        c_.Slider11->setMin(1);
+        c_.Slider9->setValue(2);
+        c_.Slider10->setValue(10);
+        for (ScrollBar *bar : gainBars(c_)) {
             bar->setValue(bar->Value() + 1);
             bar->setValue(bar->Value() - 1);
         }
-        Picture1->setPixmap(pic[0]);
-        stopRequested = false;
-        for (RuleCell *cell : Combo1Array)
-            cell->setCursor(Label32->cursor());
-        Dil(0)->setValue(true);
-        Mygraph1->setXlabel(QStringLiteral("(seconds)"));
-        portDriverPresent = true;
-        portWrite(portBase.value(), 0);
-        portWrite((portBase + 2).value(), 11);
-        Myslider1->setValue(1000);
+        c_.Picture1->setPixmap(c_.pic[0]);
+        s_.stopRequested = false;
+        for (RuleCell *cell : c_.Combo1Array)
+            cell->setCursor(c_.Label32->cursor());
+        c_.Dil(0)->setValue(true);
+        c_.Mygraph1->setXlabel(QStringLiteral("(seconds)"));
+        s_.portDriverPresent = true;
+        if (!port_)
+            throw PortError("no parallel-port driver");
+        ActuatorOutput::writeZeroWord(*port_, s_.portBase.value());
+        c_.Myslider1->setValue(1000);
     } catch (const PortError &e) {
         driverMissing(e.what());
     } catch (const RuntimeError &e) {
@@ -296,58 +273,58 @@ void Form2::driverMissing(const std::string &cause)
     if (showMessage)
         showMessage(QStringLiteral("Please set up the 'port95nt.exe'.\r\n"
                                    "When setup complated you must restart your computer."));
-    portDriverPresent = false;
+    s_.portDriverPresent = false;
 }
 
 void Form2::Label32_Click()
 {
-    if (Bulanik->isChecked()) {
+    if (c_.Bulanik->isChecked()) {
         Slider9_Change();
         Slider10_Change();
     }
-    Myslider1->setEnabled(false);
-    Dil(0)->setEnabled(false);
-    Dil(1)->setEnabled(false);
-    Mygraph1->Resetle();
-    sampleCount = 0;
+    c_.Myslider1->setEnabled(false);
+    c_.Dil(0)->setEnabled(false);
+    c_.Dil(1)->setEnabled(false);
+    c_.Mygraph1->Resetle();
+    s_.sampleCount = 0;
     Command1_Click();
 }
 
 void Form2::Command1_Click()
 {
-    if (!Acik->isChecked() && Bulanik->isChecked())
-        bringToFront(Frame5);
-    Timer1->setEnabled(false);
-    reference = Myslider1->Value();
-    controlReference = reference;
-    Slider1->setMin(simulasyon->isChecked() ? 0 : 1300);
-    fuzzyOutput = Slider1->Min();
-    prevError = 0;
-    errorDeltaRange = Integer::fromExtended(Int(divide(controlReference.ld(), Slider9->Value())));
-    outputDeltaRange = Integer::fromExtended(Int(divide(controlReference.ld(), Slider10->Value())));
-    pulseCount = 0;
-    outputY = 0;
-    errorE = 0;
-    Mygraph1->setGraph1Caption(QStringLiteral("R(t) =") + whole(Myslider1->Value()));
-    Command1->setEnabled(false);
-    Picture4->setEnabled(false);
-    stopRequested = false;
+    if (!c_.Acik->isChecked() && c_.Bulanik->isChecked())
+        bringToFront(c_.Frame5);
+    c_.Timer1->setEnabled(false);
+    s_.reference = c_.Myslider1->Value();
+    s_.controlReference = s_.reference;
+    c_.Slider1->setMin(c_.simulasyon->isChecked() ? 0 : 1300);
+    s_.fuzzyOutput = c_.Slider1->Min();
+    s_.prevError = 0;
+    s_.errorDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider9->Value())));
+    s_.outputDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider10->Value())));
+    s_.pulseCount = 0;
+    s_.outputY = 0;
+    s_.errorE = 0;
+    c_.Mygraph1->setGraph1Caption(QStringLiteral("R(t) =") + whole(c_.Myslider1->Value()));
+    c_.Command1->setEnabled(false);
+    c_.Picture4->setEnabled(false);
+    s_.stopRequested = false;
     Kapali();
 }
 
 void Form2::Kapali()
 {
-    Timer1->setEnabled(true);
+    c_.Timer1->setEnabled(true);
     PulseCounterIo io;
     io.port = port_;
-    io.driverPresent = &portDriverPresent;
-    io.pulseCount = &pulseCount;
-    io.stopRequested = &stopRequested;
+    io.driverPresent = &s_.portDriverPresent;
+    io.pulseCount = &s_.pulseCount;
+    io.stopRequested = &s_.stopRequested;
     io.ending = &ending_;
     // In simulation every sample would be replaced by the simulated output:
     // the loop then waits for events instead of polling the port.
-    io.sampling = !simulasyon->isChecked();
-    io.statusAddress = portBase.value() + 1;
+    io.sampling = !c_.simulasyon->isChecked();
+    io.statusAddress = s_.portBase.value() + 1;
     io.pump = pump_;
     io.onPortFailure = [this](const std::string &line) {
         if (reportPortFailure)
@@ -366,276 +343,213 @@ void Form2::Kapali()
 void Form2::Label33_Click()
 {
     cikisahazirlan();
-    Dil(0)->setEnabled(true);
-    Dil(1)->setEnabled(true);
-    Picture4->setEnabled(true);
-    Myslider1->setEnabled(true);
-    Timer3->setInterval(0);
+    c_.Dil(0)->setEnabled(true);
+    c_.Dil(1)->setEnabled(true);
+    c_.Picture4->setEnabled(true);
+    c_.Myslider1->setEnabled(true);
+    c_.Timer3->setInterval(0);
 }
 
 void Form2::cikisahazirlan()
 {
-    stopRequested = true;
+    s_.stopRequested = true;
     dur();
-    reference = 0;
+    s_.reference = 0;
 }
 
 void Form2::dur()
 {
-    Timer1->setEnabled(false);
-    Timer2->setEnabled(false);
-    Command1->setEnabled(true);
-    Label21->setText(QString());
-    Slider1->setValue(Slider1->Min());
-    outputY = 0;
-    errorE = 0;
-    pulseCount = 0;
-    fuzzyOutput = 0;
-    Label17->setText(QString());
+    c_.Timer1->setEnabled(false);
+    c_.Timer2->setEnabled(false);
+    c_.Command1->setEnabled(true);
+    c_.Label21->setText(QString());
+    c_.Slider1->setValue(c_.Slider1->Min());
+    s_.outputY = 0;
+    s_.errorE = 0;
+    s_.pulseCount = 0;
+    s_.fuzzyOutput = 0;
+    c_.Label17->setText(QString());
 }
 
 // ---------------------------------------------------------------------------
 // the control cycle
 
+// The window as the control cycle's host: the selections are the option
+// buttons, the readouts and legend the labels and graph, the actuator
+// Slider1, the simulated output the interval of Timer3.
+class Form2::Host : public CycleHost {
+public:
+    explicit Host(Form2 &form) : f_(form), c_(form.c_)
+    {
+        const auto &panels = ClassicPanels::all();
+        for (std::size_t k = 0; k < panels.size(); ++k) {
+            options_[k] = dynamic_cast<OptionButton *>(c_.named(panels[k].option));
+            outputs_[k] = dynamic_cast<QLabel *>(c_.named(panels[k].output));
+        }
+    }
+
+    CycleSelection selection() const override
+    {
+        CycleSelection sel;
+        sel.kit = c_.Kapalii->isChecked();
+        sel.simulation = c_.simulasyon->isChecked();
+        sel.fuzzy = c_.Bulanik->isChecked();
+        const auto &panels = ClassicPanels::all();
+        for (std::size_t k = 0; k < panels.size(); ++k)
+            if (options_[k]->isChecked()) {
+                sel.law = panels[k].law;
+                break;
+            }
+        return sel;
+    }
+    std::int32_t simulatedOutput() const override { return c_.Timer3->Interval(); }
+    void setGraphCaption(int index, const std::string &t) override
+    {
+        const QString q = text(t);
+        switch (index) {
+        case 1:
+            c_.Mygraph1->setGraph1Caption(q);
+            break;
+        case 2:
+            c_.Mygraph1->setGraph2Caption(q);
+            break;
+        case 3:
+            c_.Mygraph1->setGraph3Caption(q);
+            break;
+        case 4:
+            c_.Mygraph1->setGraph4Caption(q);
+            break;
+        case 5:
+            c_.Mygraph1->setGraph5Caption(q);
+            break;
+        case 6:
+            c_.Mygraph1->setGraph6Caption(q);
+            break;
+        default:
+            raiseError(RuntimeError::SubscriptOutOfRange, "Graph caption");
+        }
+    }
+    void setReadout(Readout which, const std::string &t) override
+    {
+        QLabel *label = nullptr;
+        switch (which) {
+        case Readout::Speed:
+            label = c_.Label17;
+            break;
+        case Readout::FuzzyOutput:
+            label = c_.Label21;
+            break;
+        case Readout::FuzzyStep:
+            label = c_.Label23;
+            break;
+        case Readout::LawOutput:
+            for (std::size_t k = 0; k < options_.size(); ++k)
+                if (options_[k]->isChecked())
+                    label = outputs_[k];
+            break;
+        }
+        if (label)
+            label->setText(text(t));
+    }
+    void plotSample(double y, double e) override { f_.plotSample(y, e); }
+    int actuatorValue() const override { return c_.Slider1->Value(); }
+    int actuatorMin() const override { return c_.Slider1->Min(); }
+    int actuatorMax() const override { return c_.Slider1->Max(); }
+    void setActuatorValue(int value) override { c_.Slider1->setValue(value); }
+    void ruleTexts(std::array<std::string, 49> &out) const override
+    {
+        for (int i = 0; i < 49; ++i)
+            out[static_cast<std::size_t>(i)] = c_.Combo1(i)->Text().toStdString();
+    }
+    void showRuleCells(const std::array<RuleShade, 49> &shades) override
+    {
+        for (std::size_t i = 0; i < shades.size(); ++i) {
+            RuleCell *cell = c_.Combo1Array[i];
+            switch (shades[i]) {
+            case RuleShade::Saturated:
+                cell->setBackColor(kCellRed);
+                cell->setForeColor(Qt::black);
+                break;
+            case RuleShade::Fired:
+                cell->setBackColor(kCellFired);
+                cell->setForeColor(Qt::white);
+                break;
+            case RuleShade::Plain:
+                cell->setBackColor(Qt::white);
+                cell->setForeColor(Qt::black);
+                break;
+            }
+        }
+    }
+    void setAnimation(bool turning) override
+    {
+        c_.Timer2->setInterval(turning ? 200 : 0);
+        c_.Timer2->setEnabled(turning);
+    }
+
+    OptionButton *optionOf(const ClassicPanel &panel) const
+    {
+        return options_[static_cast<std::size_t>(&panel - ClassicPanels::all().data())];
+    }
+
+private:
+    Form2 &f_;
+    Form2Controls &c_;
+    std::array<OptionButton *, 5> options_{};
+    std::array<QLabel *, 5> outputs_{};
+};
+
 void Form2::Timer1_Timer()
 {
-    ResumeNext step;
-    const bool sim = simulasyon->isChecked();
-    step([&] {
-        if (!sim) {
-            outputY = (pulseCount * 5).value();
-        } else {
-            pulseCount = Integer::fromExtended(Timer3->Interval());
-            outputY = pulseCount.value();
-        }
-    });
-    // The motor turns while the period counted more than ten changes.
-    const bool turning = pulseCount.value() > 10;
-    step([&] { pulseCount = 0; });
-    step([&] { Mygraph1->setGraph2Caption(QStringLiteral("Y(t) =") + whole(outputY)); });
-    step([&] { errorE = reference.value() - outputY; });
-    step([&] { Mygraph1->setGraph3Caption(QStringLiteral("E(t) =") + whole(errorE)); });
-    step([&] { Label17->setText(whole(outputY)); });
-    step([&] { plotSample(); });
-    step([&] { Mygraph1->setGraph1Caption(QStringLiteral("RT=") + whole(reference.value())); });
-    step([&] { sampleCount = sampleCount + 1; });
-    step([&] { outputInt = Integer::fromExtended(static_cast<Extended>(outputY)); });
-    step([&] { currentError = reference - outputInt; });
-    step([&] { errorDelta = currentError - prevError; });
-    step([&] { samplePeriod = 0.2f; });
-    if (!Bulanik->isChecked())
-        step([&] { classicStep(); });
-    if ((Kapalii->isChecked() || sim) && Bulanik->isChecked() && reference > 0)
-        step([&] { fuzzyStep(); });
-    step([&] { prevError = currentError; });
-    step([&] {
-        Timer2->setInterval(turning ? 200 : 0);
-        Timer2->setEnabled(turning);
-    });
-    step([&] { pulseCount = 0; });
+    cycle_.run(s_, *host_);
 }
 
-void Form2::plotSample()
+void Form2::plotSample(double y, double e)
 {
-    auto plot = [this] {
-        Mygraph1->PlotGraph1(static_cast<double>(outputY), static_cast<double>(errorE), 0, 0, 0, 0, 0, 0, 0, 2);
-    };
+    auto plot = [this, y, e] { c_.Mygraph1->PlotGraph1(y, e, 0, 0, 0, 0, 0, 0, 0, 2); };
     try {
         plot();
-    } catch (const RuntimeError &e) {
-        if (e.number() != RuntimeError::FileAccess || !Mygraph1->AutoSaveGraph())
+    } catch (const RuntimeError &err) {
+        if (err.number() != RuntimeError::FileAccess || !c_.Mygraph1->AutoSaveGraph())
             throw;
         // The finished sweep could not be saved. Say so once, without
         // holding up the cycle, and let the graph go on without saving.
-        Check1->setChecked(false);
+        c_.Check1->setChecked(false);
         Check1_Click();
         if (notifyUser)
             notifyUser(QStringLiteral("Auto Save is turned off: the graph could not be saved.\n")
-                       + QString::fromUtf8(e.what()));
-        std::fprintf(stderr, "tervalo: auto save turned off: %s\n", e.what());
+                       + QString::fromUtf8(err.what()));
+        std::fprintf(stderr, "tervalo: auto save turned off: %s\n", err.what());
         plot();
     }
-}
-
-void Form2::classicStep()
-{
-    ResumeNext step;
-    ClassicWorking w{errorRate, errorArea, negErrorRate};
-    step([&] { ClassicController::updateWorkingValues(w, currentError, prevError, samplePeriod); });
-    errorRate = w.errorRate;
-    errorArea = w.errorArea;
-    negErrorRate = w.negErrorRate;
-    if (!(Kapalii->isChecked() || simulasyon->isChecked()))
-        return;
-
-    struct LawRow {
-        OptionButton *button;
-        ClassicLaw law;
-        QLabel *readout;
-    };
-    const LawRow rows[] = {
-        {Pcontrol, ClassicLaw::P, Label46},     {Icontrol, ClassicLaw::I, Label50},
-        {PIcontrol, ClassicLaw::PI, Label54},   {PDcontrol, ClassicLaw::PD, Label13},
-        {PIDcontrol, ClassicLaw::PID, Label5},
-    };
-    const LawRow *selected = nullptr;
-    for (const LawRow &r : rows)
-        if (r.button->isChecked()) {
-            selected = &r;
-            break;
-        }
-    if (!selected)
-        return;
-
-    step([&] {
-        const Extended delta = ClassicController::increment(selected->law, w, currentError, prevError, kp, ki, kd);
-        Slider1->setValue(CInt(delta + Slider1->Value()));
-    });
-    step([&] { selected->readout->setText(QStringLiteral("U= ") + whole(Slider1->Value())); });
-
-    auto gain = [](const char *prefix, Single value) {
-        return QString::fromLatin1(prefix) + text(NumberText::single(value));
-    };
-    const auto kpText = [&] { return gain("Kp= ", kp); };
-    const auto kiText = [&] { return gain("Ki= ", ki); };
-    const auto kdText = [&] { return gain("Kd= ", kd); };
-    switch (selected->law) {
-    case ClassicLaw::P:
-        step([&] { Mygraph1->setGraph4Caption(kpText()); });
-        break;
-    case ClassicLaw::I:
-        step([&] { Mygraph1->setGraph4Caption(kiText()); });
-        break;
-    case ClassicLaw::PI:
-        step([&] { Mygraph1->setGraph4Caption(kpText()); });
-        step([&] { Mygraph1->setGraph5Caption(kiText()); });
-        break;
-    case ClassicLaw::PD:
-        step([&] { Mygraph1->setGraph4Caption(kpText()); });
-        step([&] { Mygraph1->setGraph5Caption(kdText()); });
-        break;
-    case ClassicLaw::PID:
-        step([&] { Mygraph1->setGraph4Caption(kpText()); });
-        step([&] { Mygraph1->setGraph5Caption(kiText()); });
-        step([&] { Mygraph1->setGraph6Caption(kdText()); });
-        break;
-    }
-}
-
-std::array<std::string, 7> Form2::termNames() const
-{
-    return {termNB, termNM, termNS, termZE, termPS, termPM, termPB};
 }
 
 QStringList Form2::termList() const
 {
     QStringList list;
-    for (const std::string &t : termNames())
+    for (const std::string &t : s_.termNames())
         list << text(t);
     return list;
-}
-
-void Form2::fuzzyStep()
-{
-    ResumeNext step;
-    const std::array<std::string, 7> names = termNames();
-    auto nameOf = [&names](int term) { return term < 0 ? std::string() : names[static_cast<std::size_t>(term)]; };
-
-    std::array<std::string, 49> cells;
-    for (int i = 0; i < 49; ++i)
-        cells[static_cast<std::size_t>(i)] = Combo1(i)->Text().toStdString();
-
-    FuzzyResult r;
-    const bool computed = step([&] {
-        r = FuzzyController::step(currentError, errorDelta, controlReference, errorDeltaRange, outputDeltaRange,
-                                  cells, names, outputDelta);
-    });
-    if (computed) {
-        errorMembership1 = r.error.membership1;
-        errorMembership2 = r.error.membership2;
-        errorTerm1 = nameOf(r.error.term1);
-        errorTerm2 = nameOf(r.error.term2);
-        deltaMembership1 = r.delta.membership1;
-        deltaMembership2 = r.delta.membership2;
-        deltaTerm1 = nameOf(r.delta.term1);
-        deltaTerm2 = nameOf(r.delta.term2);
-        outputDelta = r.outputDelta;
-    }
-
-    // Highlight the fired rules; every other cell white on black text.
-    std::array<bool, 49> fired{};
-    if (computed)
-        for (int cell : r.ruleCell)
-            if (cell >= 0)
-                fired[static_cast<std::size_t>(cell)] = true;
-
-    step([&] { newOutput = fuzzyOutput + outputDelta; });
-    step([&] { Label21->setText(QStringLiteral(" U= ") + whole(newOutput.value())); });
-    step([&] { Label23->setText(QStringLiteral(" dU= ") + whole(outputDelta.value())); });
-
-    // At a limit of the actuator the output is held there. The rule table
-    // turns red to show the saturation; the student's rules and gains stay.
-    bool saturated = false;
-    step([&] {
-        if (Slider1->Min() >= newOutput.value()) {
-            saturated = true;
-            newOutput = Slider1->Min();
-        }
-    });
-    step([&] {
-        if (newOutput.value() >= Slider1->Max()) {
-            saturated = true;
-            newOutput = Slider1->Max();
-        }
-    });
-    for (int i = 0; i < 49; ++i) {
-        RuleCell *cell = Combo1Array[static_cast<std::size_t>(i)];
-        if (saturated) {
-            cell->setBackColor(kCellRed);
-            cell->setForeColor(Qt::black);
-        } else if (fired[static_cast<std::size_t>(i)]) {
-            cell->setBackColor(kCellFired);
-            cell->setForeColor(Qt::white);
-        } else {
-            cell->setBackColor(Qt::white);
-            cell->setForeColor(Qt::black);
-        }
-    }
-    lastCycleSaturated_ = saturated;
-
-    step([&] { fuzzyOutput = newOutput; });
-    step([&] { Slider1->setValue(newOutput.value()); });
 }
 
 // ---------------------------------------------------------------------------
 // actuator output
 
-std::string Form2::Dec2Bin(double n)
-{
-    return ActuatorOutput::Dec2Bin(n);
-}
-
-double Form2::Bin2Dec(const std::string &s)
-{
-    return ActuatorOutput::Bin2Dec(s);
-}
-
 void Form2::Slider1_Change()
 {
-    const int v = Slider1->Value();
-    if (simulasyon->isChecked()) {
-        Timer3->setInterval(SimulatedPlant::output(v).value());
+    const int v = c_.Slider1->Value();
+    if (c_.simulasyon->isChecked()) {
+        c_.Timer3->setInterval(SimulatedPlant::output(v).value());
         return;
     }
-    actuatorBits = ActuatorOutput::actuatorBits(v);
-    dataBits = actuatorBits.substr(0, 8);
-    controlBits = actuatorBits.substr(8, 4);
-    if (Acik->isChecked())
+    s_.actuatorBits = ActuatorOutput::actuatorBits(v);
+    s_.dataBits = s_.actuatorBits.substr(0, 8);
+    s_.controlBits = s_.actuatorBits.substr(8, 4);
+    if (c_.Acik->isChecked())
         Data_Ledyak();
-    if (portDriverPresent) {
+    if (s_.portDriverPresent) {
         try {
-            portWrite(portBase.value(), ActuatorOutput::dataByte(actuatorBits));
-            portWrite((portBase + 2).value(), ActuatorOutput::controlByte(actuatorBits));
+            ActuatorOutput::writeWord(*port_, s_.portBase.value(), v);
         } catch (const PortError &e) {
             portFailed(e.what());
         }
@@ -644,20 +558,20 @@ void Form2::Slider1_Change()
 
 void Form2::Data_Ledyak()
 {
-    const int n = static_cast<int>(actuatorBits.size());
+    const int n = static_cast<int>(s_.actuatorBits.size());
     for (int i = n; i >= 1; --i)
-        ShapeLed(n - i)->setFillColor(actuatorBits[static_cast<std::size_t>(i - 1)] == '1' ? kLedLit : kLedDark);
+        c_.ShapeLed(n - i)->setFillColor(s_.actuatorBits[static_cast<std::size_t>(i - 1)] == '1' ? kLedLit : kLedDark);
 }
 
 void Form2::Timer2_Timer()
 {
-    if (simulasyon->isChecked())
+    if (c_.simulasyon->isChecked())
         return;
-    Picture1->setPixmap(pic[static_cast<std::size_t>(animationFrame_)]);
+    c_.Picture1->setPixmap(c_.pic[static_cast<std::size_t>(animationFrame_)]);
     animationFrame_ = (animationFrame_ + 1) % 4;
     lampLit_ = !lampLit_;
-    if (Shape1_29)
-        Shape1_29->setFillColor(lampLit_ ? kLedLit : kLedDark);
+    if (c_.Shape1_29)
+        c_.Shape1_29->setFillColor(lampLit_ ? kLedLit : kLedDark);
 }
 
 // ---------------------------------------------------------------------------
@@ -672,41 +586,34 @@ void Form2::bringToFront(QWidget *panel)
 
 QWidget *Form2::selectedControllerPanel() const
 {
-    if (Bulanik->isChecked())
-        return Frame5;
-    if (Pcontrol->isChecked())
-        return Pdenetim;
-    if (Icontrol->isChecked())
-        return Idenetim;
-    if (PIcontrol->isChecked())
-        return PIdenetim;
-    if (PDcontrol->isChecked())
-        return PDdenetim;
-    if (PIDcontrol->isChecked())
-        return PIDDenetim;
+    if (c_.Bulanik->isChecked())
+        return c_.Frame5;
+    for (const ClassicPanel &panel : ClassicPanels::all())
+        if (host_->optionOf(panel)->isChecked())
+            return c_.named(panel.panel);
     return nullptr;
 }
 
 void Form2::Acik_Click()
 {
-    const int remembered = Slider1->Value();
-    Timer1->setEnabled(false);
-    Timer2->setEnabled(false);
-    bringToFront(Frame4);
-    for (OptionButton *b : {Pcontrol, Icontrol, PIcontrol, PDcontrol, PIDcontrol})
+    const int remembered = c_.Slider1->Value();
+    c_.Timer1->setEnabled(false);
+    c_.Timer2->setEnabled(false);
+    bringToFront(c_.Frame4);
+    for (OptionButton *b : {c_.Pcontrol, c_.Icontrol, c_.PIcontrol, c_.PDcontrol, c_.PIDcontrol})
         b->setEnabled(false);
-    Label48(57)->hide();
-    Picture1->setPixmap(pic[1]);
-    Captions::applyModeCaptions(*this, false);
-    Bulanik->setEnabled(false);
-    Command1->setEnabled(true);
-    Label21->setText(QString());
-    Slider1->setValue(remembered);
-    outputY = 0;
-    errorE = 0;
-    Label48(44)->hide();
-    Label48(45)->hide();
-    Slider11->hide();
+    c_.Label48(57)->hide();
+    c_.Picture1->setPixmap(c_.pic[1]);
+    Captions::applyModeCaptions(c_, false);
+    c_.Bulanik->setEnabled(false);
+    c_.Command1->setEnabled(true);
+    c_.Label21->setText(QString());
+    c_.Slider1->setValue(remembered);
+    s_.outputY = 0;
+    s_.errorE = 0;
+    c_.Label48(44)->hide();
+    c_.Label48(45)->hide();
+    c_.Slider11->hide();
     Label33_Click();
 }
 
@@ -715,15 +622,15 @@ void Form2::Kapalii_Click()
     dur();
     if (QWidget *panel = selectedControllerPanel())
         bringToFront(panel);
-    for (OptionButton *b : {Pcontrol, Icontrol, PIcontrol, Bulanik, PIDcontrol, PDcontrol})
+    for (OptionButton *b : {c_.Pcontrol, c_.Icontrol, c_.PIcontrol, c_.Bulanik, c_.PIDcontrol, c_.PDcontrol})
         b->setEnabled(true);
-    Picture1->setPixmap(pic[1]);
-    Captions::applyModeCaptions(*this, false);
-    Mygraph1->setYlabel(english() ? QStringLiteral("(rpm)") : QStringLiteral("(d/dk)"));
-    Label48(44)->hide();
-    Label48(45)->hide();
-    Label48(57)->hide();
-    Slider11->hide();
+    c_.Picture1->setPixmap(c_.pic[1]);
+    Captions::applyModeCaptions(c_, false);
+    c_.Mygraph1->setYlabel(english() ? QStringLiteral("(rpm)") : QStringLiteral("(d/dk)"));
+    c_.Label48(44)->hide();
+    c_.Label48(45)->hide();
+    c_.Label48(57)->hide();
+    c_.Slider11->hide();
     Label33_Click();
 }
 
@@ -732,17 +639,17 @@ void Form2::simulasyon_Click()
     dur();
     if (QWidget *panel = selectedControllerPanel())
         bringToFront(panel);
-    for (OptionButton *b : {Pcontrol, Icontrol, PIcontrol, PDcontrol, Bulanik, PIDcontrol})
+    for (OptionButton *b : {c_.Pcontrol, c_.Icontrol, c_.PIcontrol, c_.PDcontrol, c_.Bulanik, c_.PIDcontrol})
         b->setEnabled(true);
     writeZeroWord();
-    Picture1->setPixmap(pic[4]);
-    Captions::applyModeCaptions(*this, true);
-    Mygraph1->setYlabel(QStringLiteral("(Volt)"));
-    Mygraph1->setXlabel(english() ? QStringLiteral("(Second)") : QStringLiteral("(Saniye)"));
-    Label48(44)->show();
-    Label48(45)->show();
-    Label48(57)->show();
-    Slider11->show();
+    c_.Picture1->setPixmap(c_.pic[4]);
+    Captions::applyModeCaptions(c_, true);
+    c_.Mygraph1->setYlabel(QStringLiteral("(Volt)"));
+    c_.Mygraph1->setXlabel(english() ? QStringLiteral("(Second)") : QStringLiteral("(Saniye)"));
+    c_.Label48(44)->show();
+    c_.Label48(45)->show();
+    c_.Label48(57)->show();
+    c_.Slider11->show();
     Label33_Click();
 }
 
@@ -752,58 +659,67 @@ int sliderValueOf(Single gain)
 {
     return CInt(static_cast<Extended>(gain) * 1000);
 }
+
+Single &gainOf(ExperimentState &s, Gain g)
+{
+    return g == Gain::Kp ? s.kp : g == Gain::Ki ? s.ki : s.kd;
+}
+
+QString gainText(Gain g, Single value)
+{
+    return QString::fromLatin1(ClassicPanels::prefix(g)) + text(NumberText::single(value));
+}
 } // namespace
+
+// Selecting a classic law: its panel to the front, its bars set from the
+// gains the laws share, then STOP.
+void Form2::selectClassic(const ClassicPanel &panel)
+{
+    ResumeNext step;
+    if (panel.readoutFirst) {
+        const GainSlider &first = panel.sliders[0];
+        step([&] {
+            static_cast<QLabel *>(c_.named(first.readout))
+                ->setText(QString::fromLatin1(ClassicPanels::prefix(first.gain))
+                          + text(NumberText::dbl(gainBar(c_, first.bar)->Value() / 1000.0)));
+        });
+    }
+    step([&] { bringToFront(c_.named(panel.panel)); });
+    for (std::size_t k = 0; k < panel.sliderCount; ++k)
+        step([&] { gainBar(c_, panel.sliders[k].bar)->setValue(sliderValueOf(gainOf(s_, panel.sliders[k].gain))); });
+    step([&] { Label33_Click(); });
+}
 
 void Form2::Pcontrol_Click()
 {
-    ResumeNext step;
-    step([&] { Label40->setText(QStringLiteral("Kp= ") + text(NumberText::dbl(Slider2->Value() / 1000.0))); });
-    step([&] { Slider2->setValue(sliderValueOf(kp)); });
-    step([&] { bringToFront(Pdenetim); });
-    step([&] { Label33_Click(); });
+    selectClassic(ClassicPanels::of(ClassicLaw::P));
 }
 
 void Form2::Icontrol_Click()
 {
-    ResumeNext step;
-    step([&] { bringToFront(Idenetim); });
-    step([&] { Slider3->setValue(sliderValueOf(ki)); });
-    step([&] { Label33_Click(); });
+    selectClassic(ClassicPanels::of(ClassicLaw::I));
 }
 
 void Form2::PIcontrol_Click()
 {
-    ResumeNext step;
-    step([&] { bringToFront(PIdenetim); });
-    step([&] { Slider4->setValue(sliderValueOf(kp)); });
-    step([&] { Slider5->setValue(sliderValueOf(ki)); });
-    step([&] { Label33_Click(); });
+    selectClassic(ClassicPanels::of(ClassicLaw::PI));
 }
 
 void Form2::PDcontrol_Click()
 {
-    ResumeNext step;
-    step([&] { bringToFront(PDdenetim); });
-    step([&] { Slider12->setValue(sliderValueOf(kp)); });
-    step([&] { Slider13->setValue(sliderValueOf(kd)); });
-    step([&] { Label33_Click(); });
+    selectClassic(ClassicPanels::of(ClassicLaw::PD));
 }
 
 void Form2::PIDcontrol_Click()
 {
-    ResumeNext step;
-    step([&] { bringToFront(PIDDenetim); });
-    step([&] { Slider6->setValue(sliderValueOf(kp)); });
-    step([&] { Slider7->setValue(sliderValueOf(kd)); });
-    step([&] { Slider8->setValue(sliderValueOf(ki)); });
-    step([&] { Label33_Click(); });
+    selectClassic(ClassicPanels::of(ClassicLaw::PID));
 }
 
 void Form2::Bulanik_Click()
 {
     ResumeNext step;
-    step([&] { bringToFront(Frame5); });
-    step([&] { fuzzyOutput = Slider1->Value(); });
+    step([&] { bringToFront(c_.Frame5); });
+    step([&] { s_.fuzzyOutput = c_.Slider1->Value(); });
     step([&] { Label33_Click(); });
 }
 
@@ -812,44 +728,32 @@ void Form2::Bulanik_Click()
 
 void Form2::gainSlider_Change(ScrollBar *bar)
 {
-    struct GainRow {
-        ScrollBar *bar;
-        Single *gain;
-        QLabel *label;
-        const char *prefix;
-    };
-    const GainRow rows[] = {
-        {Slider2, &kp, Label40, "Kp= "},  {Slider3, &ki, Label49, "Ki= "}, {Slider4, &kp, Label64, "Kp= "},
-        {Slider5, &ki, Label61, "Ki= "},  {Slider12, &kp, Label14, "Kp= "}, {Slider13, &kd, Label10, "Kd= "},
-        {Slider6, &kp, Label6, "Kp= "},   {Slider7, &kd, Label9, "Kd= "},  {Slider8, &ki, Label3, "Ki= "},
-    };
-    for (const GainRow &r : rows) {
-        if (r.bar != bar)
-            continue;
-        // the thumb's position while dragging, the value otherwise
-        const int v = bar->isSliderDown() ? bar->sliderPosition() : bar->Value();
-        *r.gain = CSng(static_cast<Extended>(v) / 1000);
-        r.label->setText(QString::fromLatin1(r.prefix) + text(NumberText::single(*r.gain)));
+    const GainSlider *row = ClassicPanels::slider(bar->objectName().toStdString());
+    if (!row)
         return;
-    }
+    // the thumb's position while dragging, the value otherwise
+    const int v = bar->isSliderDown() ? bar->sliderPosition() : bar->Value();
+    Single &gain = gainOf(s_, row->gain);
+    gain = CSng(static_cast<Extended>(v) / 1000);
+    static_cast<QLabel *>(c_.named(row->readout))->setText(gainText(row->gain, gain));
 }
 
 void Form2::Myslider1_Change()
 {
-    const int v = Myslider1->Value();
-    Mygraph1->Resetle();
-    Mygraph1->RefValue = v;
-    Text6->setText(whole(v));
-    reference = v;
-    controlReference = v;
-    Mygraph1->setYmax(CLng(static_cast<Extended>(v) + static_cast<Extended>(v) * 0.8L));
-    Mygraph1->setGraph1Caption(QStringLiteral("RT=") + whole(v));
+    const int v = c_.Myslider1->Value();
+    c_.Mygraph1->Resetle();
+    c_.Mygraph1->RefValue = v;
+    c_.Text6->setText(whole(v));
+    s_.reference = v;
+    s_.controlReference = v;
+    c_.Mygraph1->setYmax(CLng(static_cast<Extended>(v) + static_cast<Extended>(v) * 0.8L));
+    c_.Mygraph1->setGraph1Caption(QStringLiteral("RT=") + whole(v));
 }
 
 void Form2::Myslider1_Scroll()
 {
-    const int v = Myslider1->isSliderDown() ? Myslider1->sliderPosition() : Myslider1->Value();
-    Text6->setText(whole(v));
+    const int v = c_.Myslider1->isSliderDown() ? c_.Myslider1->sliderPosition() : c_.Myslider1->Value();
+    c_.Text6->setText(whole(v));
 }
 
 namespace {
@@ -866,45 +770,45 @@ double divisorIn(const QLineEdit *box)
 
 void Form2::Slider9_Change()
 {
-    divisorChanged(Slider9, Text1, errorDeltaRange);
+    divisorChanged(c_.Slider9, c_.Text1, s_.errorDeltaRange);
 }
 
 void Form2::Slider10_Change()
 {
-    divisorChanged(Slider10, Text2, outputDeltaRange);
+    divisorChanged(c_.Slider10, c_.Text2, s_.outputDeltaRange);
 }
 
 // A fuzzy divisor slider moved: show its value and set the range it divides.
 void Form2::divisorChanged(Myslider *slider, QLineEdit *box, Integer &range)
 {
     ResumeNext step;
-    step([&] { controlReference = reference; });
+    step([&] { s_.controlReference = s_.reference; });
     step([&] { box->setText(whole(slider->Value())); });
-    step([&] { range = Integer::fromExtended(Int(divide(controlReference.ld(), divisorIn(box)))); });
+    step([&] { range = Integer::fromExtended(Int(divide(s_.controlReference.ld(), divisorIn(box)))); });
 }
 
 void Form2::Slider11_MouseDown()
 {
-    loadAtPress = Slider11->Value();
+    s_.loadAtPress = c_.Slider11->Value();
 }
 
 void Form2::Slider11_MouseUp()
 {
-    loadAtRelease = Slider11->Value();
-    const long long d = std::llabs(loadAtRelease - loadAtPress);
+    s_.loadAtRelease = c_.Slider11->Value();
+    const long long d = std::llabs(s_.loadAtRelease - s_.loadAtPress);
     ResumeNext step;
     // A load change of d steps moves the drive by d percent against it.
     auto moved = [&](Extended v) -> Extended {
-        if (loadAtPress > loadAtRelease)
+        if (s_.loadAtPress > s_.loadAtRelease)
             return Int(v + d * v / 100);
         return Int(v - d * v / 100);
     };
-    if (loadAtPress == loadAtRelease)
+    if (s_.loadAtPress == s_.loadAtRelease)
         return;
-    if (!Bulanik->isChecked())
-        step([&] { Slider1->setValue(CInt(moved(Slider1->Value()))); });
+    if (!c_.Bulanik->isChecked())
+        step([&] { c_.Slider1->setValue(CInt(moved(c_.Slider1->Value()))); });
     else
-        step([&] { fuzzyOutput = Integer::fromExtended(moved(fuzzyOutput.ld())); });
+        step([&] { s_.fuzzyOutput = Integer::fromExtended(moved(s_.fuzzyOutput.ld())); });
 }
 
 // ---------------------------------------------------------------------------
@@ -913,15 +817,15 @@ void Form2::Slider11_MouseUp()
 void Form2::Label34_Click()
 {
     for (int i = 0; i < 49; ++i) {
-        RuleCell *cell = Combo1(i);
+        RuleCell *cell = c_.Combo1(i);
         cell->setListIndex(FuzzyController::defaultListIndex(i));
         cell->setBackColor(kCellRed);
         cell->setForeColor(Qt::black);
     }
-    if (!Bulanik->isChecked())
-        for (RuleCell *cell : Combo1Array)
+    if (!c_.Bulanik->isChecked())
+        for (RuleCell *cell : c_.Combo1Array)
             cell->setBackColor(Qt::white);
-    for (ScrollBar *bar : {Slider2, Slider3, Slider4, Slider5, Slider6, Slider7, Slider8, Slider12, Slider13})
+    for (ScrollBar *bar : gainBars(c_))
         bar->setValue(bar->Min());
 }
 
@@ -933,7 +837,7 @@ void Form2::reloadRuleTable(const QStringList &previousTerms)
     const QStringList current = termList();
     const QStringList english = Captions::termNames(0);
     const QStringList turkish = Captions::termNames(1);
-    for (RuleCell *cell : Combo1Array) {
+    for (RuleCell *cell : c_.Combo1Array) {
         const QString t = cell->Text();
         int term = previousTerms.indexOf(t);
         if (term < 0)
@@ -955,7 +859,7 @@ void Form2::Dil_Click(int Index)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QStringList previous = termList();
-    Captions::applyLanguage(*this, Index);
+    Captions::applyLanguage(c_, s_, Index);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     reloadRuleTable(previous);
     QApplication::restoreOverrideCursor();
@@ -979,7 +883,79 @@ void Form2::Label27_Click()
 
 void Form2::Check1_Click()
 {
-    Mygraph1->setAutoSaveGraph(Check1->isChecked());
+    c_.Mygraph1->setAutoSaveGraph(c_.Check1->isChecked());
+}
+
+// ---------------------------------------------------------------------------
+// the session as a student sets it up
+
+void Form2::selectMode(LoopMode mode)
+{
+    OptionButton *option = mode == LoopMode::Open ? c_.Acik : mode == LoopMode::Kit ? c_.Kapalii : c_.simulasyon;
+    option->setValue(true);
+}
+
+bool Form2::selectController(const std::string &name)
+{
+    if (name == "fuzzy") {
+        c_.Bulanik->setValue(true);
+        return true;
+    }
+    const ClassicPanel *panel = ClassicPanels::named(name);
+    if (!panel)
+        return false;
+    host_->optionOf(*panel)->setValue(true);
+    return true;
+}
+
+void Form2::setGainBar(const std::string &bar, int value)
+{
+    gainBar(c_, bar.c_str())->setValue(value);
+}
+
+int Form2::gainBarMax(const std::string &bar) const
+{
+    return gainBar(c_, bar.c_str())->Max();
+}
+
+void Form2::setReference(int rpm)
+{
+    c_.Myslider1->setValue(rpm);
+}
+
+void Form2::setDivisors(int errorDivisor, int outputDivisor)
+{
+    c_.Slider9->setValue(errorDivisor);
+    c_.Slider10->setValue(outputDivisor);
+}
+
+void Form2::setActuator(int value)
+{
+    c_.Slider1->setValue(value);
+}
+
+int Form2::actuatorValue() const
+{
+    return c_.Slider1->Value();
+}
+
+void Form2::setRuleTerm(int cell, int term)
+{
+    c_.Combo1(cell)->setListIndex(term);
+}
+
+void Form2::moveLoad(int from, int to)
+{
+    // a press at from, a drag, a release at to
+    c_.Slider11->setValue(from);
+    Slider11_MouseDown();
+    c_.Slider11->setValue(to);
+    Slider11_MouseUp();
+}
+
+QImage Form2::graphPicture() const
+{
+    return c_.Mygraph1->picture();
 }
 
 } // namespace tervalo

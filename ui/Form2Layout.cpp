@@ -3,9 +3,10 @@
 #include "controls/common/PropertyBag.h"
 #include "controls/graph/Mygraph.h"
 #include "controls/slider/Myslider.h"
+#include "engine/ClassicPanels.h"
 #include "ui/ClickLabel.h"
 #include "ui/Fonts.h"
-#include "ui/Form2.h"
+#include "ui/Form2Controls.h"
 #include "ui/OptionButton.h"
 #include "ui/Pictures.h"
 #include "ui/RuleCell.h"
@@ -13,6 +14,10 @@
 #include "ui/Shape.h"
 
 #include <QAbstractButton>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QButtonGroup>
 #include <QFrame>
 #include <QHash>
@@ -107,6 +112,13 @@ struct Row {
 
 using F = Fonts;
 
+// The text at the right end of a gain bar, from the controller panel table.
+QString rangeLabel(const char *bar)
+{
+    const GainSlider *slider = ClassicPanels::slider(bar);
+    return slider ? QString::fromLatin1(slider->rangeLabel) : QString();
+}
+
 // Rows in back-to-front order: a row is drawn over the rows before it.
 std::vector<Row> windowDescription()
 {
@@ -136,7 +148,7 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "Pdenetim", 120, 2460, 495, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
         {"Slider2", Kind::Bar, "Pdenetim", 660, 2430, 3915, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "Pdenetim", 660, 2790, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "Pdenetim", 4080, 2790, 495, 255, "1.2", kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "Pdenetim", 4080, 2790, 495, 255, rangeLabel("Slider2"), kNone, kBlack, F::Standard, RightAl},
         {"Label46", Kind::Label, "Pdenetim", 1200, 3360, 2295, 495, "U=", kNone, kGainText, F::Output, VMid},
 
         // ---- I
@@ -150,7 +162,7 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "Idenetim", 120, 2520, 495, 255, "Ki", kNone, kBlack, F::Standard, RightAl},
         {"Slider3", Kind::Bar, "Idenetim", 630, 2490, 3885, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "Idenetim", 630, 2850, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "Idenetim", 4020, 2850, 495, 255, "5", kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "Idenetim", 4020, 2850, 495, 255, rangeLabel("Slider3"), kNone, kBlack, F::Standard, RightAl},
         {"Label50", Kind::Label, "Idenetim", 1200, 3360, 2295, 495, "U=", kNone, kGainText, F::Output, VMid},
 
         // ---- PI
@@ -164,11 +176,11 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "PIdenetim", 120, 2400, 615, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
         {"Slider4", Kind::Bar, "PIdenetim", 780, 2370, 3765, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PIdenetim", 780, 2715, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PIdenetim", 4050, 2715, 495, 255, "1", kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PIdenetim", 4050, 2715, 495, 255, rangeLabel("Slider4"), kNone, kBlack, F::Standard, RightAl},
         {"", Kind::Label, "PIdenetim", 120, 3180, 615, 255, "Ki", kNone, kBlack, F::Standard, RightAl},
         {"Slider5", Kind::Bar, "PIdenetim", 780, 3150, 3735, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PIdenetim", 780, 3495, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PIdenetim", 4020, 3495, 495, 255, "3", kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PIdenetim", 4020, 3495, 495, 255, rangeLabel("Slider5"), kNone, kBlack, F::Standard, RightAl},
 
         // ---- PD
         {"PDdenetim", Kind::Frame, "", 120, 450, 4815, 4095, "PD Denetim", kFormBack, kBlack, F::Standard, 0},
@@ -193,11 +205,11 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "PDdenetim", 120, 2430, 615, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
         {"Slider12", Kind::Bar, "PDdenetim", 780, 2400, 3885, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 780, 2745, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PDdenetim", 4170, 2745, 495, 255, "0.2", kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PDdenetim", 4170, 2745, 495, 255, rangeLabel("Slider12"), kNone, kBlack, F::Standard, RightAl},
         {"", Kind::Label, "PDdenetim", 120, 3240, 615, 255, "Kd", kNone, kBlack, F::Standard, RightAl},
         {"Slider13", Kind::Bar, "PDdenetim", 780, 3210, 3855, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 780, 3555, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PDdenetim", 4140, 3555, 495, 255, "0.1", kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PDdenetim", 4140, 3555, 495, 255, rangeLabel("Slider13"), kNone, kBlack, F::Standard, RightAl},
 
         // ---- PID
         {"PIDDenetim", Kind::Frame, "", 120, 450, 4815, 4095, "PID Denetim", kFormBack, kBlack, F::Standard, 0},
@@ -211,13 +223,13 @@ std::vector<Row> windowDescription()
         {"Label5", Kind::Label, "PIDDenetim", 1200, 1740, 2295, 495, "U=", kNone, kGainText, F::Output, VMid},
         {"", Kind::Label, "PIDDenetim", 60, 2400, 495, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
         {"Slider6", Kind::Bar, "PIDDenetim", 600, 2370, 3345, 315, "", kNone, kNone, F::Standard, 0},
-        {"", Kind::Label, "PIDDenetim", 3990, 2400, 780, 255, "0 to 0.2", kNone, kBlack, F::Standard, 0},
+        {"", Kind::Label, "PIDDenetim", 3990, 2400, 780, 255, rangeLabel("Slider6"), kNone, kBlack, F::Standard, 0},
         {"", Kind::Label, "PIDDenetim", 60, 2880, 495, 255, "Kd", kNone, kBlack, F::Standard, RightAl},
         {"Slider7", Kind::Bar, "PIDDenetim", 600, 2850, 3345, 315, "", kNone, kNone, F::Standard, 0},
-        {"", Kind::Label, "PIDDenetim", 3990, 2880, 780, 255, "0 to 0.1", kNone, kBlack, F::Standard, 0},
+        {"", Kind::Label, "PIDDenetim", 3990, 2880, 780, 255, rangeLabel("Slider7"), kNone, kBlack, F::Standard, 0},
         {"", Kind::Label, "PIDDenetim", 60, 3360, 495, 255, "Ki", kNone, kBlack, F::Standard, RightAl},
         {"Slider8", Kind::Bar, "PIDDenetim", 600, 3330, 3345, 315, "", kNone, kNone, F::Standard, 0},
-        {"", Kind::Label, "PIDDenetim", 3990, 3360, 780, 255, "0  to 0.5", kNone, kBlack, F::Standard, 0},
+        {"", Kind::Label, "PIDDenetim", 3990, 3360, 780, 255, rangeLabel("Slider8"), kNone, kBlack, F::Standard, 0},
 
         // ---- fuzzy rule table (cells and headings are added below)
         {"Frame5", Kind::Frame, "", 120, 480, 4815, 4095, "Bulanık Mantık ( Kural Atama Tablosu (e\\de) )", kFormBack, kBlack, F::Standard, 0},
@@ -523,7 +535,7 @@ void dress(const Row &row, QWidget *w)
 }
 
 // Pictures of the bitmap controls, drawn at the control's size.
-void setPictures(const QHash<QString, QWidget *> &byName, Form2 &form)
+void setPictures(const QHash<QString, QWidget *> &byName, Form2Controls &form)
 {
     auto label = [&](const char *name) { return static_cast<QLabel *>(byName.value(QLatin1String(name))); };
     auto fill = [&](const char *name, QPixmap (*draw)(int, int)) {
@@ -553,11 +565,11 @@ void setPictures(const QHash<QString, QWidget *> &byName, Form2 &form)
     QIcon icon;
     icon.addPixmap(Pictures::icon(16));
     icon.addPixmap(Pictures::icon(32));
-    form.setWindowIcon(icon);
+    form.window->setWindowIcon(icon);
 }
 
 // Stored settings of the graph and slider controls.
-void loadStoredSettings(Form2 &form)
+void loadStoredSettings(Form2Controls &form)
 {
     form.Mygraph1->ReadProperties(Form2Layout::graphSettings());
 
@@ -580,103 +592,105 @@ void bind(T *&member, const QHash<QString, QWidget *> &byName, const QString &na
         throw std::logic_error("window description lacks " + name.toStdString());
 }
 
-void bindMembers(Form2 &form, const QHash<QString, QWidget *> &byName)
+// Binds a control member to the control of the same name.
+#define TERVALO_BIND(member) bind(form.member, byName, QStringLiteral(#member))
+
+void bindMembers(Form2Controls &form, const QHash<QString, QWidget *> &byName)
 {
-    auto b = [&](auto *&member, const char *name) { bind(member, byName, QLatin1String(name)); };
-    b(form.Mygraph1, "Mygraph1");
-    b(form.Slider1, "Slider1");
-    b(form.Slider2, "Slider2");
-    b(form.Slider3, "Slider3");
-    b(form.Slider4, "Slider4");
-    b(form.Slider5, "Slider5");
-    b(form.Slider6, "Slider6");
-    b(form.Slider7, "Slider7");
-    b(form.Slider8, "Slider8");
-    b(form.Slider12, "Slider12");
-    b(form.Slider13, "Slider13");
-    b(form.Myslider1, "Myslider1");
-    b(form.Slider9, "Slider9");
-    b(form.Slider10, "Slider10");
-    b(form.Slider11, "Slider11");
-    b(form.Acik, "Acik");
-    b(form.Kapalii, "Kapalii");
-    b(form.simulasyon, "simulasyon");
-    b(form.Pcontrol, "Pcontrol");
-    b(form.Icontrol, "Icontrol");
-    b(form.PIcontrol, "PIcontrol");
-    b(form.PDcontrol, "PDcontrol");
-    b(form.PIDcontrol, "PIDcontrol");
-    b(form.Bulanik, "Bulanik");
-    b(form.Shape1_29, "Shape1(29)");
-    b(form.Shape1_30, "Shape1(30)");
-    b(form.Shape2, "Shape2");
-    b(form.Shape3, "Shape3");
-    b(form.Shape4, "Shape4");
-    b(form.Shape5, "Shape5");
-    b(form.Shape6, "Shape6");
-    b(form.Shape7, "Shape7");
-    b(form.Shape8, "Shape8");
-    b(form.Shape9, "Shape9");
-    b(form.Frame1, "Frame1");
-    b(form.Frame2, "Frame2");
-    b(form.Frame3, "Frame3");
-    b(form.Frame4, "Frame4");
-    b(form.Frame5, "Frame5");
-    b(form.Frame6, "Frame6");
-    b(form.Pdenetim, "Pdenetim");
-    b(form.Idenetim, "Idenetim");
-    b(form.PIdenetim, "PIdenetim");
-    b(form.PDdenetim, "PDdenetim");
-    b(form.PIDDenetim, "PIDDenetim");
-    b(form.Label1, "Label1");
-    b(form.Label2_0, "Label2(0)");
-    b(form.Label3, "Label3");
-    b(form.Label5, "Label5");
-    b(form.Label6, "Label6");
-    b(form.Label9, "Label9");
-    b(form.Label10, "Label10");
-    b(form.Label12, "Label12");
-    b(form.Label13, "Label13");
-    b(form.Label14, "Label14");
-    b(form.Label17, "Label17");
-    b(form.Label21, "Label21");
-    b(form.Label22, "Label22");
-    b(form.Label23, "Label23");
-    b(form.Label24, "Label24");
-    b(form.Label25, "Label25");
-    b(form.Label28, "Label28");
-    b(form.Label29, "Label29");
-    b(form.Label30, "Label30");
-    b(form.Label40, "Label40");
-    b(form.Label46, "Label46");
-    b(form.Label49, "Label49");
-    b(form.Label50, "Label50");
-    b(form.Label54, "Label54");
-    b(form.Label61, "Label61");
-    b(form.Label64, "Label64");
-    b(form.Label27, "Label27");
-    b(form.Label32, "Label32");
-    b(form.Label33, "Label33");
-    b(form.Label34, "Label34");
-    b(form.Label39, "Label39");
-    b(form.Label47, "Label47");
-    b(form.Picture9, "Picture9");
-    b(form.Picture12, "Picture12");
-    b(form.Picture14, "Picture14");
-    b(form.Picture1, "Picture1");
-    b(form.Picture5, "Picture5");
-    b(form.Picture6, "Picture6");
-    b(form.Picture7, "Picture7");
-    b(form.Picture8, "Picture8");
-    b(form.Picture11, "Picture11");
-    b(form.Picture13, "Picture13");
-    b(form.Image1, "Image1");
-    b(form.Picture4, "Picture4");
-    b(form.Text1, "Text1");
-    b(form.Text2, "Text2");
-    b(form.Text6, "Text6");
-    b(form.Check1, "Check1");
-    b(form.Command1, "Command1");
+    TERVALO_BIND(Mygraph1);
+    TERVALO_BIND(Slider1);
+    TERVALO_BIND(Slider2);
+    TERVALO_BIND(Slider3);
+    TERVALO_BIND(Slider4);
+    TERVALO_BIND(Slider5);
+    TERVALO_BIND(Slider6);
+    TERVALO_BIND(Slider7);
+    TERVALO_BIND(Slider8);
+    TERVALO_BIND(Slider12);
+    TERVALO_BIND(Slider13);
+    TERVALO_BIND(Myslider1);
+    TERVALO_BIND(Slider9);
+    TERVALO_BIND(Slider10);
+    TERVALO_BIND(Slider11);
+    TERVALO_BIND(Acik);
+    TERVALO_BIND(Kapalii);
+    TERVALO_BIND(simulasyon);
+    TERVALO_BIND(Pcontrol);
+    TERVALO_BIND(Icontrol);
+    TERVALO_BIND(PIcontrol);
+    TERVALO_BIND(PDcontrol);
+    TERVALO_BIND(PIDcontrol);
+    TERVALO_BIND(Bulanik);
+    bind(form.Shape1_29, byName, QStringLiteral("Shape1(29)"));
+    bind(form.Shape1_30, byName, QStringLiteral("Shape1(30)"));
+    TERVALO_BIND(Shape2);
+    TERVALO_BIND(Shape3);
+    TERVALO_BIND(Shape4);
+    TERVALO_BIND(Shape5);
+    TERVALO_BIND(Shape6);
+    TERVALO_BIND(Shape7);
+    TERVALO_BIND(Shape8);
+    TERVALO_BIND(Shape9);
+    TERVALO_BIND(Frame1);
+    TERVALO_BIND(Frame2);
+    TERVALO_BIND(Frame3);
+    TERVALO_BIND(Frame4);
+    TERVALO_BIND(Frame5);
+    TERVALO_BIND(Frame6);
+    TERVALO_BIND(Pdenetim);
+    TERVALO_BIND(Idenetim);
+    TERVALO_BIND(PIdenetim);
+    TERVALO_BIND(PDdenetim);
+    TERVALO_BIND(PIDDenetim);
+    TERVALO_BIND(Label1);
+    bind(form.Label2_0, byName, QStringLiteral("Label2(0)"));
+    TERVALO_BIND(Label3);
+    TERVALO_BIND(Label5);
+    TERVALO_BIND(Label6);
+    TERVALO_BIND(Label9);
+    TERVALO_BIND(Label10);
+    TERVALO_BIND(Label12);
+    TERVALO_BIND(Label13);
+    TERVALO_BIND(Label14);
+    TERVALO_BIND(Label17);
+    TERVALO_BIND(Label21);
+    TERVALO_BIND(Label22);
+    TERVALO_BIND(Label23);
+    TERVALO_BIND(Label24);
+    TERVALO_BIND(Label25);
+    TERVALO_BIND(Label28);
+    TERVALO_BIND(Label29);
+    TERVALO_BIND(Label30);
+    TERVALO_BIND(Label40);
+    TERVALO_BIND(Label46);
+    TERVALO_BIND(Label49);
+    TERVALO_BIND(Label50);
+    TERVALO_BIND(Label54);
+    TERVALO_BIND(Label61);
+    TERVALO_BIND(Label64);
+    TERVALO_BIND(Label27);
+    TERVALO_BIND(Label32);
+    TERVALO_BIND(Label33);
+    TERVALO_BIND(Label34);
+    TERVALO_BIND(Label39);
+    TERVALO_BIND(Label47);
+    TERVALO_BIND(Picture9);
+    TERVALO_BIND(Picture12);
+    TERVALO_BIND(Picture14);
+    TERVALO_BIND(Picture1);
+    TERVALO_BIND(Picture5);
+    TERVALO_BIND(Picture6);
+    TERVALO_BIND(Picture7);
+    TERVALO_BIND(Picture8);
+    TERVALO_BIND(Picture11);
+    TERVALO_BIND(Picture13);
+    TERVALO_BIND(Image1);
+    TERVALO_BIND(Picture4);
+    TERVALO_BIND(Text1);
+    TERVALO_BIND(Text2);
+    TERVALO_BIND(Text6);
+    TERVALO_BIND(Check1);
+    TERVALO_BIND(Command1);
 
     for (std::size_t i = 0; i < form.Picture10.size(); ++i)
         bind(form.Picture10[i], byName, QStringLiteral("Picture10(%1)").arg(i));
@@ -692,6 +706,8 @@ void bindMembers(Form2 &form, const QHash<QString, QWidget *> &byName)
     for (std::size_t i = 0; i < form.Label48Array.size(); ++i)
         form.Label48Array[i] = dynamic_cast<QLabel *>(byName.value(QStringLiteral("Label48(%1)").arg(i)));
 }
+
+#undef TERVALO_BIND
 
 } // namespace
 
@@ -712,23 +728,23 @@ int Form2Layout::pixels(int twips)
     return static_cast<int>(std::lround(twips / static_cast<double>(kTwipsPerPixel)));
 }
 
-void Form2Layout::build(Form2 &form)
+void Form2Layout::build(QWidget &window, Form2Controls &form)
 {
-    form.setObjectName(QStringLiteral("Form2"));
-    form.setWindowTitle(QStringLiteral("Dervani"));
-    form.resize(pixels(10005), pixels(9675));
+    window.setObjectName(QStringLiteral("Form2"));
+    window.setWindowTitle(QStringLiteral("Dervani"));
+    window.resize(pixels(10005), pixels(9675));
     {
-        QPalette pal = form.palette();
+        QPalette pal = window.palette();
         pal.setColor(QPalette::Window, colour(kFormBack));
-        form.setPalette(pal);
-        form.setAutoFillBackground(true);
-        form.setFont(Fonts::font(Fonts::Standard));
+        window.setPalette(pal);
+        window.setAutoFillBackground(true);
+        window.setFont(Fonts::font(Fonts::Standard));
     }
 
     QHash<QString, QWidget *> byName;
     QHash<QWidget *, DiagramLines *> lines;
     for (const Row &row : windowDescription()) {
-        QWidget *parent = row.parent.isEmpty() ? &form : byName.value(row.parent);
+        QWidget *parent = row.parent.isEmpty() ? &window : byName.value(row.parent);
         if (!parent)
             throw std::logic_error("window description: no parent " + row.parent.toStdString());
         if (row.kind == Kind::Line || row.kind == Kind::Arrow) {
@@ -753,7 +769,7 @@ void Form2Layout::build(Form2 &form)
     // because a container's automatic group would also take in the options
     // of the frames nested in it.
     QHash<QWidget *, QButtonGroup *> groups;
-    for (QRadioButton *option : form.findChildren<QRadioButton *>()) {
+    for (QRadioButton *option : window.findChildren<QRadioButton *>()) {
         QWidget *container = option->parentWidget();
         QButtonGroup *&group = groups[container];
         if (!group) {
@@ -765,6 +781,7 @@ void Form2Layout::build(Form2 &form)
     }
 
     bindMembers(form, byName);
+    form.byName = byName;
     setPictures(byName, form);
 
     // Graph: stored settings first, then its size, which draws it.

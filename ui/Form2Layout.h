@@ -6,16 +6,18 @@
 
 #include "controls/common/PropertyBag.h"
 
+class QWidget;
+
 namespace tervalo {
 
-class Form2;
+struct Form2Controls;
 
 class Form2Layout {
 public:
     // Creates every control of the window, names each after its control
     // ("Slider1", "Label48(22)", "Combo1(24)"), sets the stored captions,
-    // colours, fonts and pictures, and fills the window's control members.
-    static void build(Form2 &form);
+    // colours, fonts and pictures, and fills the record of the controls.
+    static void build(QWidget &window, Form2Controls &controls);
 
     // The stored settings of the window's graph Mygraph1 (everything else
     // at the control's defaults).

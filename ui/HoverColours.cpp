@@ -1,6 +1,5 @@
 #include "ui/HoverColours.h"
 
-#include "ui/Form2.h"
 #include "ui/ClickLabel.h"
 #include "ui/Shape.h"
 
@@ -82,9 +81,9 @@ void setBackColour(QWidget *w, const QColor &c)
 
 } // namespace
 
-HoverColours::HoverColours(Form2 &form) : QObject(&form), form_(form) {}
+HoverColours::HoverColours(QWidget &form) : QObject(&form), form_(form) {}
 
-void HoverColours::install(Form2 &form)
+void HoverColours::install(QWidget &form)
 {
     auto *scheme = new HoverColours(form);
     scheme->setObjectName(QStringLiteral("HoverColours"));
@@ -120,8 +119,9 @@ void HoverColours::paint(const QString &name, QRgb rgb)
     }
     setBackColour(w, c);
     // the ABOUT link fills the yellow box around it
-    if (w == form_.Label27 && form_.Picture4)
-        setBackColour(form_.Picture4, c);
+    if (name == QLatin1String("Label27"))
+        if (QWidget *box = control(QStringLiteral("Picture4")))
+            setBackColour(box, c);
 }
 
 bool HoverColours::eventFilter(QObject *watched, QEvent *event)

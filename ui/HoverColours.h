@@ -12,25 +12,26 @@
 #include <QString>
 #include <QColor>
 
+class QWidget;
+
 namespace tervalo {
 
-class Form2;
 
 class HoverColours : public QObject {
 public:
     // Installs the scheme on the window's controls (after the layout is
     // built). The installer is owned by the window.
-    static void install(Form2 &form);
+    static void install(QWidget &form);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit HoverColours(Form2 &form);
+    explicit HoverColours(QWidget &form);
     void paint(const QString &name, QRgb colour);
     bool restoreFor(QWidget *container); // false when it is no such frame
     QWidget *control(const QString &name);
-    Form2 &form_;
+    QWidget &form_;
     QHash<QString, QWidget *> controls_;
 };
 

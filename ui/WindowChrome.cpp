@@ -1,7 +1,7 @@
 #include "ui/WindowChrome.h"
 
 #include "ui/ClickLabel.h"
-#include "ui/Form2.h"
+#include "ui/Form2Controls.h"
 #include "ui/Form2Layout.h"
 
 #include <QMouseEvent>
@@ -12,7 +12,7 @@
 
 namespace tervalo {
 
-WindowChrome::WindowChrome(Form2 &form) : QObject(&form), form_(form) {}
+WindowChrome::WindowChrome(QWidget &form, QWidget *strip) : QObject(&form), form_(form), strip_(strip) {}
 
 QRegion WindowChrome::roundedRegion(int width, int height, int ellipseWidth, int ellipseHeight)
 {
@@ -53,15 +53,15 @@ void WindowChrome::clipToRoundedRegion(QWidget &window)
     window.setMask(roundedRegion(kRegionWidth, kRegionHeight, kCornerEllipse, kCornerEllipse));
 }
 
-void WindowChrome::install(Form2 &form)
+void WindowChrome::install(QWidget &form, const Form2Controls &controls)
 {
     form.setWindowFlag(Qt::FramelessWindowHint, true);
     form.setFixedSize(Form2Layout::pixels(10005), Form2Layout::pixels(9675));
     clipToRoundedRegion(form);
 
-    auto *chrome = new WindowChrome(form);
+    auto *chrome = new WindowChrome(form, controls.Picture9);
     chrome->setObjectName(QStringLiteral("WindowChrome"));
-    for (QWidget *w : {static_cast<QWidget *>(form.Picture9), static_cast<QWidget *>(form.Label47)})
+    for (QWidget *w : {static_cast<QWidget *>(controls.Picture9), static_cast<QWidget *>(controls.Label47)})
         if (w)
             w->installEventFilter(chrome);
 }
@@ -78,7 +78,7 @@ bool WindowChrome::eventFilter(QObject *watched, QEvent *event)
             return false;
         // On the strip itself only: the icon and the two buttons are not
         // grips, and a press on the title has been handled at the title.
-        if (widget == form_.Picture9 && widget->childAt(mouse->position().toPoint()))
+        if (widget == strip_ && widget->childAt(mouse->position().toPoint()))
             return false;
         QWindow *handle = form_.window()->windowHandle();
         if (handle && handle->startSystemMove()) {

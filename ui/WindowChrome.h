@@ -9,13 +9,13 @@
 
 namespace tervalo {
 
-class Form2;
+struct Form2Controls;
 
 class WindowChrome : public QObject {
 public:
     // Frameless window of 10005 x 9675 twips clipped to the rounded region,
     // and the title-strip drag. The installer is owned by the window.
-    static void install(Form2 &form);
+    static void install(QWidget &form, const Form2Controls &controls);
 
     // Clips a window to the rounded region of 668 x 580 pixels.
     static void clipToRoundedRegion(QWidget &window);
@@ -34,8 +34,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    explicit WindowChrome(Form2 &form);
-    Form2 &form_;
+    WindowChrome(QWidget &form, QWidget *strip);
+    QWidget &form_;
+    QWidget *strip_; // the title strip
     bool dragging_ = false;   // moving by hand (no system move available)
     QPoint grabOffset_;       // mouse position within the window at the press
 };

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -60,6 +61,11 @@ QByteArray readAll(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void PrintTo(const GoldenRun &run, std::ostream *os)
+{
+    *os << run.name;
 }
 
 class Golden : public ::testing::TestWithParam<GoldenRun> {};

@@ -8,6 +8,7 @@
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "ui/Form2.h"
+#include "ui/Form2Probe.h"
 #include "ui/OptionButton.h"
 #include "ui/RuleCell.h"
 #include "ui/ScrollBar.h"
@@ -85,9 +86,9 @@ protected:
                 form->Timer1_Timer();
             });
         pump.script.push_back([this] { form->Label33_Click(); });
-        pump.whenEmpty = [this] { form->stopRequested = true; };
+        pump.whenEmpty = [this] { form->state().stopRequested = true; };
         form->Label32_Click();
     }
 
-    void selectSimulation() { form->simulasyon->setValue(true); }
+    void selectSimulation() { ctl(*form).simulasyon->setValue(true); }
 };

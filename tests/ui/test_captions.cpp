@@ -7,6 +7,7 @@
 #include "ui/Captions.h"
 #include "ui/ClickLabel.h"
 #include "ui/Form2.h"
+#include "ui/Form2Probe.h"
 #include "ui/OptionButton.h"
 
 #include <QAbstractButton>
@@ -97,9 +98,9 @@ protected:
     {
         const QString t = QString::fromUtf8(target);
         if (t == QLatin1String("Xlabel"))
-            return form->Mygraph1->Xlabel();
+            return ctl(*form).Mygraph1->Xlabel();
         if (t == QLatin1String("Ylabel"))
-            return form->Mygraph1->Ylabel();
+            return ctl(*form).Mygraph1->Ylabel();
         QWidget *w = form->findChild<QWidget *>(t);
         if (auto *l = qobject_cast<QLabel *>(w))
             return l->text();
@@ -136,11 +137,11 @@ protected:
 TEST_F(CaptionsTest, LanguageTableInBothLanguagesForKitAndSimulation)
 {
     for (Mode mode : {Kit, Sim}) {
-        select(mode == Sim ? form->simulasyon : form->Kapalii);
+        select(mode == Sim ? ctl(*form).simulasyon : ctl(*form).Kapalii);
         for (int index : {0, 1}) {
             SCOPED_TRACE((mode == Sim ? "simulation, index " : "kit, index ") + std::to_string(index));
-            form->Label48(16)->setText(QStringLiteral("untouched"));
-            Captions::applyLanguage(*form, index);
+            ctl(*form).Label48(16)->setText(QStringLiteral("untouched"));
+            Captions::applyLanguage(ctl(*form), form->state(), index);
             for (const LanguageCase &c : kLanguageTable) {
                 if (c.mode != Both && c.mode != mode)
                     continue;
@@ -148,15 +149,15 @@ TEST_F(CaptionsTest, LanguageTableInBothLanguagesForKitAndSimulation)
                 EXPECT_EQ(captionOf(c.target), QString::fromUtf8(index == 0 ? c.english : c.turkish));
             }
             // texts that exist in one form only stay as stored
-            EXPECT_EQ(form->Label48(16)->text(), QStringLiteral("untouched"));
-            EXPECT_EQ(form->Dil(0)->text(), QStringLiteral("English"));
-            EXPECT_EQ(form->Dil(1)->text(), QStringLiteral("Turkish"));
-            EXPECT_EQ(form->Frame1->title(), QStringLiteral("Denetleyici Seçimi"));
-            EXPECT_EQ(form->Frame5->title(), QStringLiteral("Bulanık Mantık ( Kural Atama Tablosu (e\\de) )"));
-            EXPECT_EQ(form->Pdenetim->title(), QStringLiteral("P Denetim"));
-            EXPECT_EQ(form->Label24->text(), QStringLiteral("Auto Save"));
-            EXPECT_EQ(form->Label2_0->text(), QStringLiteral("dEm = Em /"));
-            EXPECT_EQ(form->Label48(23)->text(), QStringLiteral("U(t)"));
+            EXPECT_EQ(ctl(*form).Label48(16)->text(), QStringLiteral("untouched"));
+            EXPECT_EQ(ctl(*form).Dil(0)->text(), QStringLiteral("English"));
+            EXPECT_EQ(ctl(*form).Dil(1)->text(), QStringLiteral("Turkish"));
+            EXPECT_EQ(ctl(*form).Frame1->title(), QStringLiteral("Denetleyici Seçimi"));
+            EXPECT_EQ(ctl(*form).Frame5->title(), QStringLiteral("Bulanık Mantık ( Kural Atama Tablosu (e\\de) )"));
+            EXPECT_EQ(ctl(*form).Pdenetim->title(), QStringLiteral("P Denetim"));
+            EXPECT_EQ(ctl(*form).Label24->text(), QStringLiteral("Auto Save"));
+            EXPECT_EQ(ctl(*form).Label2_0->text(), QStringLiteral("dEm = Em /"));
+            EXPECT_EQ(ctl(*form).Label48(23)->text(), QStringLiteral("U(t)"));
             expectCaptionsFit();
         }
     }
@@ -170,24 +171,24 @@ TEST_F(CaptionsTest, TermNamesAndRuleTableHeadings)
     EXPECT_EQ(Captions::termNames(1), turkish);
     for (int index : {0, 1, 0}) {
         const QStringList &terms = index == 0 ? english : turkish;
-        Captions::applyLanguage(*form, index);
-        const std::string members[7] = {form->termNB, form->termNM, form->termNS, form->termZE,
-                                        form->termPS, form->termPM, form->termPB};
+        Captions::applyLanguage(ctl(*form), form->state(), index);
+        const std::string members[7] = {form->state().termNB, form->state().termNM, form->state().termNS, form->state().termZE,
+                                        form->state().termPS, form->state().termPM, form->state().termPB};
         for (int k = 0; k < 7; ++k) {
             EXPECT_EQ(QString::fromStdString(members[k]), terms.at(k)) << k;
-            EXPECT_EQ(form->Label11(k)->text(), terms.at(k)) << "row heading " << k;
-            EXPECT_EQ(form->Label11(7 + k)->text(), terms.at(k)) << "column heading " << k;
+            EXPECT_EQ(ctl(*form).Label11(k)->text(), terms.at(k)) << "row heading " << k;
+            EXPECT_EQ(ctl(*form).Label11(7 + k)->text(), terms.at(k)) << "column heading " << k;
         }
         // the corner marks are not terms
-        EXPECT_EQ(form->Label11(14)->text(), QStringLiteral("E"));
-        EXPECT_EQ(form->Label11(15)->text(), QStringLiteral("dE"));
+        EXPECT_EQ(ctl(*form).Label11(14)->text(), QStringLiteral("E"));
+        EXPECT_EQ(ctl(*form).Label11(15)->text(), QStringLiteral("dE"));
     }
 }
 
 TEST_F(CaptionsTest, LanguageIndexOutsideTheTwoOptionsIsError9)
 {
     for (int bad : {-1, 2}) {
-        for (const auto &call : {std::function<void()>([&] { Captions::applyLanguage(*form, bad); }),
+        for (const auto &call : {std::function<void()>([&] { Captions::applyLanguage(ctl(*form), form->state(), bad); }),
                                  std::function<void()>([&] { Captions::termNames(bad); })}) {
             try {
                 call();
@@ -197,22 +198,22 @@ TEST_F(CaptionsTest, LanguageIndexOutsideTheTwoOptionsIsError9)
             }
         }
     }
-    EXPECT_EQ(form->Label28->text(), QStringLiteral("BAŞLA")); // nothing changed
+    EXPECT_EQ(ctl(*form).Label28->text(), QStringLiteral("BAŞLA")); // nothing changed
 }
 
 TEST_F(CaptionsTest, ModeCaptionsByModeAndTheSelectedLanguage)
 {
     for (bool english : {true, false}) {
-        select(english ? form->Dil(0) : form->Dil(1));
+        select(english ? ctl(*form).Dil(0) : ctl(*form).Dil(1));
         for (bool simulation : {false, true}) {
             SCOPED_TRACE(std::string(english ? "English" : "Turkish") + (simulation ? " simulation" : " kit"));
             for (const ModeCase &c : kModeTable)
-                form->Label48(c.index)->setText(QStringLiteral("before"));
-            Captions::applyModeCaptions(*form, simulation);
+                ctl(*form).Label48(c.index)->setText(QStringLiteral("before"));
+            Captions::applyModeCaptions(ctl(*form), simulation);
             for (const ModeCase &c : kModeTable) {
                 const char *want = simulation ? (english ? c.simEnglish : c.simTurkish)
                                               : (english ? c.kitEnglish : c.kitTurkish);
-                EXPECT_EQ(form->Label48(c.index)->text(), want ? QString::fromUtf8(want) : QStringLiteral("before"))
+                EXPECT_EQ(ctl(*form).Label48(c.index)->text(), want ? QString::fromUtf8(want) : QStringLiteral("before"))
                     << c.index;
             }
             if (simulation)

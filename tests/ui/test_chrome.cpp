@@ -3,6 +3,7 @@
 #include "ui/ClickLabel.h"
 #include "ui/Form1.h"
 #include "ui/Form2.h"
+#include "ui/Form2Probe.h"
 #include "ui/WindowChrome.h"
 
 #include <QApplication>
@@ -84,38 +85,38 @@ protected:
 
 TEST_F(Drag, TitleStripAndTitleMoveTheWindowWithAnyButton)
 {
-    EXPECT_EQ(dragFrom(form->Picture9, {50, 10}), QPoint(30, 20));
-    EXPECT_EQ(dragFrom(form->Picture9, {590, 10}, Qt::RightButton), QPoint(30, 20));
-    EXPECT_EQ(dragFrom(form->Label47, {100, 10}), QPoint(30, 20));
-    EXPECT_EQ(dragFrom(form->Label47, {100, 10}, Qt::MiddleButton), QPoint(30, 20));
+    EXPECT_EQ(dragFrom(ctl(*form).Picture9, {50, 10}), QPoint(30, 20));
+    EXPECT_EQ(dragFrom(ctl(*form).Picture9, {590, 10}, Qt::RightButton), QPoint(30, 20));
+    EXPECT_EQ(dragFrom(ctl(*form).Label47, {100, 10}), QPoint(30, 20));
+    EXPECT_EQ(dragFrom(ctl(*form).Label47, {100, 10}, Qt::MiddleButton), QPoint(30, 20));
 }
 
 TEST_F(Drag, IconAndTitleButtonsAreNoGrips)
 {
-    for (QWidget *w : {static_cast<QWidget *>(form->Image1), static_cast<QWidget *>(form->Picture12),
-                       static_cast<QWidget *>(form->Picture14)}) {
+    for (QWidget *w : {static_cast<QWidget *>(ctl(*form).Image1), static_cast<QWidget *>(ctl(*form).Picture12),
+                       static_cast<QWidget *>(ctl(*form).Picture14)}) {
         SCOPED_TRACE(w->objectName().toStdString());
         EXPECT_EQ(dragFrom(w, {5, 5}), QPoint(0, 0));
     }
     // the strip, reached through a button, is no grip either
-    EXPECT_EQ(dragFrom(form->Picture9, form->Picture14->geometry().center()), QPoint(0, 0));
+    EXPECT_EQ(dragFrom(ctl(*form).Picture9, ctl(*form).Picture14->geometry().center()), QPoint(0, 0));
 }
 
 TEST_F(Drag, MovesAfterTheReleaseDoNotDrag)
 {
-    dragFrom(form->Picture9, {50, 10});
+    dragFrom(ctl(*form).Picture9, {50, 10});
     const QPoint at = form->pos();
-    mouse(form->Picture9, QEvent::MouseMove, {90, 15}, Qt::NoButton, Qt::NoButton);
-    mouse(form->Picture9, QEvent::MouseMove, {95, 25}, Qt::NoButton, Qt::LeftButton);
+    mouse(ctl(*form).Picture9, QEvent::MouseMove, {90, 15}, Qt::NoButton, Qt::NoButton);
+    mouse(ctl(*form).Picture9, QEvent::MouseMove, {95, 25}, Qt::NoButton, Qt::LeftButton);
     EXPECT_EQ(form->pos(), at);
 }
 
 TEST_F(Drag, ButtonsStillClick)
 {
     int minimised = 0;
-    form->Picture12->onClick = [&] { ++minimised; };
-    mouse(form->Picture12, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
-    mouse(form->Picture12, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
+    ctl(*form).Picture12->onClick = [&] { ++minimised; };
+    mouse(ctl(*form).Picture12, QEvent::MouseButtonPress, {5, 5}, Qt::LeftButton, Qt::LeftButton);
+    mouse(ctl(*form).Picture12, QEvent::MouseButtonRelease, {5, 5}, Qt::LeftButton, Qt::NoButton);
     EXPECT_EQ(minimised, 1);
 }
 

@@ -2,6 +2,7 @@
 // run buttons and the ABOUT link, and moving over the frames around them.
 #include "ui/ClickLabel.h"
 #include "ui/Form2.h"
+#include "ui/Form2Probe.h"
 #include "ui/OptionButton.h"
 #include "ui/Shape.h"
 
@@ -144,17 +145,17 @@ TEST_F(Hover, EventsPaintTheControlAndItsNeighbours)
 
 TEST_F(Hover, AboutLinkPaintsItsBoxToo)
 {
-    send(form->Label27, Move, {5, 5});
-    EXPECT_EQ(form->Picture4->palette().color(form->Picture4->backgroundRole()), QColor(255, 255, 192));
-    send(form->Frame3, Move, {380, 196});
-    EXPECT_EQ(form->Picture4->palette().color(form->Picture4->backgroundRole()), QColor(255, 255, 0));
+    send(ctl(*form).Label27, Move, {5, 5});
+    EXPECT_EQ(ctl(*form).Picture4->palette().color(ctl(*form).Picture4->backgroundRole()), QColor(255, 255, 192));
+    send(ctl(*form).Frame3, Move, {380, 196});
+    EXPECT_EQ(ctl(*form).Picture4->palette().color(ctl(*form).Picture4->backgroundRole()), QColor(255, 255, 0));
 }
 
 TEST_F(Hover, FuzzyOptionStartsGreenAndReturnsTeal)
 {
     EXPECT_EQ(colourOf("Bulanik"), QColor(0, 128, 0));
-    send(form->Bulanik, Move, {3, 3});
-    send(form->Frame2, Move, {3, 150});
+    send(ctl(*form).Bulanik, Move, {3, 3});
+    send(ctl(*form).Frame2, Move, {3, 150});
     EXPECT_EQ(colourOf("Bulanik"), QColor(0, 128, 128));
 }
 
@@ -162,14 +163,14 @@ TEST_F(Hover, MoveOverAnEnabledControlIsNotTheFramesMove)
 {
     // reaching the frame through an enabled option: the option's own move
     mark();
-    send(form->Frame2, Move, form->Pcontrol->geometry().center());
+    send(ctl(*form).Frame2, Move, ctl(*form).Pcontrol->geometry().center());
     expectColours({});
     // a disabled option takes no mouse: the frame under it restores
-    form->Pcontrol->setEnabled(false);
+    ctl(*form).Pcontrol->setEnabled(false);
     form->show();
     QTest::mouseMove(form.get(), QPoint(0, 0));
     mark();
-    QTest::mouseMove(form->Pcontrol, QPoint(3, 3));
+    QTest::mouseMove(ctl(*form).Pcontrol, QPoint(3, 3));
     expectColours({{"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey}, {"PIDcontrol", grey},
                    {"Bulanik", QColor(0, 128, 128)}});
 }
@@ -177,15 +178,15 @@ TEST_F(Hover, MoveOverAnEnabledControlIsNotTheFramesMove)
 TEST_F(Hover, ColoursLeaveTheClickHandlersAlone)
 {
     int clicks = 0;
-    form->Label32->onClick = [&] { ++clicks; };
-    send(form->Label32, Press, {40, 20});
-    send(form->Label32, Release, {40, 20});
+    ctl(*form).Label32->onClick = [&] { ++clicks; };
+    send(ctl(*form).Label32, Press, {40, 20});
+    send(ctl(*form).Label32, Release, {40, 20});
     EXPECT_EQ(clicks, 1);
     int selected = 0;
-    form->Icontrol->onClick = [&] { ++selected; };
-    send(form->Icontrol, Press, {3, 3});
-    send(form->Icontrol, Release, {3, 3});
-    EXPECT_TRUE(form->Icontrol->isChecked());
+    ctl(*form).Icontrol->onClick = [&] { ++selected; };
+    send(ctl(*form).Icontrol, Press, {3, 3});
+    send(ctl(*form).Icontrol, Release, {3, 3});
+    EXPECT_TRUE(ctl(*form).Icontrol->isChecked());
     EXPECT_EQ(selected, 1);
     EXPECT_EQ(colourOf("Icontrol"), QColor(224, 224, 224));
 }

@@ -7,6 +7,7 @@
 #include "ui/ClickLabel.h"
 #include "ui/Fonts.h"
 #include "ui/Form2.h"
+#include "ui/Form2Probe.h"
 #include "ui/Form2Layout.h"
 #include "ui/OptionButton.h"
 #include "ui/RuleCell.h"
@@ -244,12 +245,12 @@ TEST_F(Layout, EveryNamedControlHasItsParentRectangleCaptionAndColours)
 TEST_F(Layout, MembersPointAtTheNamedControls)
 {
     const std::pair<QWidget *, const char *> members[] = {
-        {form->Slider1, "Slider1"},       {form->Myslider1, "Myslider1"}, {form->Slider9, "Slider9"},
-        {form->Slider11, "Slider11"},     {form->Acik, "Acik"},           {form->Bulanik, "Bulanik"},
-        {form->Shape1_29, "Shape1(29)"}, {form->Shape1_30, "Shape1(30)"}, {form->Label2_0, "Label2(0)"},
-        {form->Label27, "Label27"},       {form->Picture4, "Picture4"},   {form->Picture10[1], "Picture10(1)"},
-        {form->Mygraph1, "Mygraph1"},     {form->Frame5, "Frame5"},       {form->PIDDenetim, "PIDDenetim"},
-        {form->Text6, "Text6"},           {form->Command1, "Command1"},   {form->Image1, "Image1"},
+        {ctl(*form).Slider1, "Slider1"},       {ctl(*form).Myslider1, "Myslider1"}, {ctl(*form).Slider9, "Slider9"},
+        {ctl(*form).Slider11, "Slider11"},     {ctl(*form).Acik, "Acik"},           {ctl(*form).Bulanik, "Bulanik"},
+        {ctl(*form).Shape1_29, "Shape1(29)"}, {ctl(*form).Shape1_30, "Shape1(30)"}, {ctl(*form).Label2_0, "Label2(0)"},
+        {ctl(*form).Label27, "Label27"},       {ctl(*form).Picture4, "Picture4"},   {ctl(*form).Picture10[1], "Picture10(1)"},
+        {ctl(*form).Mygraph1, "Mygraph1"},     {ctl(*form).Frame5, "Frame5"},       {ctl(*form).PIDDenetim, "PIDDenetim"},
+        {ctl(*form).Text6, "Text6"},           {ctl(*form).Command1, "Command1"},   {ctl(*form).Image1, "Image1"},
     };
     for (const auto &[member, name] : members) {
         SCOPED_TRACE(name);
@@ -257,17 +258,17 @@ TEST_F(Layout, MembersPointAtTheNamedControls)
         EXPECT_EQ(member->objectName(), QLatin1String(name));
     }
     for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(form->Dil(i)->objectName(), QStringLiteral("Dil(%1)").arg(i));
+        EXPECT_EQ(ctl(*form).Dil(i)->objectName(), QStringLiteral("Dil(%1)").arg(i));
     for (int i = 0; i < 49; ++i)
-        EXPECT_EQ(form->Combo1(i)->objectName(), QStringLiteral("Combo1(%1)").arg(i));
+        EXPECT_EQ(ctl(*form).Combo1(i)->objectName(), QStringLiteral("Combo1(%1)").arg(i));
     for (int i = 0; i < 16; ++i)
-        EXPECT_EQ(form->Label11(i)->objectName(), QStringLiteral("Label11(%1)").arg(i));
+        EXPECT_EQ(ctl(*form).Label11(i)->objectName(), QStringLiteral("Label11(%1)").arg(i));
     for (int i = 0; i < 12; ++i)
-        EXPECT_EQ(form->ShapeLed(i)->objectName(), QStringLiteral("Shape(%1)").arg(i));
+        EXPECT_EQ(ctl(*form).ShapeLed(i)->objectName(), QStringLiteral("Shape(%1)").arg(i));
     // the caption array holds the block captions only
     for (int i : {13, 14, 15, 16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 41, 44, 45, 56, 57})
-        EXPECT_EQ(form->Label48(i)->objectName(), QStringLiteral("Label48(%1)").arg(i));
-    EXPECT_EQ(form->Label48Array[0], nullptr);
+        EXPECT_EQ(ctl(*form).Label48(i)->objectName(), QStringLiteral("Label48(%1)").arg(i));
+    EXPECT_EQ(ctl(*form).Label48Array[0], nullptr);
 }
 
 TEST_F(Layout, RuleGridFollowsTheIndexMap)
@@ -280,9 +281,9 @@ TEST_F(Layout, RuleGridFollowsTheIndexMap)
     const QStringList stored = {"NB", "NO", "NK", "SS", "PK", "PO", "PB"};
     for (int r = 0; r < 7; ++r)
         for (int c = 0; c < 7; ++c) {
-            RuleCell *cell = form->Combo1(index[r][c]);
+            RuleCell *cell = ctl(*form).Combo1(index[r][c]);
             SCOPED_TRACE(cell->objectName().toStdString());
-            EXPECT_EQ(cell->parentWidget(), form->Frame5);
+            EXPECT_EQ(cell->parentWidget(), ctl(*form).Frame5);
             // 615 x 315 twips at (480 + 600 c, 480 + 360 r)
             EXPECT_EQ(cell->geometry(), QRect(32 + 40 * c, 32 + 24 * r, 41, 21));
             EXPECT_TRUE(cell->isEditable());
@@ -294,22 +295,22 @@ TEST_F(Layout, RuleGridFollowsTheIndexMap)
         }
     // headings: rows left of the grid, columns above it, in list order
     for (int k = 0; k < 7; ++k) {
-        QLabel *row = form->Label11(k), *column = form->Label11(7 + k);
+        QLabel *row = ctl(*form).Label11(k), *column = ctl(*form).Label11(7 + k);
         EXPECT_EQ(row->text(), stored.at(k));
         EXPECT_EQ(column->text(), stored.at(k));
         EXPECT_LE(row->geometry().right(), 32);
-        EXPECT_EQ(row->geometry().center().y(), form->Combo1(index[k][0])->geometry().center().y());
+        EXPECT_EQ(row->geometry().center().y(), ctl(*form).Combo1(index[k][0])->geometry().center().y());
         EXPECT_LE(column->geometry().bottom(), 32);
-        EXPECT_EQ(column->geometry().center().x(), form->Combo1(index[0][k])->geometry().center().x());
+        EXPECT_EQ(column->geometry().center().x(), ctl(*form).Combo1(index[0][k])->geometry().center().x());
     }
 }
 
 TEST_F(Layout, LedRowRunsFromBitElevenOnTheLeftToBitZero)
 {
     for (int k = 0; k < 12; ++k) {
-        Shape *led = form->ShapeLed(k);
+        Shape *led = ctl(*form).ShapeLed(k);
         SCOPED_TRACE(k);
-        EXPECT_EQ(led->parentWidget(), form->Picture6);
+        EXPECT_EQ(led->parentWidget(), ctl(*form).Picture6);
         // left 315 + 240 (11 - k), top 130, 135 x 135 twips
         EXPECT_EQ(led->geometry(), QRect(21 + 16 * (11 - k), 9, 9, 9));
         EXPECT_EQ(led->FillColor(), QColor(255, 192, 192));
@@ -319,14 +320,14 @@ TEST_F(Layout, LedRowRunsFromBitElevenOnTheLeftToBitZero)
 
 TEST_F(Layout, StoredSettingsOfTheGraphAndSliderControls)
 {
-    EXPECT_EQ(form->Mygraph1->GraphColor(1), 0x00FF0000u);
-    EXPECT_EQ(form->Mygraph1->GraphColor(2), 0x0000C000u);
+    EXPECT_EQ(ctl(*form).Mygraph1->GraphColor(1), 0x00FF0000u);
+    EXPECT_EQ(ctl(*form).Mygraph1->GraphColor(2), 0x0000C000u);
     for (int k = 3; k <= 7; ++k)
-        EXPECT_EQ(form->Mygraph1->GraphColor(k), 0x000000C0u) << k;
-    EXPECT_EQ(form->Mygraph1->TimeDivision(), 200);
-    EXPECT_EQ(form->Mygraph1->XaxisMax(), 20);
+        EXPECT_EQ(ctl(*form).Mygraph1->GraphColor(k), 0x000000C0u) << k;
+    EXPECT_EQ(ctl(*form).Mygraph1->TimeDivision(), 200);
+    EXPECT_EQ(ctl(*form).Mygraph1->XaxisMax(), 20);
 
-    for (Myslider *s : {form->Slider9, form->Slider10, form->Slider11}) {
+    for (Myslider *s : {ctl(*form).Slider9, ctl(*form).Slider10, ctl(*form).Slider11}) {
         SCOPED_TRACE(s->objectName().toStdString());
         EXPECT_EQ(s->BackColor(), 0x00FF8080u);
         EXPECT_EQ(s->Orientation(), 0);
@@ -342,16 +343,16 @@ TEST_F(Layout, StoredSettingsOfTheGraphAndSliderControls)
 
 TEST_F(Layout, PlantFramesAndPictures)
 {
-    for (std::size_t k = 0; k < form->pic.size(); ++k) {
-        EXPECT_EQ(form->pic[k].size(), QSize(58, 96)) << k;
+    for (std::size_t k = 0; k < ctl(*form).pic.size(); ++k) {
+        EXPECT_EQ(ctl(*form).pic[k].size(), QSize(58, 96)) << k;
         for (std::size_t j = 0; j < k; ++j)
-            EXPECT_NE(form->pic[k].toImage(), form->pic[j].toImage()) << j << " and " << k << " alike";
+            EXPECT_NE(ctl(*form).pic[k].toImage(), ctl(*form).pic[j].toImage()) << j << " and " << k << " alike";
     }
-    EXPECT_EQ(form->Picture1->pixmap().toImage(), form->pic[0].toImage());
-    EXPECT_EQ(form->Picture6->pixmap().size(), QSize(310, 255));
-    for (QLabel *p : {form->Picture5, form->Picture7, form->Picture8, static_cast<QLabel *>(form->Picture9),
-                      static_cast<QLabel *>(form->Picture12), static_cast<QLabel *>(form->Picture14),
-                      form->Picture11, form->Picture13, form->Picture10[0], form->Picture10[1]}) {
+    EXPECT_EQ(ctl(*form).Picture1->pixmap().toImage(), ctl(*form).pic[0].toImage());
+    EXPECT_EQ(ctl(*form).Picture6->pixmap().size(), QSize(310, 255));
+    for (QLabel *p : {ctl(*form).Picture5, ctl(*form).Picture7, ctl(*form).Picture8, static_cast<QLabel *>(ctl(*form).Picture9),
+                      static_cast<QLabel *>(ctl(*form).Picture12), static_cast<QLabel *>(ctl(*form).Picture14),
+                      ctl(*form).Picture11, ctl(*form).Picture13, ctl(*form).Picture10[0], ctl(*form).Picture10[1]}) {
         SCOPED_TRACE(p->objectName().toStdString());
         EXPECT_EQ(p->pixmap().size(), p->size());
     }
@@ -360,19 +361,19 @@ TEST_F(Layout, PlantFramesAndPictures)
 
 TEST_F(Layout, OptionGroupsAreSeparate)
 {
-    EXPECT_TRUE(form->Pcontrol->isChecked()); // the stored selection
-    form->Kapalii->setChecked(true);
-    form->Bulanik->setChecked(true);
-    form->Dil(1)->setChecked(true);
-    EXPECT_TRUE(form->Kapalii->isChecked());
-    EXPECT_TRUE(form->Bulanik->isChecked());
-    EXPECT_FALSE(form->Pcontrol->isChecked());
-    form->Dil(0)->setChecked(true);
-    EXPECT_FALSE(form->Dil(1)->isChecked());
-    EXPECT_TRUE(form->Kapalii->isChecked());
-    form->Acik->setChecked(true);
-    EXPECT_FALSE(form->Kapalii->isChecked());
-    EXPECT_TRUE(form->Bulanik->isChecked());
+    EXPECT_TRUE(ctl(*form).Pcontrol->isChecked()); // the stored selection
+    ctl(*form).Kapalii->setChecked(true);
+    ctl(*form).Bulanik->setChecked(true);
+    ctl(*form).Dil(1)->setChecked(true);
+    EXPECT_TRUE(ctl(*form).Kapalii->isChecked());
+    EXPECT_TRUE(ctl(*form).Bulanik->isChecked());
+    EXPECT_FALSE(ctl(*form).Pcontrol->isChecked());
+    ctl(*form).Dil(0)->setChecked(true);
+    EXPECT_FALSE(ctl(*form).Dil(1)->isChecked());
+    EXPECT_TRUE(ctl(*form).Kapalii->isChecked());
+    ctl(*form).Acik->setChecked(true);
+    EXPECT_FALSE(ctl(*form).Kapalii->isChecked());
+    EXPECT_TRUE(ctl(*form).Bulanik->isChecked());
 }
 
 // Every stored caption is drawn inside its control at the window's fonts.

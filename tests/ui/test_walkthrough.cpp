@@ -6,6 +6,7 @@
 #include "plant/MemoryPort.h"
 #include "ui/ClickLabel.h"
 #include "ui/Form2.h"
+#include "ui/Form2Probe.h"
 #include "ui/OptionButton.h"
 #include "ui/RuleCell.h"
 #include "ui/ScrollBar.h"
@@ -29,8 +30,8 @@ void click(QWidget *w)
 // loop has ended.
 void runFor(Form2 &form, int ms)
 {
-    QTimer::singleShot(ms, &form, [&form] { click(form.Label33); });
-    click(form.Label32);
+    QTimer::singleShot(ms, &form, [&form] { click(ctl(form).Label33); });
+    click(ctl(form).Label32);
 }
 
 int tracePixels(const QImage &img, QRgb colour)
@@ -59,55 +60,55 @@ TEST(Walkthrough, StudentSessionInTheRealWindow)
 
     // open loop: the actuator bar drives the kit
     port.clearWrites();
-    form.Slider1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    EXPECT_EQ(form.Slider1->Value(), 1);
+    ctl(form).Slider1->triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(ctl(form).Slider1->Value(), 1);
     ASSERT_EQ(port.writes().size(), 2u);
     EXPECT_EQ(port.writes()[1].value, 10);
 
     // simulation with PID and non-zero gains
-    click(form.simulasyon);
-    EXPECT_TRUE(form.simulasyon->isChecked());
-    EXPECT_EQ(form.Slider1->Value(), 0);
-    click(form.PIDcontrol);
-    EXPECT_EQ(form.frontPanel(), form.PIDDenetim);
-    form.Slider6->setValue(90);
-    form.Slider7->setValue(5);
-    form.Slider8->setValue(370);
-    EXPECT_EQ(form.Label6->text(), "Kp= 0.09");
+    click(ctl(form).simulasyon);
+    EXPECT_TRUE(ctl(form).simulasyon->isChecked());
+    EXPECT_EQ(ctl(form).Slider1->Value(), 0);
+    click(ctl(form).PIDcontrol);
+    EXPECT_EQ(form.frontPanel(), ctl(form).PIDDenetim);
+    ctl(form).Slider6->setValue(90);
+    ctl(form).Slider7->setValue(5);
+    ctl(form).Slider8->setValue(370);
+    EXPECT_EQ(ctl(form).Label6->text(), "Kp= 0.09");
 
     runFor(form, 900);
     EXPECT_EQ(form.runDepth(), 0);
-    EXPECT_GE(form.sampleCount.value(), 2);
-    EXPECT_FALSE(form.Timer1->Enabled());
-    EXPECT_GT(tracePixels(form.Mygraph1->picture(), qRgb(0, 0, 255)), 0); // output trace
-    EXPECT_TRUE(form.Mygraph1->GraphCaption(2).startsWith("Y(t) ="));
-    EXPECT_EQ(form.Slider1->Value(), 0); // STOP
+    EXPECT_GE(form.state().sampleCount.value(), 2);
+    EXPECT_FALSE(ctl(form).Timer1->Enabled());
+    EXPECT_GT(tracePixels(ctl(form).Mygraph1->picture(), qRgb(0, 0, 255)), 0); // output trace
+    EXPECT_TRUE(ctl(form).Mygraph1->GraphCaption(2).startsWith("Y(t) ="));
+    EXPECT_EQ(ctl(form).Slider1->Value(), 0); // STOP
 
     // fuzzy: the table fires and highlights
-    click(form.Bulanik);
-    EXPECT_EQ(form.frontPanel(), form.Frame5);
+    click(ctl(form).Bulanik);
+    EXPECT_EQ(form.frontPanel(), ctl(form).Frame5);
     runFor(form, 700);
-    EXPECT_GE(form.sampleCount.value(), 2);
+    EXPECT_GE(form.state().sampleCount.value(), 2);
     int highlighted = 0;
     for (int i = 0; i < 49; ++i)
-        if (form.Combo1(i)->BackColor() == QColor(0, 0, 255))
+        if (ctl(form).Combo1(i)->BackColor() == QColor(0, 0, 255))
             ++highlighted;
     EXPECT_GE(highlighted, 1);
 
     // RESET, then the language switch
-    click(form.Label34);
-    EXPECT_EQ(form.Combo1(24)->BackColor(), QColor(255, 0, 0));
-    form.Combo1(0)->setText("PB");
-    click(form.Dil(1));
-    EXPECT_EQ(form.Label28->text(), "BAŞLA");
-    EXPECT_EQ(form.Combo1(24)->Text(), "SS");
-    EXPECT_EQ(form.Combo1(0)->Text(), "PB");
-    click(form.Dil(0));
-    EXPECT_EQ(form.Label28->text(), "START");
+    click(ctl(form).Label34);
+    EXPECT_EQ(ctl(form).Combo1(24)->BackColor(), QColor(255, 0, 0));
+    ctl(form).Combo1(0)->setText("PB");
+    click(ctl(form).Dil(1));
+    EXPECT_EQ(ctl(form).Label28->text(), "BAŞLA");
+    EXPECT_EQ(ctl(form).Combo1(24)->Text(), "SS");
+    EXPECT_EQ(ctl(form).Combo1(0)->Text(), "PB");
+    click(ctl(form).Dil(0));
+    EXPECT_EQ(ctl(form).Label28->text(), "START");
 
     // close: the zero word, then the program ends
     port.clearWrites();
-    click(form.Picture14);
+    click(ctl(form).Picture14);
     EXPECT_EQ(quits, 1);
     ASSERT_EQ(port.writes().size(), 2u);
     EXPECT_EQ(port.writes()[0].value, 0);
