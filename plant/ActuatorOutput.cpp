@@ -9,7 +9,6 @@ namespace tervalo {
 
 namespace {
 
-constexpr int TypeMismatch = 13;
 
 // A register byte from a floating value: rounded half to even; a value
 // outside 0..255 is an overflow.
@@ -56,7 +55,7 @@ double ActuatorOutput::Bin2Dec(const std::string &s)
     for (std::size_t i = n; i >= 1; --i) {
         const char c = s[i - 1];
         if (c < '0' || c > '9')
-            raiseError(TypeMismatch, "not a binary digit: \"" + s + "\"");
+            raiseError(RuntimeError::TypeMismatch, "not a binary digit: \"" + s + "\"");
         sum += std::ldexp(1.0, static_cast<int>(n - i)) * (c - '0');
     }
     return sum;

@@ -8,6 +8,7 @@ std::string RuntimeError::describe(int number)
     case Overflow: return "Overflow";
     case SubscriptOutOfRange: return "Subscript out of range";
     case DivisionByZero: return "Division by zero";
+    case TypeMismatch: return "Type mismatch";
     case FileAccess: return "Path/File access error";
     case InvalidPropertyValue: return "Invalid property value";
     default: return "Run-time error";

@@ -14,6 +14,7 @@ public:
         Overflow = 6,
         SubscriptOutOfRange = 9,
         DivisionByZero = 11,
+        TypeMismatch = 13,
         FileAccess = 75,
         InvalidPropertyValue = 380,
     };

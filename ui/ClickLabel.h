@@ -14,14 +14,9 @@ public:
     explicit ClickLabel(const QString &text = QString(), QWidget *parent = nullptr);
 
     std::function<void()> onClick;
-    std::function<void(Qt::MouseButton)> onMouseDown;
-    std::function<void(Qt::MouseButton)> onMouseUp;
-    std::function<void()> onMouseMove;
 
 protected:
-    void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
-    void mouseMoveEvent(QMouseEvent *e) override;
 };
 
 } // namespace tervalo

@@ -1,5 +1,6 @@
 #include "ui/Form2Layout.h"
 
+#include "controls/common/OleColor.h"
 #include "controls/common/PropertyBag.h"
 #include "controls/graph/Mygraph.h"
 #include "controls/slider/Myslider.h"
@@ -78,7 +79,7 @@ enum Flag : unsigned {
 
 // 0x00BBGGRR like the stored colours; kNone leaves the control transparent
 // (back) or at its style's colour (fore).
-constexpr std::uint32_t rgb(unsigned r, unsigned g, unsigned b) { return r | (g << 8) | (b << 16); }
+constexpr auto rgb = &OleColor::rgb;
 constexpr std::uint32_t kNone = 0xFFFFFFFFu;
 
 constexpr std::uint32_t kFormBack = rgb(192, 185, 207);
@@ -95,7 +96,7 @@ constexpr std::uint32_t kHighlightText = kWhite;
 
 QColor colour(std::uint32_t v)
 {
-    return QColor(static_cast<int>(v & 0xFF), static_cast<int>((v >> 8) & 0xFF), static_cast<int>((v >> 16) & 0xFF));
+    return OleColor::toQColor(v);
 }
 
 struct Row {

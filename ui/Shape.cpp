@@ -44,7 +44,6 @@ void Shape::paintEvent(QPaintEvent *)
     const QRectF r = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
     switch (kind_) {
     case Rectangle: p.drawRect(r); break;
-    case RoundedRectangle: p.drawRoundedRect(r, 6, 6); break;
     case Oval: p.drawEllipse(r); break;
     case Circle: {
         const qreal d = qMin(r.width(), r.height());

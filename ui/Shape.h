@@ -1,5 +1,5 @@
 #pragma once
-// A filled shape of the window (rectangle, rounded rectangle or oval): the LED
+// A filled shape of the window (rectangle, oval or circle): the LED
 // row, lamps and the coloured run buttons.
 
 #include <QColor>
@@ -9,7 +9,7 @@ namespace tervalo {
 
 class Shape : public QWidget {
 public:
-    enum Kind { Rectangle, RoundedRectangle, Oval, Circle };
+    enum Kind { Rectangle, Oval, Circle };
 
     explicit Shape(Kind kind = Rectangle, QWidget *parent = nullptr);
 

@@ -57,6 +57,7 @@ public:
 
     // 0x00BBGGRR of a plain colour.
     static std::uint32_t fromQColor(const QColor &c);
+    static constexpr std::uint32_t rgb(unsigned r, unsigned g, unsigned b) { return r | (g << 8) | (b << 16); }
 
 private:
     static QColor plain(std::uint32_t value);

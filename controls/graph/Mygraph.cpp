@@ -25,25 +25,7 @@ namespace {
 
 constexpr int kTwips = GraphFont::twipsPerPixel;
 
-// Stored defaults.
-constexpr std::uint8_t kGridSayisi = 10;
-constexpr std::int16_t kZeroPoint = 2;
-constexpr std::int32_t kYmax = 10;
-constexpr std::int32_t kTimeDivision = 100;
-constexpr std::int32_t kXaxisMax = 10;
-constexpr std::uint32_t kGridColor = 0x00E0E0E0u;
-constexpr std::uint32_t kLabelColor = 0x00FF0000u;
-constexpr std::uint32_t kBackColor = 0x00FFFFFFu;
-constexpr std::uint32_t kXYsidegridColor = 0x00000000u;
-constexpr std::uint32_t kRefLineColor = 0x000000FFu;
-constexpr std::array<std::uint32_t, 9> kGraphColor = {
-    0x000000FFu, 0x00FF0000u, 0x0000FF00u, 0x00FFFF00u, 0x00FF00FFu,
-    0x0000FFFFu, 0x80000001u, 0x000080FFu, 0x00004080u,
-};
-const QString kYlabel = QStringLiteral("YLabel");
-const QString kXlabel = QStringLiteral("XLabel");
-
-constexpr int kTypeMismatch = 13;
+using namespace GraphDefaults;
 
 std::int32_t nearest(Extended x) { return CLng(x); }
 
@@ -92,12 +74,12 @@ long long wholeFrom(const QVariant &v, long long lo, long long hi, const QString
     case QMetaType::QString: {
         double d = 0;
         if (!NumberText::parse(v.toString().toStdString(), d))
-            raiseError(kTypeMismatch, "stored entry " + name.toStdString() + " is not a number");
+            raiseError(RuntimeError::TypeMismatch, "stored entry " + name.toStdString() + " is not a number");
         x = roundHalfEven(static_cast<long double>(d));
         break;
     }
     default:
-        raiseError(kTypeMismatch, "stored entry " + name.toStdString() + " is not a number");
+        raiseError(RuntimeError::TypeMismatch, "stored entry " + name.toStdString() + " is not a number");
     }
     if (std::isnan(x) || x < static_cast<long double>(lo) || x > static_cast<long double>(hi))
         raiseError(RuntimeError::Overflow, "stored entry " + name.toStdString() + " out of range");
@@ -131,7 +113,7 @@ QVariant colourVariant(std::uint32_t c) { return QVariant(static_cast<uint>(c));
 
 } // namespace
 
-Mygraph::Mygraph(QWidget *parent) : QWidget(parent), graphColor_(kGraphColor)
+Mygraph::Mygraph(QWidget *parent) : QWidget(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -823,8 +805,8 @@ void Mygraph::InitProperties()
     ymax_ = kYmax;
     timeDivision_ = kTimeDivision;
     setXaxisMax(kXaxisMax);
-    xlabel_ = kXlabel;
-    ylabel_ = kYlabel;
+    xlabel_ = QString::fromLatin1(kXlabel);
+    ylabel_ = QString::fromLatin1(kYlabel);
     graphColor_ = kGraphColor;
     refLineColor_ = kRefLineColor;
     autoSaveGraph_ = false;
@@ -850,8 +832,8 @@ void Mygraph::ReadProperties(const PropertyBag &bag)
 
     gridSayisi_ = static_cast<std::uint8_t>(whole("GridSayisi", kGridSayisi, 0, 255));
     gridColor_ = colour(QStringLiteral("GridColor"), kGridColor);
-    ylabel_ = str("Ylabel", kYlabel);
-    xlabel_ = str("Xlabel", kXlabel);
+    ylabel_ = str("Ylabel", QString::fromLatin1(kYlabel));
+    xlabel_ = str("Xlabel", QString::fromLatin1(kXlabel));
     for (int k = 1; k <= 3; ++k)
         setGraphCaption(k, bag.ReadProperty(numbered("Graph", k, "Caption"), QString()).toString());
     for (int k = 1; k <= 9; ++k)
@@ -882,8 +864,8 @@ void Mygraph::WriteProperties(PropertyBag &bag) const
         bag.WriteProperty(name, colourVariant(v), colourVariant(def));
     };
     bag.WriteProperty(QStringLiteral("GridSayisi"), QVariant(static_cast<int>(gridSayisi_)), QVariant(static_cast<int>(kGridSayisi)));
-    bag.WriteProperty(QStringLiteral("Ylabel"), ylabel_, kYlabel);
-    bag.WriteProperty(QStringLiteral("Xlabel"), xlabel_, kXlabel);
+    bag.WriteProperty(QStringLiteral("Ylabel"), ylabel_, QString::fromLatin1(kYlabel));
+    bag.WriteProperty(QStringLiteral("Xlabel"), xlabel_, QString::fromLatin1(kXlabel));
     for (int k = 1; k <= 3; ++k)
         bag.WriteProperty(numbered("Graph", k, "Caption"), caption_[static_cast<std::size_t>(k - 1)], QString());
     bag.WriteProperty(QStringLiteral("Ymax"), QVariant(ymax_), QVariant(kYmax));

@@ -22,6 +22,27 @@
 
 namespace tervalo {
 
+// The graph's stored defaults: what a new control starts with, what
+// InitProperties restores and what WriteProperties leaves out.
+namespace GraphDefaults {
+constexpr std::uint8_t kGridSayisi = 10;
+constexpr std::int16_t kZeroPoint = 2;
+constexpr std::int32_t kYmax = 10;
+constexpr std::int32_t kTimeDivision = 100;
+constexpr std::int32_t kXaxisMax = 10;
+constexpr std::uint32_t kGridColor = 0x00E0E0E0u;
+constexpr std::uint32_t kLabelColor = 0x00FF0000u;
+constexpr std::uint32_t kBackColor = 0x00FFFFFFu;
+constexpr std::uint32_t kXYsidegridColor = 0x00000000u;
+constexpr std::uint32_t kRefLineColor = 0x000000FFu;
+constexpr std::array<std::uint32_t, 9> kGraphColor = {
+    0x000000FFu, 0x00FF0000u, 0x0000FF00u, 0x00FFFF00u, 0x00FF00FFu,
+    0x0000FFFFu, 0x80000001u, 0x000080FFu, 0x00004080u,
+};
+constexpr const char *kYlabel = "YLabel";
+constexpr const char *kXlabel = "XLabel";
+} // namespace GraphDefaults
+
 class Mygraph : public QWidget {
     Q_OBJECT
 public:
@@ -143,20 +164,20 @@ private:
     std::uint32_t captionColour(int k) const;
 
     // properties
-    std::uint8_t gridSayisi_ = 10;
-    std::int16_t zeroPoint_ = 2;
-    std::int32_t ymax_ = 10;
-    std::int32_t timeDivision_ = 100;
-    std::int32_t xaxisMax_ = 10;
-    std::uint32_t gridColor_ = 0x00E0E0E0u;
-    std::uint32_t labelColor_ = 0x00FF0000u;
-    std::uint32_t xySideGridColor_ = 0x00000000u;
-    std::uint32_t backColor_ = 0x00FFFFFFu;
-    std::uint32_t refLineColor_ = 0x000000FFu;
-    std::array<std::uint32_t, 9> graphColor_{};
+    std::uint8_t gridSayisi_ = GraphDefaults::kGridSayisi;
+    std::int16_t zeroPoint_ = GraphDefaults::kZeroPoint;
+    std::int32_t ymax_ = GraphDefaults::kYmax;
+    std::int32_t timeDivision_ = GraphDefaults::kTimeDivision;
+    std::int32_t xaxisMax_ = GraphDefaults::kXaxisMax;
+    std::uint32_t gridColor_ = GraphDefaults::kGridColor;
+    std::uint32_t labelColor_ = GraphDefaults::kLabelColor;
+    std::uint32_t xySideGridColor_ = GraphDefaults::kXYsidegridColor;
+    std::uint32_t backColor_ = GraphDefaults::kBackColor;
+    std::uint32_t refLineColor_ = GraphDefaults::kRefLineColor;
+    std::array<std::uint32_t, 9> graphColor_ = GraphDefaults::kGraphColor;
     bool autoSaveGraph_ = false;
-    QString ylabel_ = QStringLiteral("YLabel");
-    QString xlabel_ = QStringLiteral("XLabel");
+    QString ylabel_ = QLatin1String(GraphDefaults::kYlabel);
+    QString xlabel_ = QLatin1String(GraphDefaults::kXlabel);
     std::array<QString, 9> caption_;
 
     // drawing state
