@@ -5,6 +5,9 @@
 #include "controls/graph/Mygraph.h"
 #include "controls/slider/Myslider.h"
 #include "engine/ClassicPanels.h"
+#include "engine/FuzzyController.h"
+#include "engine/Terms.h"
+#include "ui/Captions.h"
 #include "ui/ClickLabel.h"
 #include "ui/Fonts.h"
 #include "ui/Form2Controls.h"
@@ -338,13 +341,9 @@ std::vector<Row> windowDescription()
         rows.push_back({QStringLiteral("Shape(%1)").arg(i), Kind::Oval, "Picture6", 315 + 240 * (11 - i), 130, 135, 135,
                         "", kLedDark, kBlack, F::Standard, 0});
 
-    // Rule table: cell index by row (error term) and column (change term).
-    static const int kIndex[7][7] = {
-        {0, 1, 3, 4, 10, 11, 21},    {2, 5, 6, 12, 13, 22, 28},   {7, 8, 14, 15, 23, 29, 30},
-        {9, 16, 17, 24, 31, 32, 39}, {18, 19, 25, 33, 34, 40, 41}, {20, 26, 35, 36, 42, 43, 46},
-        {27, 37, 38, 44, 45, 47, 48},
-    };
-    const QStringList terms = {"NB", "NO", "NK", "SS", "PK", "PO", "PB"};
+    // Rule table: the row is the error term, the column the change term;
+    // the headings start in Turkish.
+    const QStringList terms = Captions::termNames(Terms::Turkish);
     for (int r = 0; r < 7; ++r)
         rows.push_back({QStringLiteral("Label11(%1)").arg(r), Kind::Label, "Frame5", 105, 480 + 360 * r + 30, 360, 255,
                         terms.at(r), kNone, kBlack, F::Standard, RightAl | VMid});
@@ -353,7 +352,7 @@ std::vector<Row> windowDescription()
                         terms.at(c), kNone, kBlack, F::Standard, Center});
     for (int r = 0; r < 7; ++r)
         for (int c = 0; c < 7; ++c)
-            rows.push_back({QStringLiteral("Combo1(%1)").arg(kIndex[r][c]), Kind::Cell, "Frame5", 480 + 600 * c,
+            rows.push_back({QStringLiteral("Combo1(%1)").arg(FuzzyController::cellIndex(r, c)), Kind::Cell, "Frame5", 480 + 600 * c,
                             480 + 360 * r, 615, 315, "", kWhite, kBlack, F::Standard, Hand});
     return rows;
 }
@@ -790,7 +789,7 @@ void Form2Layout::build(QWidget &window, Form2Controls &form)
     form.Mygraph1->setGeometry(pixels(4950), pixels(450), pixels(4995), pixels(4125));
 
     // Stored item lists of the rule cells: the Turkish terms.
-    const QStringList stored = {"NB", "NO", "NK", "SS", "PK", "PO", "PB"};
+    const QStringList stored = Captions::termNames(Terms::Turkish);
     auto *cellStyle = new CellStyle;
     cellStyle->setParent(form.Frame5);
     for (RuleCell *cell : form.Combo1Array) {

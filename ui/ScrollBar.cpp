@@ -2,33 +2,49 @@
 
 #include "runtime/RuntimeError.h"
 
+#include <QResizeEvent>
+#include <QScrollBar>
+
 namespace tervalo {
 
-ScrollBar::ScrollBar(QWidget *parent) : QScrollBar(Qt::Horizontal, parent)
+ScrollBar::ScrollBar(QWidget *parent) : QWidget(parent), bar_(new QScrollBar(Qt::Horizontal, this))
 {
-    setRange(0, 32767);
-    setSingleStep(1);
-    setPageStep(1);
-    setTracking(false); // a drag reports Scroll while moving and Change once at release
-    connect(this, &QScrollBar::valueChanged, this, [this](int) {
+    bar_->setRange(0, 32767);
+    bar_->setSingleStep(1);
+    bar_->setPageStep(1);
+    bar_->setTracking(false); // a drag reports Scroll while moving and Change once at release
+    setFocusProxy(bar_);
+    connect(bar_, &QScrollBar::valueChanged, this, [this](int) {
         if (!programmatic_ && onChange)
             onChange();
     });
-    connect(this, &QScrollBar::sliderMoved, this, [this](int) {
+    connect(bar_, &QScrollBar::sliderMoved, this, [this](int) {
         if (onScroll)
             onScroll();
     });
 }
 
+int ScrollBar::Min() const { return bar_->minimum(); }
+int ScrollBar::Max() const { return bar_->maximum(); }
+int ScrollBar::Value() const { return bar_->value(); }
+bool ScrollBar::isSliderDown() const { return bar_->isSliderDown(); }
+int ScrollBar::sliderPosition() const { return bar_->sliderPosition(); }
+void ScrollBar::triggerAction(QAbstractSlider::SliderAction action) { bar_->triggerAction(action); }
+
+void ScrollBar::resizeEvent(QResizeEvent *event)
+{
+    bar_->setGeometry(0, 0, event->size().width(), event->size().height());
+}
+
 void ScrollBar::setValue(int v)
 {
-    if (v < minimum() || v > maximum())
+    if (v < bar_->minimum() || v > bar_->maximum())
         raiseError(RuntimeError::InvalidPropertyValue, objectName().toStdString());
-    if (v == value())
+    if (v == bar_->value())
         return;
     programmatic_ = true;
-    QScrollBar::setValue(v);
-    QScrollBar::setSliderPosition(v);
+    bar_->setValue(v);
+    bar_->setSliderPosition(v);
     programmatic_ = false;
     if (onChange)
         onChange();
@@ -37,7 +53,7 @@ void ScrollBar::setValue(int v)
 void ScrollBar::rangeMoved(int before)
 {
     programmatic_ = false;
-    if (value() != before && onChange)
+    if (bar_->value() != before && onChange)
         onChange();
 }
 
@@ -45,9 +61,9 @@ void ScrollBar::setMin(int v)
 {
     if (v < -32768 || v > 32767)
         raiseError(RuntimeError::InvalidPropertyValue, objectName().toStdString());
-    const int before = value();
+    const int before = bar_->value();
     programmatic_ = true;
-    setMinimum(v);
+    bar_->setMinimum(v);
     rangeMoved(before);
 }
 
@@ -55,9 +71,9 @@ void ScrollBar::setMax(int v)
 {
     if (v < -32768 || v > 32767)
         raiseError(RuntimeError::InvalidPropertyValue, objectName().toStdString());
-    const int before = value();
+    const int before = bar_->value();
     programmatic_ = true;
-    setMaximum(v);
+    bar_->setMaximum(v);
     rangeMoved(before);
 }
 

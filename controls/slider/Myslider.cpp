@@ -175,15 +175,65 @@ Myslider::~Myslider()
 
 // ---- properties -------------------------------------------------------
 
+// Enabled is the widget's own enabled flag, so that every way of setting
+// it (this setter, QWidget's through a base pointer, a property write, a
+// signal connection) is the same property with the same notification. A
+// disabled control takes no mouse presses; its drawing stays the same.
 bool Myslider::Enabled() const
 {
-    return enabledFlag_;
+    return !testAttribute(Qt::WA_ForceDisabled);
+}
+
+void Myslider::applyEnabled(bool on)
+{
+    settingEnabled_ = true;
+    QWidget::setEnabled(on);
+    settingEnabled_ = false;
+    enabledSeen_ = Enabled();
 }
 
 void Myslider::setEnabled(bool New_Enabled)
 {
-    enabledFlag_ = New_Enabled;
+    applyEnabled(New_Enabled);
     emit PropertyChanged(QStringLiteral("Enabled"));
+}
+
+bool Myslider::event(QEvent *event)
+{
+    // The platform drops the mouse of a disabled widget; this control only
+    // refuses presses when disabled and still reports clicks.
+    if (!isEnabled()) {
+        switch (event->type()) {
+        case QEvent::MouseButtonPress:
+            mousePressEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        case QEvent::MouseMove:
+            mouseMoveEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        case QEvent::MouseButtonRelease:
+            mouseReleaseEvent(static_cast<QMouseEvent *>(event));
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::event(event);
+}
+
+void Myslider::changeEvent(QEvent *event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::EnabledChange && !settingEnabled_ && Enabled() != enabledSeen_) {
+        enabledSeen_ = Enabled();
+        emit PropertyChanged(QStringLiteral("Enabled"));
+    }
+}
+
+QPalette Myslider::drawingPalette() const
+{
+    QPalette p = palette();
+    p.setCurrentColorGroup(QPalette::Active);
+    return p;
 }
 
 std::uint32_t Myslider::BackColor() const
@@ -326,7 +376,7 @@ void Myslider::setShowValueTip(bool New_ShowValueTip)
 
 void Myslider::InitProperties()
 {
-    enabledFlag_ = true;
+    applyEnabled(true);
     orientationCode_ = Vertical;
     railStyleCode_ = 0;
     showTipFlag_ = true;
@@ -369,7 +419,7 @@ void Myslider::ReadProperties(const PropertyBag &bag)
         hi = static_cast<std::int32_t>(lo + kLongMax);
 
     backColor_ = backColor;
-    enabledFlag_ = enabled;
+    applyEnabled(enabled);
     orientationCode_ = orientation;
     railStyleCode_ = railStyle;
     showTipFlag_ = showTip;
@@ -393,7 +443,7 @@ void Myslider::WriteProperties(PropertyBag &bag) const
 {
     bag.WriteProperty(QStringLiteral("BackColor"), QVariant::fromValue<quint32>(backColor_),
                       QVariant::fromValue<quint32>(DefaultBackColor));
-    bag.WriteProperty(QStringLiteral("Enabled"), enabledFlag_, true);
+    bag.WriteProperty(QStringLiteral("Enabled"), Enabled(), true);
     writePicture(bag, "SliderIcon", Slider_);
     bag.WriteProperty(QStringLiteral("Orientation"), QVariant::fromValue<qint32>(orientationCode_),
                       QVariant::fromValue<qint32>(Vertical));
@@ -522,7 +572,7 @@ void Myslider::RedrawSlider()
         if (surface_.size() != size())
             surface_ = size().isEmpty() ? QImage() : QImage(size(), QImage::Format_RGB32);
         if (!surface_.isNull())
-            surface_.fill(OleColor::toQColor(backColor_, palette()));
+            surface_.fill(OleColor::toQColor(backColor_, drawingPalette()));
     });
 
     step([&] {
@@ -542,7 +592,7 @@ void Myslider::RedrawSlider()
             p.drawImage(at, iRailPicture_);
         } else if (railStyleCode_ >= 0 && railStyleCode_ <= 4) {
             Edge3D::draw(surface_, railRect_.left, railRect_.top, railRect_.right, railRect_.bottom,
-                         kRailEdges[railStyleCode_], palette());
+                         kRailEdges[railStyleCode_], drawingPalette());
         }
     });
 
@@ -616,7 +666,7 @@ void Myslider::ShowTip()
 
 void Myslider::UserControl_MouseDown(short Button, short Shift, float X, float Y)
 {
-    if (!enabledFlag_ || Button != 1)
+    if (!Enabled() || Button != 1)
         return;
     isDragging_ = true;
     const float right = CSng(static_cast<Extended>(thumbLeft_) + thumbWidth());
@@ -683,7 +733,7 @@ void Myslider::paintEvent(QPaintEvent *)
 {
     QPainter p(this);
     if (surface_.size() != size())
-        p.fillRect(rect(), OleColor::toQColor(backColor_, palette()));
+        p.fillRect(rect(), OleColor::toQColor(backColor_, drawingPalette()));
     if (!surface_.isNull())
         p.drawImage(0, 0, surface_);
 }

@@ -29,7 +29,7 @@ public:
     ~Myslider() override;
 
     bool Enabled() const;
-    void setEnabled(bool New_Enabled); // the property; the widget itself stays enabled
+    void setEnabled(bool New_Enabled); // hides QWidget's; both set the one flag
     std::uint32_t BackColor() const;
     void setBackColor(std::uint32_t New_BackColor);
     std::int32_t Max() const;
@@ -99,6 +99,8 @@ signals:
     void PropertyChanged(const QString &name);
 
 protected:
+    bool event(QEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void showEvent(QShowEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
@@ -130,7 +132,10 @@ private:
     Rect railRect_;
     std::int32_t valueRange_ = 10;
     std::int32_t lastValue_ = 0;
-    bool enabledFlag_ = true;
+    void applyEnabled(bool on);
+    QPalette drawingPalette() const;
+    bool settingEnabled_ = false;
+    bool enabledSeen_ = true;
     std::int32_t orientationCode_ = Vertical;
     std::int32_t railStyleCode_ = 0;
     bool showTipFlag_ = true;

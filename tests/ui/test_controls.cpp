@@ -122,3 +122,25 @@ TEST(RuleCell, ItemsChangeWithoutLosingTheTypedText)
     cell.setBackColor(QColor(0, 0, 255));
     EXPECT_EQ(cell.BackColor(), QColor(0, 0, 255));
 }
+
+TEST(ScrollBar, NoQtPathAroundItsRules)
+{
+    // The wrapper is no slider to Qt: nothing can set its value or range but
+    // its own setters, which keep error 380 and the change handler.
+    ScrollBar bar;
+    bar.setMax(4095);
+    bar.setMin(1300);
+    int changes = 0;
+    bar.onChange = [&] { ++changes; };
+    QWidget *base = &bar;
+    EXPECT_EQ(qobject_cast<QAbstractSlider *>(base), nullptr);
+    EXPECT_FALSE(base->setProperty("value", 5000));
+    EXPECT_FALSE(base->setProperty("minimum", 0));
+    EXPECT_EQ(bar.Value(), 1300);
+    EXPECT_EQ(bar.Min(), 1300);
+    EXPECT_EQ(changes, 0);
+    // the user's own steps still run the handler
+    bar.triggerAction(QAbstractSlider::SliderSingleStepAdd);
+    EXPECT_EQ(bar.Value(), 1301);
+    EXPECT_EQ(changes, 1);
+}

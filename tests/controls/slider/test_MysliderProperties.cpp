@@ -167,3 +167,31 @@ TEST(MysliderProperties, UnreadableEntryRaises380AndLeavesTheControl)
     EXPECT_EQ(s->Orientation(), 0);
     EXPECT_EQ(s->Max(), 10);
 }
+
+TEST(MysliderProperties, EnabledIsOneFlagHoweverItIsSet)
+{
+    // The control's own setter, QWidget's setter through a base pointer, a
+    // property write and a signal connection all set the same property and
+    // each change is announced.
+    auto s = mainWindowSlider(96);
+    QStringList changed;
+    QObject::connect(s.get(), &Myslider::PropertyChanged, [&](const QString &name) { changed << name; });
+    QWidget *base = s.get();
+
+    base->setEnabled(false);
+    EXPECT_FALSE(s->Enabled());
+    s->setProperty("enabled", true);
+    EXPECT_TRUE(s->Enabled());
+    QObject sender;
+    QObject::connect(&sender, &QObject::objectNameChanged, base, [base] { base->setEnabled(false); });
+    sender.setObjectName(QStringLiteral("x"));
+    EXPECT_FALSE(s->Enabled());
+    s->setEnabled(true);
+    EXPECT_TRUE(s->Enabled());
+    EXPECT_EQ(changed, QStringList({"Enabled", "Enabled", "Enabled", "Enabled"}));
+
+    PropertyBag bag;
+    base->setEnabled(false);
+    s->WriteProperties(bag);
+    EXPECT_EQ(bag.ReadProperty(QStringLiteral("Enabled"), true).toBool(), false);
+}
