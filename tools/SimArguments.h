@@ -4,6 +4,7 @@
 // and ends with status 2.
 
 #include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,8 +32,9 @@ struct BadArgument {
     std::string message;
 };
 
-// Parses the command line. --help prints the usage and gives nothing back
-// (help is set); a write failure of the usage text is a WriteFailure.
+// Parses the command line (and reads the rule-table file it names). For
+// --help, help is set and usage holds the text to print; nothing else is
+// checked then.
 struct Parsed {
     Options options;
     bool help = false;
