@@ -2,6 +2,7 @@
 #include "plant/PpdevPort.h"
 #include "runtime/NumberText.h"
 #include "ui/Form2.h"
+#include "ui/ExitPaths.h"
 #include "ui/ExitSignals.h"
 
 #include <QApplication>
@@ -29,8 +30,11 @@ int main(int argc, char **argv)
     // Every way out that software can catch leaves the kit undriven.
     tervalo::ExitSignals::install(&app, [&window] { window.endProgram(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.writeZeroWord(); });
+    tervalo::ExitPaths exitPaths(window, [&port] { port.close(); });
 
     window.Form_Load();
+    if (window.ending()) // a signal while the start-up message was open
+        return 0;
     window.show();
     const int rc = app.exec();
     window.writeZeroWord();

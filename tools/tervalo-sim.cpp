@@ -6,157 +6,45 @@
 //               [--kp G] [--ki G] [--kd G] [--error-divisor D] [--output-divisor D]
 //               [--actuator U] [--load CYCLE:FROM:TO]... [--rules FILE] [--picture FILE]
 
+#include "controls/graph/PictureFile.h"
 #include "engine/ClassicPanels.h"
-#include "engine/FuzzyController.h"
-#include "engine/Terms.h"
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
 #include "ui/Form2.h"
-
-#include <CLI/CLI.hpp>
+#include "tools/CheckedOutput.h"
+#include "tools/SimArguments.h"
 
 #include <QApplication>
-#include <QImageWriter>
 
-#include <array>
 #include <clocale>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <map>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <vector>
 
 namespace {
 
 using tervalo::Form2;
-
-struct LoadStep {
-    int cycle = 0, from = 0, to = 0;
-};
-
-struct Options {
-    std::string controller;
-    int reference = 1000;
-    int cycles = 100;
-    std::optional<double> kp, ki, kd;
-    int errorDivisor = 2;
-    int outputDivisor = 10;
-    std::optional<int> actuator;
-    std::vector<LoadStep> loads;
-    std::optional<std::array<int, 49>> rules; // term index of every cell
-    std::string picture;
-};
-
-struct BadArgument {
-    std::string message;
-};
+using tervalo::sim::BadArgument;
+using tervalo::sim::CheckedOutput;
+using tervalo::sim::LoadStep;
+using tervalo::sim::Options;
 
 [[noreturn]] void bad(const std::string &message)
 {
     throw BadArgument{message};
 }
 
-LoadStep parseLoad(const std::string &text, int cycles)
-{
-    LoadStep s;
-    char c1 = 0, c2 = 0;
-    std::istringstream in(text);
-    if (!(in >> s.cycle >> c1 >> s.from >> c2 >> s.to) || c1 != ':' || c2 != ':' || !(in >> std::ws).eof())
-        bad("--load " + text + ": expected CYCLE:FROM:TO, three whole numbers");
-    if (s.cycle < 1 || s.cycle > cycles)
-        bad("--load " + text + ": the cycle must lie in 1.." + std::to_string(cycles));
-    if (s.from < 1 || s.from > 30 || s.to < 1 || s.to > 30)
-        bad("--load " + text + ": the load slider runs from 1 to 30");
-    return s;
-}
-
-std::array<int, 49> parseRules(const std::string &path)
-{
-    std::ifstream in(path);
-    if (!in)
-        bad("--rules " + path + ": cannot be read");
-    const auto &terms = tervalo::Terms::names(tervalo::Terms::English);
-    std::array<int, 49> cells{};
-    std::string line;
-    int row = 0;
-    int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        std::istringstream words(line);
-        std::vector<std::string> names;
-        for (std::string w; words >> w;)
-            names.push_back(w);
-        if (names.empty())
-            continue;
-        if (row == 7)
-            bad("--rules " + path + ": line " + std::to_string(lineNo) + ": more than seven rows");
-        if (names.size() != 7)
-            bad("--rules " + path + ": line " + std::to_string(lineNo) + ": expected seven term names, found "
-                + std::to_string(names.size()));
-        for (int col = 0; col < 7; ++col) {
-            int term = -1;
-            for (int t = 0; t < 7; ++t)
-                if (names[static_cast<std::size_t>(col)] == terms[static_cast<std::size_t>(t)])
-                    term = t;
-            if (term < 0)
-                bad("--rules " + path + ": line " + std::to_string(lineNo) + ": \""
-                    + names[static_cast<std::size_t>(col)] + "\" is not one of NB NM NS ZE PS PM PB");
-            cells[static_cast<std::size_t>(tervalo::FuzzyController::cellIndex(row, col))] = term;
-        }
-        ++row;
-    }
-    if (row != 7)
-        bad("--rules " + path + ": expected seven rows, found " + std::to_string(row));
-    return cells;
-}
-
-Options parseArguments(int argc, char **argv)
-{
-    Options o;
-    CLI::App cli{"Runs the Tervalo control session against the simulated plant and prints one CSV row per cycle."};
-    cli.add_option("--controller", o.controller, "P, I, PI, PD, PID or fuzzy")
-        ->required()
-        ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID", "fuzzy"}));
-    cli.add_option("--reference", o.reference, "reference speed, 500..2000")->check(CLI::Range(500, 2000));
-    cli.add_option("--cycles", o.cycles, "control cycles of 0.2 s")->check(CLI::Range(1, 100000000));
-    cli.add_option("--kp", o.kp, "proportional gain");
-    cli.add_option("--ki", o.ki, "integral gain");
-    cli.add_option("--kd", o.kd, "derivative gain");
-    cli.add_option("--error-divisor", o.errorDivisor, "fuzzy error-change divisor, 1..20")->check(CLI::Range(1, 20));
-    cli.add_option("--output-divisor", o.outputDivisor, "fuzzy output-step divisor, 2..20")->check(CLI::Range(2, 20));
-    cli.add_option("--actuator", o.actuator, "actuator value before START, 0..4095")->check(CLI::Range(0, 4095));
-    std::vector<std::string> loads;
-    cli.add_option("--load", loads, "CYCLE:FROM:TO, move the load slider just before CYCLE");
-    std::string rules;
-    cli.add_option("--rules", rules, "rule table: seven lines of seven English term names");
-    cli.add_option("--picture", o.picture, "write the graph's picture to this bitmap file after the run");
-    try {
-        cli.parse(argc, argv);
-    } catch (const CLI::CallForHelp &) {
-        std::fputs(cli.help().c_str(), stdout);
-        std::exit(0);
-    } catch (const CLI::ParseError &e) {
-        bad(e.what());
-    }
-    for (const std::string &l : loads)
-        o.loads.push_back(parseLoad(l, o.cycles));
-    if (!rules.empty())
-        o.rules = parseRules(rules);
-    return o;
-}
-
 // The counting loop's pump: instead of waiting for the 200 ms timer, every
 // pass runs the next control cycle at once and writes its row.
 class CyclePump : public tervalo::EventPump {
 public:
-    CyclePump(const Options &o, std::FILE *out) : options_(o), out_(out) {}
+    CyclePump(const Options &o, CheckedOutput &out) : options_(o), out_(out) {}
     void attach(Form2 *form) { form_ = form; }
     void processEvents() override { next(); }
     void waitForEvents() override { next(); }
@@ -165,7 +53,7 @@ public:
 private:
     void next()
     {
-        if (cycle_ >= options_.cycles) {
+        if (cycle_ >= options_.cycles || out_.failed()) {
             form_->Label33_Click(); // STOP
             return;
         }
@@ -174,14 +62,14 @@ private:
             if (s.cycle == cycle_)
                 moveLoad(s);
         form_->Timer1_Timer();
-        row();
-        if (cycle_ >= options_.cycles)
+        // A table that can no longer be written ends the run.
+        if (!out_.write(row()) || cycle_ >= options_.cycles)
             form_->Label33_Click();
     }
 
     void moveLoad(const LoadStep &s) { form_->moveLoad(s.from, s.to); }
 
-    void row()
+    std::string row() const
     {
         using tervalo::NumberText;
         std::string line = std::to_string(cycle_);
@@ -200,11 +88,11 @@ private:
         if (options_.controller == "fuzzy")
             line += std::to_string(st.outputDelta.value());
         line += '\n';
-        std::fwrite(line.data(), 1, line.size(), out_);
+        return line;
     }
 
     const Options &options_;
-    std::FILE *out_;
+    CheckedOutput &out_;
     Form2 *form_ = nullptr;
     int cycle_ = 0;
 };
@@ -247,23 +135,47 @@ void quietQt(QtMsgType type, const QMessageLogContext &, const QString &message)
         std::fprintf(stderr, "tervalo-sim: %s\n", message.toLocal8Bit().constData());
 }
 
+namespace {
+
+// The one line a failed write ends the run with (status 1).
+int writeFailed(const std::string &failure)
+{
+    std::fprintf(stderr, "tervalo-sim: %s\n", failure.c_str());
+    return 1;
+}
+
+} // namespace
+
 int main(int argc, char **argv)
 {
+    // The table's own writes report a closed pipe; the signal would end the
+    // program without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+    CheckedOutput out = CheckedOutput::standardOutput();
+    static char outBuffer[1 << 16];
+    std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+    if (out.failed())
+        return writeFailed(out.failure());
+
     qInstallMessageHandler(quietQt);
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    std::setlocale(LC_NUMERIC, "C");
+    // No window is ever shown: the headless platform whatever the session
+    // offers, so that a missing or unusable display cannot stop a run.
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
 
     try {
-        const Options options = parseArguments(argc, argv);
+        const tervalo::sim::Parsed parsed = tervalo::sim::parseArguments(argc, argv);
+        if (parsed.help) {
+            out.write(parsed.usage);
+            return out.flush() ? 0 : writeFailed(out.failure());
+        }
+        const Options &options = parsed.options;
 
-        static char outBuffer[1 << 16];
-        std::setvbuf(stdout, outBuffer, _IOFBF, sizeof outBuffer);
+        int qtArgc = 1;
+        QApplication app(qtArgc, argv);
+        std::setlocale(LC_NUMERIC, "C");
 
         tervalo::MemoryPort port(888);
-        CyclePump pump(options, stdout);
+        CyclePump pump(options, out);
         Form2 form(&port, &pump);
         pump.attach(&form);
         form.showMessage = [](const QString &) {};
@@ -295,17 +207,17 @@ int main(int argc, char **argv)
             for (int i = 0; i < 49; ++i)
                 form.setRuleTerm(i, (*options.rules)[static_cast<std::size_t>(i)]);
 
-        std::fputs("cycle,time_s,reference,output,error,actuator,fuzzy_step\n", stdout);
-        form.Label32_Click(); // START: runs until the last cycle's STOP
-        std::fflush(stdout);
+        if (out.write("cycle,time_s,reference,output,error,actuator,fuzzy_step\n"))
+            form.Label32_Click(); // START: runs until the last cycle's STOP
+        if (!out.flush())
+            return writeFailed(out.failure());
 
         if (!options.picture.empty()) {
-            QImageWriter writer(QString::fromLocal8Bit(options.picture.c_str()), "bmp");
-            if (!writer.write(form.graphPicture().convertToFormat(QImage::Format_RGB888))) {
-                std::fprintf(stderr, "tervalo-sim: %s: %s\n", options.picture.c_str(),
-                             writer.errorString().toLocal8Bit().constData());
-                return 1;
-            }
+            const QString failure = tervalo::writeBitmapFile(
+                form.graphPicture().convertToFormat(QImage::Format_RGB888),
+                QString::fromLocal8Bit(options.picture.c_str()));
+            if (!failure.isEmpty())
+                return writeFailed(failure.toLocal8Bit().toStdString());
         }
         return 0;
     } catch (const BadArgument &e) {

@@ -270,10 +270,10 @@ void Form2::driverMissing(const std::string &cause)
 {
     if (reportPortFailure)
         reportPortFailure(cause);
+    s_.portDriverPresent = false; // before the box: a signal may end the program while it is open
     if (showMessage)
         showMessage(QStringLiteral("Please set up the 'port95nt.exe'.\r\n"
                                    "When setup complated you must restart your computer."));
-    s_.portDriverPresent = false;
 }
 
 void Form2::Label32_Click()

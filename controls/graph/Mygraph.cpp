@@ -2,18 +2,17 @@
 
 #include "controls/graph/GraphColor.h"
 #include "controls/graph/GraphFont.h"
+#include "controls/graph/PictureFile.h"
 #include "runtime/NumberText.h"
 #include "runtime/Numeric.h"
 #include "runtime/RuntimeError.h"
 
 #include <QCoreApplication>
-#include <QImageWriter>
 #include <QPaintEvent>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <cmath>
@@ -608,23 +607,10 @@ void Mygraph::SaveGraph()
     syncSize();
     const QDateTime now = clock_ ? clock_() : QDateTime::currentDateTimeUtc();
     const QString path = saveFolder() + QLatin1Char('/') + saveFileName(now);
-    const auto fail = [&](const QString &reason) {
-        raiseError(RuntimeError::FileAccess,
-                   "cannot save the graph picture to " + path.toStdString() + ": " + reason.toStdString());
-    };
-    if (image_.isNull())
-        fail(QStringLiteral("the control has no picture"));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        fail(file.errorString());
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(image_)) {
-        const QString reason = file.error() != QFileDevice::NoError ? file.errorString() : writer.errorString();
-        file.cancelWriting();
-        fail(reason);
-    }
-    if (!file.commit())
-        fail(file.errorString());
+    const QString failure = image_.isNull() ? path + QStringLiteral(": the control has no picture")
+                                            : writeBitmapFile(image_, path);
+    if (!failure.isEmpty())
+        raiseError(RuntimeError::FileAccess, "cannot save the graph picture to " + failure.toStdString());
 }
 
 // ---------------------------------------------------------------- properties

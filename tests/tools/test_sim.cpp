@@ -1,11 +1,16 @@
 // tervalo-sim: the window's session without a display.
+#include <QDir>
+#include <QFile>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
+#include <functional>
 
 namespace {
 struct Result {
@@ -14,10 +19,14 @@ struct Result {
     QString err;
 };
 
-Result sim(const QStringList &args)
+// Runs program (the simulator unless a shell is put in front of it); setup
+// may redirect the output or change the environment first.
+Result run(const QString &program, const QStringList &args, const std::function<void(QProcess &)> &setup = {})
 {
     QProcess p;
-    p.start(QStringLiteral(TERVALO_SIM), args);
+    if (setup)
+        setup(p);
+    p.start(program, args);
     p.waitForFinished(60000);
     Result r;
     r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
@@ -26,6 +35,37 @@ Result sim(const QStringList &args)
     r.err = QString::fromLocal8Bit(p.readAllStandardError());
     return r;
 }
+
+Result sim(const QStringList &args, const std::function<void(QProcess &)> &setup = {})
+{
+    return run(QStringLiteral(TERVALO_SIM), args, setup);
+}
+
+// The simulator through sh: script sees the simulator as "$0" and args as
+// "$@".
+Result shell(const QString &script, const QStringList &args)
+{
+    return run(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), script, QStringLiteral(TERVALO_SIM)} + args);
+}
+
+QString writeFile(const QTemporaryDir &dir, const char *name, const QByteArray &bytes)
+{
+    const QString path = dir.filePath(QString::fromLatin1(name));
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(bytes) != bytes.size())
+        ADD_FAILURE() << "cannot write " << path.toStdString();
+    return path;
+}
+
+QByteArray rulesOf(const char *row) // seven equal rows
+{
+    QByteArray t;
+    for (int r = 0; r < 7; ++r)
+        t += QByteArray(row) + "\n";
+    return t;
+}
+
+QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
 
 QStringList field(const Result &r, int cycle)
 {
@@ -103,6 +143,11 @@ TEST(Simulator, BadArgumentsGiveOneLineAndStatus2)
         for (int r = 0; r < 7; ++r)
             f << (r == 3 ? "NB NB NB SS NB NB NB\n" : "NB NB NB NB NB NB NB\n");
     }
+    const QString goodRules = writeFile(dir, "good.txt", rulesOf("NB NB NB NB NB NB NB"));
+    const QString tooLarge = writeFile(dir, "large.txt", rulesOf("NB NB NB NB NB NB NB") + QByteArray(64 * 1024, ' '));
+    const QString longLine = writeFile(dir, "line.txt", QByteArray(1100, ' ') + rulesOf("NB NB NB NB NB NB NB"));
+    const QString withNul = writeFile(dir, "nul.txt", rulesOf("NB NB NB NB NB NB NB") + QByteArray(1, '\0'));
+    const QString notUtf8 = writeFile(dir, "latin1.txt", rulesOf("NB NB NB NB NB NB NB") + "\xE7\n");
     const std::vector<QStringList> cases = {
         {"--controller", "PIDD"},
         {},
@@ -120,6 +165,29 @@ TEST(Simulator, BadArgumentsGiveOneLineAndStatus2)
         {"--controller", "fuzzy", "--rules", dir.filePath("missing.txt")},
         {"--controller", "P", "--cycles", "x"},
         {"--controller", "P", "--error-divisor", "0"},
+        {"--controller", "fuzzy", "--error-divisor", "0"},
+        // empty values
+        {"--controller", "P", "--kp", ""},
+        {"--controller", "P", "--kp", " "},
+        {"--controller", "P", "--cycles", ""},
+        {"--controller", "fuzzy", "--rules", ""},
+        {"--controller", "P", "--picture", ""},
+        {"--controller", "P", "--load", ""},
+        // options of the fuzzy controller given to a classic law
+        {"--controller", "P", "--rules", goodRules},
+        {"--controller", "PID", "--error-divisor", "3"},
+        {"--controller", "PI", "--output-divisor", "10"},
+        {"--controller", "fuzzy", "--kp", "0.5"},
+        // one load step per cycle
+        {"--controller", "P", "--load", "2:1:5", "--load", "2:5:9"},
+        // rule-table files that are no rule table
+        {"--controller", "fuzzy", "--rules", dir.path()},
+        {"--controller", "fuzzy", "--rules", "/dev/zero"},
+        {"--controller", "fuzzy", "--rules", tooLarge},
+        {"--controller", "fuzzy", "--rules", longLine},
+        {"--controller", "fuzzy", "--rules", withNul},
+        {"--controller", "fuzzy", "--rules", notUtf8},
+        {"--controller", "fuzzy", "--rules", QStringLiteral(TERVALO_SIM)},
     };
     for (const QStringList &args : cases) {
         const Result r = sim(args);
@@ -127,4 +195,143 @@ TEST(Simulator, BadArgumentsGiveOneLineAndStatus2)
         EXPECT_TRUE(r.rows.isEmpty()) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << args.join(' ').toStdString() << ": " << r.err.toStdString();
     }
+}
+
+TEST(Simulator, RulesFilesAreRefusedWithTheirReason)
+{
+    QTemporaryDir dir;
+    struct Case {
+        QString path;
+        const char *says;
+    };
+    const Case cases[] = {
+        {dir.path(), "is a directory"},
+        {QStringLiteral("/dev/zero"), "larger than 64 KiB"},
+        {writeFile(dir, "line.txt", QByteArray(1025, 'N') + "\n"), "line 1: longer than 1 KiB"},
+        {writeFile(dir, "nul.txt", QByteArray("NB NB\0", 6)), "not a text file"},
+        {writeFile(dir, "bin.txt", QByteArray("\x7F" "ELF\x02\x01")), "not a text file"},
+        {dir.filePath("missing.txt"), "No such file or directory"},
+    };
+    for (const Case &c : cases) {
+        const Result r = sim({"--controller", "fuzzy", "--rules", c.path});
+        EXPECT_EQ(r.status, 2) << c.path.toStdString();
+        EXPECT_TRUE(r.err.contains(QString::fromLatin1(c.says))) << r.err.toStdString();
+    }
+}
+
+TEST(Simulator, RulesFileWithAByteOrderMarkReadsAsWithout)
+{
+    QTemporaryDir dir;
+    const QByteArray table = rulesOf("NB NB NB NB NB NB NB");
+    const QStringList args = {"--controller", "fuzzy", "--cycles", "2", "--actuator", "3000", "--rules"};
+    const Result plain = sim(args + QStringList{writeFile(dir, "plain.txt", table)});
+    const Result marked = sim(args + QStringList{writeFile(dir, "bom.txt", "\xEF\xBB\xBF" + table)});
+    ASSERT_EQ(marked.status, 0) << marked.err.toStdString();
+    EXPECT_EQ(marked.rows, plain.rows);
+    EXPECT_EQ(field(marked, 1).value(6), "-100");
+}
+
+TEST(Simulator, BlanksAroundANumberCountAlikeOnBothSides)
+{
+    const Result bare = sim({"--controller", "P", "--kp", "0.5", "--cycles", "3", "--load", "2:1:11"});
+    ASSERT_EQ(bare.status, 0) << bare.err.toStdString();
+    const std::vector<QStringList> cases = {
+        {"--controller", "P", "--kp", " 0.5", "--cycles", " 3", "--load", " 2:1:11"},
+        {"--controller", "P", "--kp", "0.5 ", "--cycles", "3 ", "--load", "2:1:11 "},
+        {"--controller", "P", "--kp", "\t0.5 ", "--cycles=  3  ", "--load", " 2:1:11\t"},
+    };
+    for (const QStringList &args : cases) {
+        const Result r = sim(args);
+        EXPECT_EQ(r.status, 0) << args.join('|').toStdString() << ": " << r.err.toStdString();
+        EXPECT_EQ(r.rows, bare.rows) << args.join('|').toStdString();
+    }
+}
+
+TEST(Simulator, RunsHeadlessWhateverPlatformTheSessionNames)
+{
+    const auto noDisplay = [](QProcess &p) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        env.remove(QStringLiteral("DISPLAY"));
+        env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+        p.setProcessEnvironment(env);
+    };
+    const Result help = sim({"--help"}, noDisplay);
+    EXPECT_EQ(help.status, 0) << help.err.toStdString();
+    EXPECT_TRUE(help.rows.join('\n').contains("--controller"));
+    const Result r = sim({"--controller", "P", "--kp", "0.5", "--cycles", "3"}, noDisplay);
+    EXPECT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_EQ(r.rows.value(3), "3,0.6,1000,864,136,752,");
+}
+
+// Every failed write ends the program with one line naming the system's
+// reason and status 1.
+TEST(Simulator, FailedWritesGiveTheReasonAndStatus1)
+{
+    QTemporaryDir dir;
+    const auto toFull = [](QProcess &p) { p.setStandardOutputFile(QStringLiteral("/dev/full")); };
+    struct Case {
+        const char *what;
+        std::function<Result()> run;
+        QString says;
+    };
+    const QString missingFolder = dir.filePath("missing/run.bmp");
+    const Case cases[] = {
+        {"table to a full disk, at the last flush",
+         [&] { return sim({"--controller", "P", "--cycles", "3"}, toFull); }, "standard output: " + reason(ENOSPC)},
+        {"table to a full disk, during the run",
+         [&] { return sim({"--controller", "P", "--cycles", "5000"}, toFull); },
+         "standard output: " + reason(ENOSPC)},
+        {"usage to a full disk", [&] { return sim({"--help"}, toFull); }, "standard output: " + reason(ENOSPC)},
+        {"standard output closed",
+         [&] { return shell(QStringLiteral("exec \"$0\" \"$@\" >&-"), {"--controller", "P", "--cycles", "3"}); },
+         "standard output: " + reason(EBADF)},
+        {"reader gone",
+         [&] {
+             return run(QStringLiteral("/bin/bash"),
+                        {"-c", "set -o pipefail; \"$0\" \"$@\" | head -c 10 >/dev/null", QStringLiteral(TERVALO_SIM),
+                         "--controller", "P", "--cycles", "5000"});
+         },
+         "standard output: " + reason(EPIPE)},
+        {"picture to a full device",
+         [&] { return sim({"--controller", "P", "--cycles", "3", "--picture", "/dev/full"}); },
+         "/dev/full: " + reason(ENOSPC)},
+        {"picture into a missing folder",
+         [&] { return sim({"--controller", "P", "--cycles", "3", "--picture", missingFolder}); },
+         missingFolder + ": " + reason(ENOENT)},
+        {"picture onto a folder",
+         [&] { return sim({"--controller", "P", "--cycles", "3", "--picture", dir.path()}); },
+         dir.path() + ": " + reason(EISDIR)},
+    };
+    for (const Case &c : cases) {
+        const Result r = c.run();
+        EXPECT_EQ(r.status, 1) << c.what << ": " << r.err.toStdString();
+        EXPECT_EQ(r.err, "tervalo-sim: " + c.says + "\n") << c.what;
+    }
+    EXPECT_FALSE(QDir(dir.filePath("missing")).exists());
+}
+
+// A small filesystem of its own, in a mount namespace of its own (needs the
+// right to mount; skipped without it).
+TEST(Simulator, PictureOnAFullDiskLeavesNoPartOfItAndKeepsTheOldOne)
+{
+    QTemporaryDir dir;
+    const QString probe = run(QStringLiteral("unshare"), {"-m", "mount", "-t", "tmpfs", "-o", "size=64k", "tervalo-probe", dir.path()}).status == 0
+                              ? QString()
+                              : QStringLiteral("no permission to mount a filesystem");
+    if (!probe.isEmpty())
+        GTEST_SKIP() << probe.toStdString();
+    // 64 KiB hold an old picture but not a new one (about 270 KiB).
+    const Result r = run(QStringLiteral("unshare"),
+                         {"-m", "/bin/sh", "-c",
+                          "mount -t tmpfs -o size=64k tervalo-full \"$1\" || exit 97\n"
+                          "printf old > \"$1/run.bmp\"\n"
+                          "\"$0\" --controller P --cycles 3 --picture \"$1/run.bmp\" >/dev/null\n"
+                          "status=$?\n"
+                          "ls -A \"$1\"; cat \"$1/run.bmp\"; echo\n"
+                          "exit $status\n",
+                          QStringLiteral(TERVALO_SIM), dir.path()});
+    EXPECT_EQ(r.status, 1) << r.err.toStdString();
+    EXPECT_EQ(r.err, "tervalo-sim: " + dir.filePath("run.bmp") + ": " + reason(ENOSPC) + "\n");
+    EXPECT_EQ(r.rows, (QStringList{"run.bmp", "old"})) << "no temporary file left, the old picture whole";
 }

@@ -6,7 +6,11 @@
 #include "ui/Timer.h"
 
 #include <QFile>
+#include <QDateTime>
 #include <QTemporaryDir>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace tervalo;
 
@@ -311,4 +315,22 @@ TEST_F(ClosedLoop, AFailingAutoSaveIsToldOnceAndTheGraphGoesOn)
     EXPECT_FALSE(ctl(*form).Check1->isChecked());
     EXPECT_FALSE(ctl(*form).Mygraph1->AutoSaveGraph());
     EXPECT_EQ(sweeps, 2); // the second sweep started on the failing cycle itself
+}
+
+TEST_F(ClosedLoop, TheAutoSaveNoticeNamesThePathAndTheSystemsReason)
+{
+    // The picture's name leads to a device that is always full.
+    QTemporaryDir dir;
+    ctl(*form).Mygraph1->setClock([] { return QDateTime(QDate(2026, 3, 9), QTime(14, 5, 7), Qt::UTC); });
+    ctl(*form).Mygraph1->setSaveFolder(dir.path());
+    const QString path = dir.filePath(QStringLiteral("3_9_2026_14_5_7.jpeg"));
+    ASSERT_TRUE(QFile::link(QStringLiteral("/dev/full"), path));
+    selectSimulation();
+    ctl(*form).Pcontrol->setValue(true);
+    ctl(*form).Check1->setChecked(true);
+    form->Check1_Click();
+    run(103);
+    ASSERT_EQ(notices.size(), 1u);
+    const QString reason = path + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(ENOSPC));
+    EXPECT_TRUE(notices[0].contains(reason)) << notices[0].toStdString();
 }

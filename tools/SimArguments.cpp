@@ -1,0 +1,229 @@
+#include "tools/SimArguments.h"
+
+#include "engine/FuzzyController.h"
+#include "engine/Terms.h"
+
+#include <CLI/CLI.hpp>
+
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <set>
+#include <sstream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tervalo::sim {
+
+namespace {
+
+[[noreturn]] void bad(const std::string &message)
+{
+    throw BadArgument{message};
+}
+
+// Numbers may come with blanks around them (a quoted shell variable, a
+// column of a script); blanks before and after are dropped alike.
+std::string trimmed(const std::string &s)
+{
+    const char *blank = " \t\r\n\f\v";
+    const std::size_t first = s.find_first_not_of(blank);
+    if (first == std::string::npos)
+        return std::string();
+    return s.substr(first, s.find_last_not_of(blank) - first + 1);
+}
+
+const CLI::Validator kTrim(
+    [](std::string &s) {
+        s = trimmed(s);
+        return std::string();
+    },
+    "");
+
+const CLI::Validator kNonEmpty(
+    [](std::string &s) { return s.empty() ? std::string("an empty value") : std::string(); }, "");
+
+LoadStep parseLoad(const std::string &given, int cycles)
+{
+    const std::string text = trimmed(given);
+    LoadStep s;
+    char c1 = 0, c2 = 0;
+    std::istringstream in(text);
+    if (!(in >> s.cycle >> c1 >> s.from >> c2 >> s.to) || c1 != ':' || c2 != ':' || !(in >> std::ws).eof())
+        bad("--load " + given + ": expected CYCLE:FROM:TO, three whole numbers");
+    if (s.cycle < 1 || s.cycle > cycles)
+        bad("--load " + given + ": the cycle must lie in 1.." + std::to_string(cycles));
+    if (s.from < 1 || s.from > 30 || s.to < 1 || s.to > 30)
+        bad("--load " + given + ": the load slider runs from 1 to 30");
+    return s;
+}
+
+std::string systemReason(int error)
+{
+    return std::strerror(error);
+}
+
+// At most limit + 1 bytes of the file, so that a longer one shows itself
+// without being read whole.
+std::string readBounded(const std::string &path, std::size_t limit)
+{
+    const auto refuse = [&](const std::string &why) { bad("--rules " + path + ": " + why); };
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        refuse(systemReason(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        refuse(systemReason(errno));
+    if (S_ISDIR(st.st_mode))
+        refuse("is a directory, not a rule-table file");
+    if (S_ISREG(st.st_mode) && static_cast<unsigned long long>(st.st_size) > limit)
+        refuse("larger than " + std::to_string(limit / 1024) + " KiB, too large for a rule table");
+    // A pipe or a device is read as it comes, still within the limit.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+
+    std::string bytes;
+    char buffer[8192];
+    while (bytes.size() <= limit) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            refuse(systemReason(errno));
+        }
+        if (n == 0)
+            break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    if (bytes.size() > limit)
+        refuse("larger than " + std::to_string(limit / 1024) + " KiB, too large for a rule table");
+    return bytes;
+}
+
+bool isText(const std::string &bytes)
+{
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if ((u < 0x20 && u != '\t' && u != '\n' && u != '\r' && u != '\f' && u != '\v') || u == 0x7F)
+            return false;
+    }
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    (void)decoded;
+    return !utf8.hasError();
+}
+
+} // namespace
+
+std::array<int, 49> readRulesFile(const std::string &path)
+{
+    std::string bytes = readBounded(path, kRulesFileLimit);
+    if (bytes.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        bytes.erase(0, 3);
+    if (!isText(bytes))
+        bad("--rules " + path + ": not a text file");
+
+    const auto &terms = Terms::names(Terms::English);
+    std::string termList;
+    for (const char *t : terms)
+        termList += (termList.empty() ? "" : " ") + std::string(t);
+    std::array<int, 49> cells{};
+    std::istringstream in(bytes);
+    std::string line;
+    int row = 0;
+    int lineNo = 0;
+    const auto where = [&] { return "--rules " + path + ": line " + std::to_string(lineNo) + ": "; };
+    while (std::getline(in, line)) {
+        ++lineNo;
+        if (line.size() > kRulesLineLimit)
+            bad(where() + "longer than " + std::to_string(kRulesLineLimit / 1024) + " KiB");
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        std::istringstream words(line);
+        std::vector<std::string> names;
+        for (std::string w; words >> w;)
+            names.push_back(w);
+        if (names.empty())
+            continue;
+        if (row == 7)
+            bad(where() + "more than seven rows");
+        if (names.size() != 7)
+            bad(where() + "expected seven term names, found " + std::to_string(names.size()));
+        for (int col = 0; col < 7; ++col) {
+            const std::string &name = names[static_cast<std::size_t>(col)];
+            int term = -1;
+            for (int t = 0; t < 7; ++t)
+                if (name == terms[static_cast<std::size_t>(t)])
+                    term = t;
+            if (term < 0)
+                bad(where() + "\"" + name + "\" is not one of " + termList);
+            cells[static_cast<std::size_t>(FuzzyController::cellIndex(row, col))] = term;
+        }
+        ++row;
+    }
+    if (row != 7)
+        bad("--rules " + path + ": expected seven rows, found " + std::to_string(row));
+    return cells;
+}
+
+Parsed parseArguments(int argc, char **argv)
+{
+    Parsed parsed;
+    Options &o = parsed.options;
+    CLI::App cli{"Runs the Tervalo control session against the simulated plant and prints one CSV row per cycle."};
+    // Every value must say something; numbers may carry blanks around them.
+    const auto number = [&](const std::string &name, auto &target, const std::string &help) {
+        return cli.add_option(name, target, help)->transform(kTrim)->check(kNonEmpty);
+    };
+    cli.add_option("--controller", o.controller, "P, I, PI, PD, PID or fuzzy")
+        ->required()
+        ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID", "fuzzy"}));
+    number("--reference", o.reference, "reference speed, 500..2000")->check(CLI::Range(500, 2000));
+    number("--cycles", o.cycles, "control cycles of 0.2 s")->check(CLI::Range(1, 100000000));
+    number("--kp", o.kp, "proportional gain");
+    number("--ki", o.ki, "integral gain");
+    number("--kd", o.kd, "derivative gain");
+    number("--error-divisor", o.errorDivisor, "fuzzy error-change divisor, 1..20")->check(CLI::Range(1, 20));
+    number("--output-divisor", o.outputDivisor, "fuzzy output-step divisor, 2..20")->check(CLI::Range(2, 20));
+    number("--actuator", o.actuator, "actuator value before START, 0..4095")->check(CLI::Range(0, 4095));
+    std::vector<std::string> loads;
+    cli.add_option("--load", loads, "CYCLE:FROM:TO, move the load slider just before CYCLE")->check(kNonEmpty);
+    std::string rules;
+    cli.add_option("--rules", rules, "fuzzy rule table: seven lines of seven English term names")->check(kNonEmpty);
+    cli.add_option("--picture", o.picture, "write the graph's picture to this bitmap file after the run")
+        ->check(kNonEmpty);
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::CallForHelp &) {
+        parsed.help = true;
+        parsed.usage = cli.help();
+        return parsed;
+    } catch (const CLI::ParseError &e) {
+        bad(e.what());
+    }
+
+    if (o.controller != "fuzzy")
+        for (const char *fuzzyOnly : {"--rules", "--error-divisor", "--output-divisor"})
+            if (cli.count(fuzzyOnly) > 0)
+                bad(std::string(fuzzyOnly) + ": only the fuzzy controller takes it, not " + o.controller);
+
+    std::set<int> loadCycles;
+    for (const std::string &l : loads) {
+        const LoadStep s = parseLoad(l, o.cycles);
+        if (!loadCycles.insert(s.cycle).second)
+            bad("--load " + l + ": a second load step at cycle " + std::to_string(s.cycle));
+        o.loads.push_back(s);
+    }
+    if (cli.count("--rules") > 0)
+        o.rules = readRulesFile(rules);
+    return parsed;
+}
+
+} // namespace tervalo::sim

@@ -1,0 +1,56 @@
+#pragma once
+// The command line of tervalo-sim and the rule-table file it may name. Every
+// refusal is a BadArgument whose message is one line; the program prints it
+// and ends with status 2.
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tervalo::sim {
+
+struct LoadStep {
+    int cycle = 0, from = 0, to = 0;
+};
+
+struct Options {
+    std::string controller;
+    int reference = 1000;
+    int cycles = 100;
+    std::optional<double> kp, ki, kd;
+    int errorDivisor = 2;
+    int outputDivisor = 10;
+    std::optional<int> actuator;
+    std::vector<LoadStep> loads;              // at most one per cycle
+    std::optional<std::array<int, 49>> rules; // term index of every cell
+    std::string picture;
+};
+
+struct BadArgument {
+    std::string message;
+};
+
+// Parses the command line (and reads the rule-table file it names). For
+// --help, help is set and usage holds the text to print; nothing else is
+// checked then.
+struct Parsed {
+    Options options;
+    bool help = false;
+    std::string usage;
+};
+Parsed parseArguments(int argc, char **argv);
+
+// Limits of a rule-table file.
+constexpr std::size_t kRulesFileLimit = 64 * 1024;
+constexpr std::size_t kRulesLineLimit = 1024;
+
+// Reads a rule table: seven lines of seven English term names, blank lines
+// ignored. At most kRulesFileLimit bytes are ever read; a longer file, a
+// longer line, a directory, a file with a NUL byte, control characters or
+// bytes that are not UTF-8 are refused. A leading UTF-8 byte-order mark is
+// skipped.
+std::array<int, 49> readRulesFile(const std::string &path);
+
+} // namespace tervalo::sim
