@@ -12,6 +12,7 @@
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
+#include "tervalo_version.h"
 #include "ui/Form2.h"
 #include "ui/OptionButton.h"
 #include "ui/RuleCell.h"
@@ -124,6 +125,7 @@ Options parseArguments(int argc, char **argv)
 {
     Options o;
     CLI::App cli{"Runs the Tervalo control session against the simulated plant and prints one CSV row per cycle."};
+    cli.set_version_flag("--version", std::string("tervalo-sim ") + TERVALO_VERSION);
     cli.add_option("--controller", o.controller, "P, I, PI, PD, PID or fuzzy")
         ->required()
         ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID", "fuzzy"}));
@@ -144,6 +146,9 @@ Options parseArguments(int argc, char **argv)
         cli.parse(argc, argv);
     } catch (const CLI::CallForHelp &) {
         std::fputs(cli.help().c_str(), stdout);
+        std::exit(0);
+    } catch (const CLI::CallForVersion &e) {
+        std::printf("%s\n", e.what());
         std::exit(0);
     } catch (const CLI::ParseError &e) {
         bad(e.what());

@@ -1,4 +1,6 @@
 // tervalo-sim: the window's session without a display.
+#include "tervalo_version.h"
+
 #include <QProcess>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -127,4 +129,11 @@ TEST(Simulator, BadArgumentsGiveOneLineAndStatus2)
         EXPECT_TRUE(r.rows.isEmpty()) << args.join(' ').toStdString();
         EXPECT_EQ(r.err.count('\n'), 1) << args.join(' ').toStdString() << ": " << r.err.toStdString();
     }
+}
+
+TEST(Simulator, VersionIsTheProjects)
+{
+    const Result r = sim({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.rows, QStringList{QStringLiteral("tervalo-sim " TERVALO_VERSION)});
 }
