@@ -1,19 +1,125 @@
 // Tervalo: the program of the Dervani speed-control kit.
+//
+//   tervalo [--port DEVICE]                  the window, on the kit at DEVICE
+//   tervalo --check-kit [--port DEVICE] [--spin U]
+//                                            the kit's self-test, no window
+//
+// DEVICE is a ppdev device (default /dev/parport0; the environment variable
+// TERVALO_PORT names it when --port does not), or "emulator" for the
+// emulated kit.
+#include "plant/KitCheck.h"
+#include "plant/KitClock.h"
+#include "plant/KitEmulator.h"
 #include "plant/PpdevPort.h"
 #include "runtime/NumberText.h"
+#include "tervalo_version.h"
 #include "ui/Form2.h"
 #include "ui/ExitPaths.h"
 #include "ui/ExitSignals.h"
 
+#include <CLI/CLI.hpp>
+
 #include <QApplication>
 #include <QLocale>
 
+#include <algorithm>
 #include <clocale>
+#include <cstdio>
+#include <iostream>
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace {
+
+constexpr const char *DefaultPort = "/dev/parport0";
+constexpr const char *EmulatorPort = "emulator";
+constexpr std::int32_t PortBase = 888;
+
+struct Options {
+    std::string port = DefaultPort;
+    bool checkKit = false;
+    std::optional<int> spin;
+};
+
+// Nothing to show: the window is not opened, so no display is needed.
+void withoutWindowWhenAsked(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--help" || a == "-h" || a == "--version" || a == "--check-kit") {
+            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+                qputenv("QT_QPA_PLATFORM", "offscreen");
+            return;
+        }
+    }
+}
+
+// The options; nullopt with the exit status in *status when the program
+// ends here (help, version, bad arguments).
+std::optional<Options> parseArguments(int argc, char **argv, int *status)
+{
+    Options o;
+    CLI::App cli{"Tervalo: the program of the Dervani speed-control kit.", "tervalo"};
+    cli.set_version_flag("--version", std::string("tervalo ") + TERVALO_VERSION);
+    cli.add_option("--port", o.port,
+                   "the kit's parallel port, a ppdev device such as /dev/parport1, or 'emulator' for the "
+                   "emulated kit")
+        ->envname("TERVALO_PORT")
+        ->capture_default_str();
+    CLI::Option *check = cli.add_flag("--check-kit", o.checkKit,
+                                      "test the kit on its port without opening the window; exit status 0 "
+                                      "when every step passed, 1 otherwise");
+    cli.add_option("--spin", o.spin, "with --check-kit: also measure the speed at this actuator value, 0..4095")
+        ->check(CLI::Range(0, 4095))
+        ->needs(check);
+    try {
+        cli.parse(argc, argv);
+    } catch (const CLI::Success &e) { // help or version
+        *status = cli.exit(e);
+        return std::nullopt;
+    } catch (const CLI::ParseError &e) {
+        std::string what = e.what();
+        std::replace(what.begin(), what.end(), '\n', ' ');
+        std::fprintf(stderr, "tervalo: %s (see tervalo --help)\n", what.c_str());
+        *status = 2;
+        return std::nullopt;
+    }
+    return o;
+}
+
+int checkKit(const Options &o)
+{
+    tervalo::SteadyKitClock clock;
+    tervalo::KitCheckOptions check;
+    check.device = o.port;
+    check.base = PortBase;
+    check.spin = o.spin;
+    if (o.port == EmulatorPort) {
+        tervalo::KitEmulator kit(clock, PortBase);
+        return tervalo::KitCheck::run(&kit, "", clock, check, std::cout) ? 0 : 1;
+    }
+    tervalo::PpdevPort port(o.port, PortBase);
+    const bool opened = port.open();
+    return tervalo::KitCheck::run(opened ? &port : nullptr, port.lastError(), clock, check, std::cout) ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char **argv)
 {
+    withoutWindowWhenAsked(argc, argv);
+    // Qt takes its own arguments (-platform, -style, ...) out of argv.
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Tervalo"));
+    QApplication::setApplicationVersion(QStringLiteral(TERVALO_VERSION));
+    int status = 0;
+    const std::optional<Options> options = parseArguments(argc, argv, &status);
+    if (!options)
+        return status;
+    if (options->checkKit)
+        return checkKit(*options);
+
     // Numbers are read and written by the program's own rules; only the
     // decimal separator follows the user's regional settings.
     std::setlocale(LC_NUMERIC, "C");
@@ -21,16 +127,33 @@ int main(int argc, char **argv)
     if (point.size() == 1 && point.at(0).unicode() < 128)
         tervalo::NumberText::setDecimalSeparator(point.at(0).toLatin1());
 
-    // The kit: the first parallel port. When it cannot be opened the
-    // start-up check reports why and the program goes on in simulation.
-    tervalo::PpdevPort port("/dev/parport0", 888);
-    port.open();
+    // The kit: a parallel port, or the emulated kit in real time. When the
+    // port cannot be opened the start-up check reports why and the program
+    // goes on in simulation.
+    const bool emulated = options->port == EmulatorPort;
+    std::unique_ptr<tervalo::SteadyKitClock> clock;
+    std::unique_ptr<tervalo::PortDriver> port;
+    tervalo::PpdevPort *device = nullptr; // the real port, released on the way out
+    if (emulated) {
+        clock = std::make_unique<tervalo::SteadyKitClock>();
+        port = std::make_unique<tervalo::KitEmulator>(*clock, PortBase);
+    } else {
+        auto ppdev = std::make_unique<tervalo::PpdevPort>(options->port, PortBase);
+        ppdev->open();
+        device = ppdev.get();
+        port = std::move(ppdev);
+    }
 
-    tervalo::Form2 window(&port);
+    tervalo::Form2 window(port.get());
+    if (emulated)
+        window.setWindowTitle(window.windowTitle() + QStringLiteral(" (emulated kit)"));
     // Every way out that software can catch leaves the kit undriven.
     tervalo::ExitSignals::install(&app, [&window] { window.endProgram(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.writeZeroWord(); });
-    tervalo::ExitPaths exitPaths(window, [&port] { port.close(); });
+    tervalo::ExitPaths exitPaths(window, [device] {
+        if (device)
+            device->close();
+    });
 
     window.Form_Load();
     if (window.ending()) // a signal while the start-up message was open

@@ -45,6 +45,7 @@ std::string PpdevPort::reason(int error) const
         break;
     case ENOTTY:
     case EINVAL:
+    case EISDIR:
         text += " (not a parallel port device)";
         break;
     default:

@@ -2,6 +2,7 @@
 
 #include "engine/FuzzyController.h"
 #include "engine/Terms.h"
+#include "tervalo_version.h"
 
 #include <CLI/CLI.hpp>
 
@@ -178,6 +179,7 @@ Parsed parseArguments(int argc, char **argv)
     Parsed parsed;
     Options &o = parsed.options;
     CLI::App cli{"Runs the Tervalo control session against the simulated plant and prints one CSV row per cycle."};
+    cli.set_version_flag("--version", std::string("tervalo-sim ") + TERVALO_VERSION);
     // Every value must say something; numbers may carry blanks around them.
     const auto number = [&](const std::string &name, auto &target, const std::string &help) {
         return cli.add_option(name, target, help)->transform(kTrim)->check(kNonEmpty);
@@ -204,6 +206,10 @@ Parsed parseArguments(int argc, char **argv)
     } catch (const CLI::CallForHelp &) {
         parsed.help = true;
         parsed.usage = cli.help();
+        return parsed;
+    } catch (const CLI::CallForVersion &) {
+        parsed.help = true;
+        parsed.usage = std::string("tervalo-sim ") + TERVALO_VERSION + "\n";
         return parsed;
     } catch (const CLI::ParseError &e) {
         bad(e.what());

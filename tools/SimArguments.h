@@ -33,7 +33,7 @@ struct BadArgument {
 };
 
 // Parses the command line (and reads the rule-table file it names). For
-// --help, help is set and usage holds the text to print; nothing else is
+// --help or --version, help is set and usage holds the text to print; nothing else is
 // checked then.
 struct Parsed {
     Options options;

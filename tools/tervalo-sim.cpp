@@ -11,6 +11,7 @@
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
+#include "tervalo_version.h"
 #include "ui/Form2.h"
 #include "tools/CheckedOutput.h"
 #include "tools/SimArguments.h"

@@ -1,6 +1,8 @@
 // tervalo-sim: the window's session without a display.
 #include <QDir>
 #include <QFile>
+#include "tervalo_version.h"
+
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
@@ -334,4 +336,11 @@ TEST(Simulator, PictureOnAFullDiskLeavesNoPartOfItAndKeepsTheOldOne)
     EXPECT_EQ(r.status, 1) << r.err.toStdString();
     EXPECT_EQ(r.err, "tervalo-sim: " + dir.filePath("run.bmp") + ": " + reason(ENOSPC) + "\n");
     EXPECT_EQ(r.rows, (QStringList{"run.bmp", "old"})) << "no temporary file left, the old picture whole";
+}
+
+TEST(Simulator, VersionIsTheProjects)
+{
+    const Result r = sim({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.rows, QStringList{QStringLiteral("tervalo-sim " TERVALO_VERSION)});
 }

@@ -1,0 +1,95 @@
+// tervalo's command line, run as a program.
+#include "tervalo_version.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+Result tervalo(const QStringList &args, const QString &portVariable = QString())
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("TERVALO_PORT"));
+    // a session's runtime folder, as a desktop gives one (Qt complains without)
+    static QTemporaryDir runtimeDir;
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
+    if (!portVariable.isNull())
+        env.insert(QStringLiteral("TERVALO_PORT"), portVariable);
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TERVALO_APP), args);
+    p.waitForFinished(30000);
+    Result r;
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromLocal8Bit(p.readAllStandardOutput());
+    r.err = QString::fromLocal8Bit(p.readAllStandardError());
+    return r;
+}
+
+} // namespace
+
+TEST(Tervalo, TellsItsVersionAndHelp)
+{
+    Result r = tervalo({"--version"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, QStringLiteral("tervalo " TERVALO_VERSION "\n"));
+
+    r = tervalo({"--help"});
+    EXPECT_EQ(r.status, 0);
+    for (const char *word : {"--port", "TERVALO_PORT", "emulator", "--check-kit", "--spin", "--version"})
+        EXPECT_TRUE(r.out.contains(QLatin1String(word))) << word;
+    EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
+}
+
+TEST(Tervalo, BadArgumentsGiveOneLineAndStatus2)
+{
+    const std::vector<QStringList> cases = {
+        {"--bogus"},
+        {"--port"},
+        {"--spin", "2000"}, // only with --check-kit
+        {"--check-kit", "--spin", "4096"},
+        {"--check-kit", "--spin", "x"},
+    };
+    for (const QStringList &args : cases) {
+        const Result r = tervalo(args);
+        EXPECT_EQ(r.status, 2) << args.join(' ').toStdString();
+        EXPECT_TRUE(r.out.isEmpty()) << args.join(' ').toStdString();
+        EXPECT_EQ(r.err.count('\n'), 1) << args.join(' ').toStdString() << ": " << r.err.toStdString();
+        EXPECT_TRUE(r.err.startsWith("tervalo: ")) << r.err.toStdString();
+    }
+}
+
+TEST(Tervalo, CheckKitNamesTheCauseWhenTheDeviceDoesNotOpen)
+{
+    Result r = tervalo({"--check-kit", "--port", "/nonexistent/parport0"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_TRUE(r.out.startsWith("FAIL device /nonexistent/parport0: No such file or directory")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("kit check failed\n")) << r.out.toStdString();
+
+    // the variable names the port; the option wins over it
+    r = tervalo({"--check-kit"}, "/nonexistent/parport3");
+    EXPECT_TRUE(r.out.startsWith("FAIL device /nonexistent/parport3: ")) << r.out.toStdString();
+    r = tervalo({"--check-kit", "--port", "/nonexistent/parport4"}, "/nonexistent/parport3");
+    EXPECT_TRUE(r.out.startsWith("FAIL device /nonexistent/parport4: ")) << r.out.toStdString();
+    r = tervalo({"--check-kit", "--port", "/"});
+    EXPECT_TRUE(r.out.startsWith("FAIL device /: Is a directory (not a parallel port device)")) << r.out.toStdString();
+}
+
+TEST(Tervalo, CheckKitPassesOnTheEmulatedKit)
+{
+    const Result r = tervalo({"--check-kit"}, "emulator");
+    EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
+    EXPECT_TRUE(r.out.startsWith("ok   device emulator opened and claimed\nok   status reads: ")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains("ok   status changes with the motor at rest: 0 in 1 s")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.endsWith("ok   all-zero word written\nkit check passed\n")) << r.out.toStdString();
+}

@@ -1,0 +1,232 @@
+#include "plant/ActuatorOutput.h"
+#include "plant/KitClock.h"
+#include "plant/KitEmulator.h"
+#include "plant/PulseCounter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <numeric>
+#include <vector>
+
+using namespace tervalo;
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr std::int32_t Base = 888;
+constexpr std::int32_t Status = Base + 1;
+
+// The window's counting loop on the virtual clock: a control cycle each
+// time 200 ms of port time have passed, taking count x 5 as Y and clearing
+// the count, until the wanted number of cycles has run.
+class CyclePump : public EventPump {
+public:
+    CyclePump(KitClock &clock, KitEmulator &kit, Integer &count, bool &stop, int cycles)
+        : timer_(clock), kit_(kit), count_(count), stop_(stop), cycles_(cycles)
+    {
+    }
+    void processEvents() override
+    {
+        if (!timer_.due())
+            return;
+        ys.push_back(count_.value() * 5);
+        trueSpeeds.push_back(kit_.speed());
+        count_ = 0;
+        if (int(ys.size()) >= cycles_)
+            stop_ = true;
+    }
+    void waitForEvents() override { processEvents(); }
+
+    std::vector<int> ys;
+    std::vector<double> trueSpeeds;
+
+private:
+    CycleTimer timer_;
+    KitEmulator &kit_;
+    Integer &count_;
+    bool &stop_;
+    int cycles_;
+};
+
+class EmulatedKit : public ::testing::Test {
+protected:
+    // Y of each of `cycles` control cycles, through the real counting loop.
+    std::vector<int> run(int cycles, KitEmulator &on, KitClock &time)
+    {
+        Integer count;
+        bool stop = false;
+        bool present = true;
+        CyclePump pump(time, on, count, stop, cycles);
+        PulseCounterIo io;
+        io.port = &on;
+        io.driverPresent = &present;
+        io.pulseCount = &count;
+        io.stopRequested = &stop;
+        io.pump = &pump;
+        io.pumpInterval = std::chrono::hours(1);
+        io.samplesPerPump = 100; // a pump every 100 us of port time
+        PulseCounter::run(io);
+        trueSpeeds = pump.trueSpeeds;
+        return pump.ys;
+    }
+    std::vector<int> run(int cycles) { return run(cycles, kit, clock); }
+
+    static double mean(const std::vector<int> &v, std::size_t from)
+    {
+        return std::accumulate(v.begin() + long(from), v.end(), 0.0) / double(v.size() - from);
+    }
+
+    VirtualKitClock clock;
+    KitEmulator kit{clock, Base};
+    std::vector<double> trueSpeeds;
+};
+
+} // namespace
+
+TEST_F(EmulatedKit, DecodesTheWordTheConnectorSees)
+{
+    EXPECT_EQ(kit.actuatorWord(), 0); // before any write
+    for (int v : {0, 1, 1300, 2000, 4095, 0xAAA, 0x555, 0x80F, 0x7F0, 0x008}) {
+        ActuatorOutput::writeWord(kit, Base, v);
+        EXPECT_EQ(kit.actuatorWord(), v) << v;
+    }
+    struct Bytes {
+        int data, control, word;
+    };
+    for (const Bytes &b : {Bytes{0, 11, 0}, Bytes{81, 15, 1300}, Bytes{255, 4, 4095}, Bytes{0, 10, 1},
+                           Bytes{0, 0xF0 | 11, 0}, Bytes{255, 0x40 | 4, 4095}})
+        EXPECT_EQ(KitEmulator::decodeWord(std::uint8_t(b.data), std::uint8_t(b.control)), b.word)
+            << b.data << "/" << b.control;
+}
+
+TEST_F(EmulatedKit, RegistersReadBackAndOtherAddressesAreRefused)
+{
+    kit.DlPortWritePortUchar(Base, 81);
+    kit.DlPortWritePortUchar(Base + 2, 15);
+    EXPECT_EQ(kit.DlPortReadPortUchar(Base), 81);
+    EXPECT_EQ(kit.DlPortReadPortUchar(Base + 2), 15);
+    EXPECT_THROW(kit.DlPortWritePortUchar(Base + 1, 0), PortError);
+    EXPECT_THROW(kit.DlPortReadPortUchar(Base + 3), PortError);
+    EXPECT_EQ(clock.statusReads(), 0u); // only status reads take port time
+}
+
+TEST_F(EmulatedKit, SteadySpeedHasADeadZoneAndRisesLinearly)
+{
+    EXPECT_EQ(kit.steadySpeed(0), 0);
+    EXPECT_EQ(kit.steadySpeed(1250), 0);
+    EXPECT_GT(kit.steadySpeed(1300), 0);
+    EXPECT_LT(kit.steadySpeed(1300), 150); // the kit-mode minimum barely turns it
+    EXPECT_NEAR(kit.steadySpeed(2000) - kit.steadySpeed(1500), 500 * kit.model().rpmPerStep, 1e-9);
+    EXPECT_GT(kit.steadySpeed(3000), 2000); // the highest reference is well within reach
+    EXPECT_GT(kit.steadySpeed(4095), 5000);
+}
+
+TEST_F(EmulatedKit, SpeedFollowsAFirstOrderLagWhateverTheReadsInBetween)
+{
+    VirtualKitClock other;
+    KitEmulator unread(other, Base);
+    ActuatorOutput::writeWord(kit, Base, 2000);
+    ActuatorOutput::writeWord(unread, Base, 2000);
+    for (int i = 0; i < 300000; ++i) // 0.3 s of reads
+        kit.DlPortReadPortUchar(Status);
+    other.advance(300ms);
+    const double target = kit.steadySpeed();
+    const double oneTau = target * (1 - std::exp(-1.0));
+    EXPECT_NEAR(kit.speed(), oneTau, 1e-6 * target);
+    EXPECT_NEAR(unread.speed(), oneTau, 1e-9 * target);
+    // the old word drives until the new one is written
+    ActuatorOutput::writeZeroWord(kit, Base);
+    clock.advance(300ms);
+    EXPECT_NEAR(kit.speed(), oneTau * std::exp(-1.0), 1e-6 * target);
+}
+
+TEST_F(EmulatedKit, AtRestOnlyIdleLinesAreRead)
+{
+    std::uint8_t first = kit.DlPortReadPortUchar(Status);
+    EXPECT_EQ(first & 0x7F, 0x7F); // open input lines read 1
+    for (int i = 0; i < 1000; ++i)
+        ASSERT_EQ(kit.DlPortReadPortUchar(Status), first);
+    EXPECT_EQ(run(3), (std::vector<int>{0, 0, 0}));
+}
+
+TEST_F(EmulatedKit, SensorTogglesOnlyTheBusyLine)
+{
+    ActuatorOutput::writeWord(kit, Base, 4095);
+    clock.advance(1s);
+    std::uint8_t previous = kit.DlPortReadPortUchar(Status);
+    int changes = 0;
+    for (int i = 0; i < 10000; ++i) {
+        const std::uint8_t s = kit.DlPortReadPortUchar(Status);
+        ASSERT_EQ(s & 0x7F, 0x7F);
+        changes += s != previous;
+        previous = s;
+    }
+    // S changes a second at S rpm
+    EXPECT_NEAR(changes, kit.speed() * 0.01, 1.0);
+}
+
+TEST_F(EmulatedKit, OpenLoopReadsBackTheSteadySpeed)
+{
+    for (int u : {1300, 2000, 4095}) {
+        ActuatorOutput::writeWord(kit, Base, u);
+        clock.advance(2s); // seven time constants
+        const std::vector<int> ys = run(10);
+        EXPECT_NEAR(mean(ys, 0), kit.steadySpeed(), 0.01 * kit.steadySpeed()) << u;
+    }
+}
+
+TEST_F(EmulatedKit, CountingIsAccurateFrom500To5000Rpm)
+{
+    const double deadZone = kit.model().deadZone;
+    const double slope = kit.model().rpmPerStep;
+    for (int s = 500; s <= 5000; s += 500) {
+        ActuatorOutput::writeWord(kit, Base, int(std::lround(deadZone + s / slope)));
+        clock.advance(3s);
+        const std::vector<int> ys = run(3);
+        for (std::size_t i = 0; i < ys.size(); ++i)
+            EXPECT_NEAR(ys[i], trueSpeeds[i], 10.0) << s << " rpm, cycle " << i;
+    }
+}
+
+TEST_F(EmulatedKit, LoadTorqueLowersTheSpeed)
+{
+    EXPECT_EQ(KitEmulator::loadTorqueForLevel(1), 0);
+    EXPECT_DOUBLE_EQ(KitEmulator::loadTorqueForLevel(11), 0.10);
+    EXPECT_DOUBLE_EQ(KitEmulator::loadTorqueForLevel(30), 0.29);
+    EXPECT_DOUBLE_EQ(KitEmulator::loadTorqueForLevel(99), 0.29);
+    EXPECT_EQ(KitEmulator::loadTorqueForLevel(-5), 0);
+
+    ActuatorOutput::writeWord(kit, Base, 2000);
+    clock.advance(2s);
+    const double free = mean(run(5), 0);
+    kit.setLoadTorque(KitEmulator::loadTorqueForLevel(11));
+    EXPECT_NEAR(kit.steadySpeed(), kit.steadySpeed(2000), 1e-9);
+    EXPECT_NEAR(kit.steadySpeed(), 1350 - 0.1 * kit.fullSpeed(), 1e-9);
+    clock.advance(2s);
+    const double loaded = mean(run(5), 0);
+    EXPECT_NEAR(free - loaded, 0.1 * kit.fullSpeed(), 15);
+    kit.setLoadTorque(1.0); // stalls at any drive, never turns backwards
+    EXPECT_EQ(kit.steadySpeed(4095), 0);
+}
+
+TEST_F(EmulatedKit, NoiseRepeatsWithItsSeed)
+{
+    KitEmulator::Model noisy;
+    noisy.noise = 0.02;
+    auto cycles = [&](std::uint64_t seed) {
+        VirtualKitClock own;
+        noisy.noiseSeed = seed;
+        KitEmulator k(own, Base, noisy);
+        ActuatorOutput::writeWord(k, Base, 2000);
+        own.advance(2s);
+        return run(10, k, own);
+    };
+    const std::vector<int> a = cycles(7), b = cycles(7), c = cycles(8);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(a, c);
+    EXPECT_NEAR(mean(a, 0), 1350, 0.02 * 1350);
+    const auto [lo, hi] = std::minmax_element(a.begin(), a.end());
+    EXPECT_GT(*hi - *lo, 10); // more than the counting's own two counts
+}
