@@ -22,8 +22,10 @@ constexpr long long kWholeGrid = 50000;
 // Points per gain of the first coarse grid, by the number of gains.
 constexpr int kCoarsePoints2 = 64;
 constexpr int kCoarsePoints3 = 24;
-// Points kept for refinement and the half width of a refinement in steps.
-constexpr std::size_t kKept = 12;
+// Best points kept, of which up to kCentres far enough apart are refined,
+// and the half width of a refinement in steps.
+constexpr std::size_t kKept = 64;
+constexpr std::size_t kCentres = 12;
 constexpr int kRadius = 2;
 constexpr int kPolishLimit = 200;
 
@@ -147,12 +149,26 @@ public:
                     run({kp, ki, kd});
     }
 
-    // The points around each kept one, radius steps of the given spacing.
+    // The points around the best kept ones, radius steps of the given
+    // spacing. A kept point within the reach of a better one already chosen
+    // is passed over, so that the refinement follows several valleys rather
+    // than the many points of one.
     void around(const int stride[3], int radius)
     {
-        const std::vector<Scored> centres = kept_;
-        for (const Scored &c : centres)
-            neighbourhood(c.gains, stride, radius);
+        std::vector<SliderGains> centres;
+        for (const Scored &k : kept_) {
+            if (centres.size() == kCentres)
+                break;
+            const bool near = std::any_of(centres.begin(), centres.end(), [&](const SliderGains &c) {
+                return std::abs(c.kp - k.gains.kp) <= 2 * radius * stride[0]
+                       && std::abs(c.ki - k.gains.ki) <= 2 * radius * stride[1]
+                       && std::abs(c.kd - k.gains.kd) <= 2 * radius * stride[2];
+            });
+            if (!near)
+                centres.push_back(k.gains);
+        }
+        for (const SliderGains &c : centres)
+            neighbourhood(c, stride, radius);
     }
 
     void neighbourhood(SliderGains c, const int stride[3], int radius)

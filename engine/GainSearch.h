@@ -12,14 +12,17 @@
 //  - a grid of at most 50,000 points (P: 1,201; I: 5,001; PD: 20,301) is run
 //    whole, so the best point is the best of the grid;
 //  - a larger one (PI: about 3 million, PID: about 10 million points) coarse
-//    to fine: first a grid of about 24 (PID) or 64 (PI) points per gain, then,
-//    around each of the 12 best points that keep the overshoot, the 5 points
-//    per gain at a third of the spacing (memoised), again and again until the
-//    spacing is one slider step; the best is then polished by a walk to
-//    better neighbours one step away. This finds a very good point, not
-//    provably the best of the whole grid;
-//  - every run stops as soon as its running sum of |E| x 0.2 exceeds the best
-//    IAE found so far (it could only end worse).
+//    to fine: first a grid of 64 (PI) or 24 (PID) points per gain; then,
+//    again and again until the spacing is one slider step, the spacing is
+//    halved and the 5 points per gain around each of up to 12 centres are run
+//    (memoised), the centres being the best points that keep the overshoot,
+//    each outside the reach of a better one so that several valleys are
+//    followed; the best is then polished by a walk to better neighbours one
+//    step away. This is not provably the best point of the grid: on a
+//    kit-like model the PID result was the grid's best (checked against all
+//    10 million points) and the PI result within 0.1 % of its IAE;
+//  - every run stops as soon as its running sum of |E| x 0.2 exceeds the IAE
+//    of the worst of the 64 best kept so far (it could only end worse).
 
 #include "engine/ClassicController.h"
 #include "engine/PlantModel.h"

@@ -126,6 +126,7 @@ TEST(PlantIdentification, RecoversAKnownModel)
         {"sampled, exact", 1.2, -300, 0.5, 0.3, Measurement::Sample, 1},
         {"sampled, counts of 5", 1.2, -300, 0.5, 0.3, Measurement::Sample, 5},
         {"period mean, counts of 5", 0.9, -150, 0.3, 0.0, Measurement::PeriodMean, 5},
+        {"the emulated kit's motor", 1.8, -2250, 0.3, 0.0, Measurement::PeriodMean, 5},
         {"period mean, dead time between cycles", 1.1, 0, 0.8, 0.5, Measurement::PeriodMean, 5},
         {"no lag, dead time of two cycles", 0.7, 50, 0.0, 0.4, Measurement::Sample, 1},
     };
