@@ -207,9 +207,17 @@ FuzzyResult FuzzyController::step(Integer error, Integer errorDelta, Integer err
                                   Integer outputRange, const std::array<std::string, 49> &cellTexts,
                                   const std::array<std::string, 7> &termNames, Integer previousOutputDelta)
 {
+    return step(fuzzify(error, errorRange), fuzzify(errorDelta, deltaRange), outputRange, cellTexts, termNames,
+                previousOutputDelta);
+}
+
+FuzzyResult FuzzyController::step(const Fuzzification &error, const Fuzzification &delta, Integer outputRange,
+                                  const std::array<std::string, 49> &cellTexts,
+                                  const std::array<std::string, 7> &termNames, Integer previousOutputDelta)
+{
     FuzzyResult result;
-    result.error = fuzzify(error, errorRange);
-    result.delta = fuzzify(errorDelta, deltaRange);
+    result.error = error;
+    result.delta = delta;
 
     const std::string empty;
     const auto nameOf = [&](int term) -> const std::string & { return term < 0 ? empty : termNames[term]; };

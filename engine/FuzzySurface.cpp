@@ -60,11 +60,18 @@ FuzzySurface FuzzySurface::compute(const FuzzySurfaceSettings &settings)
     s.deltas_ = axis(s.ranges_.delta, settings.points);
     s.du_.resize(s.errors_.size() * s.deltas_.size());
 
+    // The controller's step at every point; each axis value is fuzzified
+    // once, as the step would fuzzify it.
+    std::vector<Fuzzification> deltaSets;
+    deltaSets.reserve(s.deltas_.size());
+    for (int de : s.deltas_)
+        deltaSets.push_back(FuzzyController::fuzzify(de, s.ranges_.delta));
     std::size_t k = 0;
     for (int e : s.errors_) {
-        for (int de : s.deltas_) {
-            const FuzzyResult r = FuzzyController::step(e, de, s.ranges_.error, s.ranges_.delta, s.ranges_.output,
-                                                        settings.cellTexts, settings.termNames, 0);
+        const Fuzzification errorSets = FuzzyController::fuzzify(e, s.ranges_.error);
+        for (const Fuzzification &d : deltaSets) {
+            const FuzzyResult r =
+                FuzzyController::step(errorSets, d, s.ranges_.output, settings.cellTexts, settings.termNames, 0);
             s.du_[k++] = r.outputDelta.value();
         }
     }

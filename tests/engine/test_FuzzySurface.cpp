@@ -116,6 +116,25 @@ TEST(FuzzySurface, PointsEqualTheControllersStep)
         grid(s.deltas(), b);
 }
 
+// The whole plane of a mixed table: texts of every term, a Turkish name (no
+// current term: centre 0) and odd ranges (R = 1500, R' = 500, Ru = 214).
+TEST(FuzzySurface, EveryPointOfAMixedTableEqualsTheStep)
+{
+    std::array<std::string, 49> cells;
+    for (int i = 0; i < 49; ++i)
+        cells[static_cast<std::size_t>(i)] = kEnglish[static_cast<std::size_t>((i * 5 + 3) % 7)];
+    cells[17] = "NO";
+    const FuzzySurface s = FuzzySurface::compute(settings(cells, 1500, 61, 3, 7));
+    const FuzzyRanges &r = s.ranges();
+    ASSERT_EQ(r.output, 214);
+    for (int i = 0; i < s.points(); ++i)
+        for (int j = 0; j < s.points(); ++j)
+            ASSERT_EQ(s.du(i, j), FuzzyController::step(s.errorAt(i), s.deltaAt(j), r.error, r.delta, r.output, cells,
+                                                        kEnglish, 0)
+                                      .outputDelta.value())
+                << s.errorAt(i) << "," << s.deltaAt(j);
+}
+
 TEST(FuzzySurface, GridSpansTheSetsSymmetrically)
 {
     const FuzzySurface s = FuzzySurface::compute(settings(defaultCells(), 1000, 201, 3, 10));
