@@ -183,9 +183,34 @@ Identification fitStepResponse(const StepResponse &response, const FitSettings &
     const double tauMin = T / 1000;
     const double tauMax = std::max(5 * T, recordSpan);
 
-    // The dead time leaves at least three samples of the response.
+    // The dead time leaves at least three samples of the response, and it
+    // ends by the first of two samples in a row that have come a tenth of the
+    // way (the change taken between the means of the samples before the step
+    // and of the last ones).
     const int firstStep = settings.measurement == Measurement::Sample ? 1 : 0;
-    const double deadLimit = std::min(settings.deadTimeLimit, (static_cast<double>(response.after.size()) - 3) * T);
+    double deadLimit = std::min(settings.deadTimeLimit, (static_cast<double>(response.after.size()) - 3) * T);
+    {
+        const std::size_t tail = std::min<std::size_t>(response.after.size(), 10);
+        double base = 0, final = 0;
+        for (double y : response.before)
+            base += y;
+        base /= static_cast<double>(response.before.size());
+        for (std::size_t i = response.after.size() - tail; i < response.after.size(); ++i)
+            final += response.after[i];
+        final /= static_cast<double>(tail);
+        // a tenth, and at least two counts, so that the counts' jitter before
+        // the response does not pass for it
+        const double change = final - base;
+        const double reach = std::max(0.1 * std::fabs(change), 2.0 * settings.resolution);
+        const auto past = [&](std::size_t i) {
+            return change != 0 && (change > 0 ? 1 : -1) * (response.after[i] - base) >= reach;
+        };
+        for (std::size_t i = 0; i + 1 < response.after.size(); ++i)
+            if (past(i) && past(i + 1)) {
+                deadLimit = std::min(deadLimit, static_cast<double>(i + 1) * T);
+                break;
+            }
+    }
     const int lastStep = std::max(firstStep, static_cast<int>(std::floor(deadLimit / T * kDeadTimeSteps + 1e-9)));
 
     Trial best;
