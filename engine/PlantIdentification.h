@@ -68,7 +68,9 @@ struct Identification {
 };
 
 // Least-squares fit of y = offset + K u through a lag tau and a dead time L:
-// for every L on a grid (first every T/10, then every T/100 around the best),
+// for every L on a grid (first every T/10, then every T/100 around the best;
+// up to deadTimeLimit, and no later than the first of two samples in a row
+// that have come a tenth of the way and at least two counts),
 // tau by a log-spaced scan and a golden-section refinement (tau = 0 included),
 // K and the offset in closed form. When the samples cannot tell dead times
 // apart (a lag-free response changes between two samples), the longest dead
