@@ -23,7 +23,7 @@ void ClassicController::updateWorkingValues(ClassicWorking &w, Integer currentEr
     statement([&] { w.negErrorRate = -w.errorRate; });
 }
 
-Extended ClassicController::increment(ClassicLaw law, const ClassicWorking &w, Integer currentError,
+ClassicParts ClassicController::parts(ClassicLaw law, const ClassicWorking &w, Integer currentError,
                                       Integer prevError, Single kp, Single ki, Single kd)
 {
     // Errors enter as Singles (exact for every Integer); products and sums stay
@@ -36,19 +36,41 @@ Extended ClassicController::increment(ClassicLaw law, const ClassicWorking &w, I
     const Extended area = w.errorArea;
     const Extended negRate = w.negErrorRate;
 
+    ClassicParts r;
     switch (law) {
     case ClassicLaw::P:
-        return Int(current * p);
+        r.p = current * p;
+        r.hasP = true;
+        break;
     case ClassicLaw::I:
-        return Int(i * area);
+        r.i = i * area;
+        r.hasI = true;
+        break;
     case ClassicLaw::PI:
-        return Int(previous * p + i * area);
+        r.p = previous * p;
+        r.i = i * area;
+        r.hasP = r.hasI = true;
+        break;
     case ClassicLaw::PD:
-        return Int(previous * p + d * negRate);
+        r.p = previous * p;
+        r.d = d * negRate;
+        r.hasP = r.hasD = true;
+        break;
     case ClassicLaw::PID:
-        return Int(previous * p + i * area + d * negRate);
+        r.p = previous * p;
+        r.i = i * area;
+        r.d = d * negRate;
+        r.hasP = r.hasI = r.hasD = true;
+        break;
     }
-    return 0;
+    return r;
+}
+
+Extended ClassicController::increment(ClassicLaw law, const ClassicWorking &w, Integer currentError,
+                                      Integer prevError, Single kp, Single ki, Single kd)
+{
+    // A missing part is +0, which leaves the sum of the others as it is.
+    return Int(parts(law, w, currentError, prevError, kp, ki, kd).sum());
 }
 
 } // namespace tervalo

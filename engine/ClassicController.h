@@ -11,6 +11,15 @@ namespace tervalo {
 
 enum class ClassicLaw { P, I, PI, PD, PID };
 
+// The three parts of a law's expression for one cycle, unrounded. A part the
+// law does not have is 0 and its flag false; sum() adds them in the law's
+// order, so Int(sum()) is the increment.
+struct ClassicParts {
+    Extended p = 0, i = 0, d = 0;
+    bool hasP = false, hasI = false, hasD = false;
+    Extended sum() const { return p + i + d; }
+};
+
 // Working values of the error, kept between cycles but recomputed every call.
 struct ClassicWorking {
     Single errorRate = 0;    // (e(k) - e(k-1)) / T
@@ -36,6 +45,12 @@ public:
     //   PD  Int(e(k-1) kp + kd negRate)
     //   PID Int(e(k-1) kp + ki area + kd negRate)
     static Extended increment(ClassicLaw law, const ClassicWorking &w, Integer currentError,
+                              Integer prevError, Single kp, Single ki, Single kd);
+
+    // The proportional, integral and derivative parts of the same expression
+    // (e(k) kp or e(k-1) kp, ki area, kd negRate), in extended precision;
+    // increment() is Int(parts(...).sum()).
+    static ClassicParts parts(ClassicLaw law, const ClassicWorking &w, Integer currentError,
                               Integer prevError, Single kp, Single ki, Single kd);
 };
 

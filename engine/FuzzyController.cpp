@@ -207,9 +207,17 @@ FuzzyResult FuzzyController::step(Integer error, Integer errorDelta, Integer err
                                   Integer outputRange, const std::array<std::string, 49> &cellTexts,
                                   const std::array<std::string, 7> &termNames, Integer previousOutputDelta)
 {
+    return step(fuzzify(error, errorRange), fuzzify(errorDelta, deltaRange), outputRange, cellTexts, termNames,
+                previousOutputDelta);
+}
+
+FuzzyResult FuzzyController::step(const Fuzzification &error, const Fuzzification &delta, Integer outputRange,
+                                  const std::array<std::string, 49> &cellTexts,
+                                  const std::array<std::string, 7> &termNames, Integer previousOutputDelta)
+{
     FuzzyResult result;
-    result.error = fuzzify(error, errorRange);
-    result.delta = fuzzify(errorDelta, deltaRange);
+    result.error = error;
+    result.delta = delta;
 
     const std::string empty;
     const auto nameOf = [&](int term) -> const std::string & { return term < 0 ? empty : termNames[term]; };
@@ -217,18 +225,30 @@ FuzzyResult FuzzyController::step(Integer error, Integer errorDelta, Integer err
     const std::string *deltaTerms[2] = {&nameOf(result.delta.term1), &nameOf(result.delta.term2)};
 
     // Rule matching in pair order (1,1), (1,2), (2,1), (2,2); an empty term
-    // matches no cell and leaves its rule output empty.
+    // matches no cell and leaves its rule output empty. Each cell whose row
+    // and column names equal the pair's names matches, and of several the
+    // highest index is kept (as a pass over the cells in index order would
+    // keep the last); the names are compared once per row and column rather
+    // than once per cell.
+    const auto matching = [&termNames](const std::string &name) {
+        std::array<bool, termCount> m{};
+        for (int t = 0; t < termCount; ++t)
+            m[static_cast<std::size_t>(t)] = !name.empty() && name == termNames[static_cast<std::size_t>(t)];
+        return m;
+    };
     std::size_t k = 0;
     for (const std::string *errorTerm : errorTerms) {
+        const std::array<bool, termCount> rows = matching(*errorTerm);
         for (const std::string *deltaTerm : deltaTerms) {
-            if (!errorTerm->empty() && !deltaTerm->empty()) {
-                for (int cell = 0; cell < cellCount; ++cell) {
-                    if (*errorTerm == termNames[kPosition.row[cell]]
-                        && *deltaTerm == termNames[kPosition.column[cell]]) {
-                        result.ruleCell[k] = cell;
-                        result.ruleOutput[k] = cellTexts[cell];
-                    }
-                }
+            const std::array<bool, termCount> columns = matching(*deltaTerm);
+            int cell = -1;
+            for (int r = 0; r < termCount; ++r)
+                for (int c = 0; c < termCount; ++c)
+                    if (rows[static_cast<std::size_t>(r)] && columns[static_cast<std::size_t>(c)])
+                        cell = std::max(cell, kCellOf[r][c]);
+            if (cell >= 0) {
+                result.ruleCell[k] = cell;
+                result.ruleOutput[k] = cellTexts[static_cast<std::size_t>(cell)];
             }
             ++k;
         }

@@ -71,6 +71,14 @@ public:
     static FuzzyResult step(Integer error, Integer errorDelta, Integer errorRange, Integer deltaRange,
                             Integer outputRange, const std::array<std::string, 49> &cellTexts,
                             const std::array<std::string, 7> &termNames, Integer previousOutputDelta);
+
+    // The same step from the two fuzzifications (fuzzify(e, R), fuzzify(de, R')):
+    // rule matching, weights, centres and dU. The step above is this one on
+    // its fuzzified inputs; a caller that needs many steps over few distinct
+    // e and de values fuzzifies each value once.
+    static FuzzyResult step(const Fuzzification &error, const Fuzzification &delta, Integer outputRange,
+                            const std::array<std::string, 49> &cellTexts,
+                            const std::array<std::string, 7> &termNames, Integer previousOutputDelta);
 };
 
 } // namespace tervalo

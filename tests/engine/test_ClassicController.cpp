@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 
 using namespace tervalo;
 
@@ -179,4 +180,50 @@ TEST(SimulatedPlant, ProportionalLoopFirstCycles)
         held = SimulatedPlant::output(actuator);
         prevError = error;
     }
+}
+
+// The parts add up to the increment for every law, including sums that
+// sit just below a whole number; parts a law lacks are absent and 0.
+TEST(ClassicController, PartsSumToTheIncrement)
+{
+    struct Case {
+        Integer current, previous;
+        Single kp, ki, kd;
+    };
+    const Case cases[] = {
+        {100, 0, 0.5f, 2.0f, 0.25f}, {10, 40, 1, 0, 0}, {100, 0, 0, 0, 0.1f},
+        {-3, -3, 0.5f, 1.5f, 0.05f}, {-737, 1234, 0.123f, 0.456f, 0.0789f}, {32767, 0, 5.0f, 0, 0},
+    };
+    struct Has {
+        ClassicLaw law;
+        bool p, i, d;
+    };
+    const Has laws[] = {{ClassicLaw::P, true, false, false},   {ClassicLaw::I, false, true, false},
+                        {ClassicLaw::PI, true, true, false},   {ClassicLaw::PD, true, false, true},
+                        {ClassicLaw::PID, true, true, true}};
+    for (const Case &c : cases)
+        for (const Has &l : laws) {
+            SCOPED_TRACE(std::to_string(c.current.value()) + " law " + std::to_string(static_cast<int>(l.law)));
+            const ClassicWorking w = workingFor(c.current, c.previous);
+            const ClassicParts parts =
+                ClassicController::parts(l.law, w, c.current, c.previous, c.kp, c.ki, c.kd);
+            EXPECT_EQ(parts.hasP, l.p);
+            EXPECT_EQ(parts.hasI, l.i);
+            EXPECT_EQ(parts.hasD, l.d);
+            if (!l.p) {
+                EXPECT_EQ(parts.p, 0);
+            }
+            if (!l.i) {
+                EXPECT_EQ(parts.i, 0);
+            }
+            if (!l.d) {
+                EXPECT_EQ(parts.d, 0);
+            }
+            EXPECT_EQ(Int(parts.sum()),
+                      ClassicController::increment(l.law, w, c.current, c.previous, c.kp, c.ki, c.kd));
+        }
+    // the P law takes e(k), the others e(k-1)
+    const ClassicWorking w = workingFor(10, 40);
+    EXPECT_EQ(ClassicController::parts(ClassicLaw::P, w, 10, 40, 1, 0, 0).p, 10);
+    EXPECT_EQ(ClassicController::parts(ClassicLaw::PID, w, 10, 40, 1, 0, 0).p, 40);
 }

@@ -254,6 +254,24 @@ TEST(FuzzyStep, UnknownCellTextCountsWithCentreZero)
     EXPECT_EQ(r.outputDelta, 50);
 }
 
+// Term names that are not distinct: every cell whose row and column names
+// equal the pair's names matches, and the one of highest index is the rule.
+TEST(FuzzyStep, EqualTermNamesFireTheHighestMatchingCell)
+{
+    Cells cells;
+    for (int i = 0; i < 49; ++i)
+        cells[static_cast<std::size_t>(i)] = "C" + std::to_string(i);
+    const Names allSame = {"X", "X", "X", "X", "X", "X", "X"};
+    EXPECT_EQ(FuzzyController::step(0, 0, 1000, 500, 100, cells, allSame, 7).ruleCell,
+              (std::array<int, 4>{48, 48, 48, 48}));
+    // NB and NS share a name: the error NB (rows 0 and 2) with the change PS
+    // (column 4, on its centre 166) matches cells 10 and 23
+    const Names twins = {"A", "NM", "A", "ZE", "PS", "PM", "PB"};
+    const FuzzyResult r = FuzzyController::step(-1000, 166, 1000, 500, 100, cells, twins, 7);
+    EXPECT_EQ(r.ruleCell[0], 23);
+    EXPECT_EQ(r.ruleOutput[0], "C23");
+}
+
 // Int rounds the weighted average toward minus infinity: with Ru = 3 the NS
 // and PS centres are -1 and 1, and half weight on each of (NM, ZE) and
 // (NS, ZE) averages them with a ZE centre.

@@ -1,0 +1,120 @@
+#include "engine/RunRecord.h"
+
+#include <ctime>
+
+namespace tervalo {
+
+const std::array<RunColumnInfo, kRunColumnCount> kRunColumns = {{
+    {RunColumn::Cycle, "cycle"},
+    {RunColumn::Time, "time_s"},
+    {RunColumn::Reference, "reference"},
+    {RunColumn::Output, "output"},
+    {RunColumn::Error, "error"},
+    {RunColumn::Actuator, "actuator"},
+    {RunColumn::FuzzyStep, "fuzzy_step"},
+    {RunColumn::PPart, "p_part"},
+    {RunColumn::IPart, "i_part"},
+    {RunColumn::DPart, "d_part"},
+}};
+
+const char *runModeName(RunMode m)
+{
+    switch (m) {
+    case RunMode::OpenLoop:
+        return "open";
+    case RunMode::Kit:
+        return "kit";
+    case RunMode::Simulation:
+        return "simulation";
+    }
+    return "";
+}
+
+const char *runControllerName(RunController c)
+{
+    switch (c) {
+    case RunController::P:
+        return "P";
+    case RunController::I:
+        return "I";
+    case RunController::PI:
+        return "PI";
+    case RunController::PD:
+        return "PD";
+    case RunController::PID:
+        return "PID";
+    case RunController::Fuzzy:
+        return "fuzzy";
+    }
+    return "";
+}
+
+double columnValue(const RunRow &row, RunColumn c)
+{
+    switch (c) {
+    case RunColumn::Cycle:
+        return static_cast<double>(row.cycle);
+    case RunColumn::Time:
+        return row.time_s();
+    case RunColumn::Reference:
+        return row.reference;
+    case RunColumn::Output:
+        return row.y;
+    case RunColumn::Error:
+        return row.e;
+    case RunColumn::Actuator:
+        return row.u;
+    case RunColumn::FuzzyStep:
+        return row.du;
+    case RunColumn::PPart:
+        return row.p;
+    case RunColumn::IPart:
+        return row.i;
+    case RunColumn::DPart:
+        return row.d;
+    }
+    return 0;
+}
+
+std::string utcText(std::chrono::system_clock::time_point t)
+{
+    const std::time_t secs = std::chrono::system_clock::to_time_t(t);
+    std::tm tm{};
+    gmtime_r(&secs, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%dT%H:%M:%SZ", &tm);
+    return buf;
+}
+
+RunRecord::RunRecord(std::size_t capacity) : capacity_(capacity)
+{
+    rows_.reserve(capacity_);
+    samples_.reserve(capacity_);
+}
+
+void RunRecord::start(const RunSettings &settings)
+{
+    rows_.clear();
+    samples_.clear();
+    settings_ = settings;
+    settings_.loadChanges.reserve(64);
+    dropped_ = 0;
+    running_ = true;
+    started_ = true;
+}
+
+StepFigures RunRecord::figures() const
+{
+    return figures(0, samples_.size());
+}
+
+StepFigures RunRecord::figures(std::size_t begin, std::size_t end) const
+{
+    if (end > samples_.size())
+        end = samples_.size();
+    if (begin > end)
+        begin = end;
+    return computeStepFigures(samples_.data() + begin, end - begin, settings_.actuatorMin, settings_.actuatorMax);
+}
+
+} // namespace tervalo
