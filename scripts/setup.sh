@@ -10,6 +10,7 @@ packages=(
   fonts-dejavu-core
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream dpkg-dev file
+  xdotool imagemagick
 )
 
 missing=()
