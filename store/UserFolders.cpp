@@ -33,6 +33,15 @@ QString probe(const QString &folder)
     return QString();
 }
 
+// Both name one existing folder (through links, as /bin and /usr/bin may).
+bool sameFolder(const QString &a, const QString &b)
+{
+    if (a.isEmpty() || b.isEmpty())
+        return false;
+    const QString ca = QFileInfo(a).canonicalFilePath();
+    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
+}
+
 QString below(const QString &base, const QString &name)
 {
     return base.isEmpty() ? QString() : QDir::cleanPath(base + QLatin1Char('/') + name);
@@ -44,6 +53,9 @@ UserFolders::Locations UserFolders::systemLocations()
 {
     Locations l;
     l.program = QCoreApplication::applicationDirPath();
+#ifdef TERVALO_INSTALL_BINDIR
+    l.installed = QStringLiteral(TERVALO_INSTALL_BINDIR);
+#endif
     l.pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
     l.appData = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
     l.documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -77,9 +89,15 @@ UserFolders::AutoSave UserFolders::autoSaveFolder() const
 {
     AutoSave choice;
     // The program's folder is only used, never made.
-    const QString programReason = where_.program.isEmpty() ? QStringLiteral("not known")
-                                  : QFileInfo(where_.program).isDir() ? probe(where_.program)
-                                                                      : QStringLiteral("not a folder");
+    QString programReason;
+    if (where_.program.isEmpty())
+        programReason = QStringLiteral("not known");
+    else if (!QFileInfo(where_.program).isDir())
+        programReason = QStringLiteral("not a folder");
+    else if (sameFolder(where_.program, where_.installed))
+        programReason = QStringLiteral("the installed program's folder");
+    else
+        programReason = probe(where_.program);
     if (!where_.program.isEmpty() && programReason.isEmpty()) {
         choice.folder = where_.program;
         choice.portable = true;

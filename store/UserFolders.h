@@ -12,6 +12,7 @@ public:
     // The base folders the choices are made from.
     struct Locations {
         QString program;   // the folder of the executable
+        QString installed; // the folder an install puts the program in: never written to
         QString pictures;  // the user's pictures folder
         QString appData;   // the program's XDG data folder
         QString documents; // the user's documents folder
@@ -37,8 +38,9 @@ public:
 
     const Locations &locations() const { return where_; }
 
-    // The program's folder when it can be written, else <pictures>/Tervalo
-    // (created when needed), else none.
+    // The program's folder when it can be written and is not the installed
+    // program's folder (root can write there, but no user looks there),
+    // else <pictures>/Tervalo (created when needed), else none.
     AutoSave autoSaveFolder() const;
     // The run library: the XDG data folder, created when needed.
     Folder runLibraryFolder() const;

@@ -32,7 +32,7 @@ protected:
     QString path(const QString &name) const { return tmp.filePath(name); }
     UserFolders::Locations at(const QString &program, const QString &pictures) const
     {
-        return {program, pictures, path(QStringLiteral("data/tervalo")), path(QStringLiteral("docs"))};
+        return {program, QString(), pictures, path(QStringLiteral("data/tervalo")), path(QStringLiteral("docs"))};
     }
     // No probe file may be left behind in a folder that was looked at.
     static bool holdsOnlyItsOwn(const QString &folder, int entries)
@@ -82,6 +82,23 @@ TEST_F(Folders, UnwritableProgramFolderSendsThePicturesToThePicturesFolder)
     }
 }
 
+TEST_F(Folders, AnInstalledProgramNeverSavesBesideItself)
+{
+    // e.g. /usr/bin run as root: writable, but no user looks there
+    const QString bin = path(QStringLiteral("usr/bin"));
+    ASSERT_TRUE(QDir().mkpath(bin));
+    ASSERT_TRUE(QFile::link(path(QStringLiteral("usr/bin")), path(QStringLiteral("bin"))));
+    UserFolders::Locations where = at(path(QStringLiteral("bin")), path(QStringLiteral("P")));
+    where.installed = bin;
+    const UserFolders::AutoSave choice = UserFolders(where).autoSaveFolder();
+    EXPECT_EQ(choice.folder, path(QStringLiteral("P/Tervalo")));
+    EXPECT_FALSE(choice.portable);
+
+    // a copy elsewhere still keeps its pictures beside it
+    where.program = path(QStringLiteral("usr"));
+    EXPECT_TRUE(UserFolders(where).autoSaveFolder().portable);
+}
+
 TEST_F(Folders, ReadOnlyProgramFolderByPermissions)
 {
     if (::geteuid() == 0)
@@ -106,6 +123,12 @@ TEST_F(Folders, NeitherWritableGivesOneNoticeNamingBothFoldersAndWhy)
     EXPECT_TRUE(choice.notice.contains(QStringLiteral("/proc/tervalo-no-pictures/Tervalo: No such file or directory")))
         << choice.notice.toStdString();
     EXPECT_EQ(UserFolders::autoSaveToolTip(choice), choice.notice);
+
+    // an installed program's folder is named with its reason
+    UserFolders::Locations where = at(path(QStringLiteral("tmp-bin")), QStringLiteral("/proc/tervalo-no-pictures"));
+    ASSERT_TRUE(QDir().mkpath(where.program));
+    where.installed = where.program;
+    EXPECT_TRUE(UserFolders(where).autoSaveFolder().notice.contains(QStringLiteral("the installed program's folder")));
 
     // a system that names no pictures folder
     const UserFolders::AutoSave none = UserFolders(at(program, QString())).autoSaveFolder();
@@ -150,8 +173,9 @@ TEST(UserFoldersSystem, ProgramFolderIsTheExecutablesFolder)
     const UserFolders::Locations l = UserFolders::systemLocations();
     EXPECT_EQ(l.program, QCoreApplication::applicationDirPath());
     EXPECT_FALSE(l.appData.isEmpty());
-    // a build folder is writable: a copy run from it keeps saving beside itself
-    EXPECT_TRUE(UserFolders().autoSaveFolder().portable);
+    EXPECT_TRUE(QDir::isAbsolutePath(l.installed)) << l.installed.toStdString();
+    // a copy run from a build folder the user can write keeps saving beside itself
+    EXPECT_EQ(UserFolders().autoSaveFolder().portable, QFileInfo(l.program).isWritable());
 }
 
 } // namespace
