@@ -9,6 +9,8 @@ packages=(
   libgtest-dev libbenchmark-dev libcli11-dev
   fonts-dejavu-core
   xvfb xauth
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file
+  xdotool imagemagick
 )
 
 missing=()
