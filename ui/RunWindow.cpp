@@ -12,6 +12,8 @@
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QMessageBox>
 #include <QPageSize>
@@ -120,6 +122,10 @@ QString pick(const Both &b, bool english)
 // Plotted points per series: runs longer than this many rows are drawn from
 // buckets of rows, each giving its smallest and largest value.
 constexpr std::size_t kBuckets = 1000;
+
+// Points per drawn series piece: a line series rebuilds its outline from all
+// its points whenever one changes.
+constexpr int kChunk = 64;
 
 constexpr double kHalfCycle = 0.5 / kCyclesPerSecond;
 
@@ -251,15 +257,17 @@ void RunWindow::build()
     uMax_->setPen(limit);
 
     chart_->addSeries(sat_);
-    for (QXYSeries *s : {static_cast<QXYSeries *>(r_), static_cast<QXYSeries *>(y_), static_cast<QXYSeries *>(e_)}) {
-        chart_->addSeries(s);
-        s->attachAxis(time_);
-        s->attachAxis(left_);
+    sat_->attachAxis(time_);
+    sat_->attachAxis(right_);
+    QLineSeries *const main[4] = {r_, y_, e_, u_};
+    for (int i = 0; i < 4; ++i) {
+        chart_->addSeries(main[i]);
+        main[i]->attachAxis(time_);
+        main[i]->attachAxis(i < 3 ? left_ : right_);
+        chunks_[i].push_back(main[i]);
     }
-    for (QAbstractSeries *s : {static_cast<QAbstractSeries *>(sat_), static_cast<QAbstractSeries *>(u_),
-                               static_cast<QAbstractSeries *>(uMin_), static_cast<QAbstractSeries *>(uMax_)}) {
-        if (s != sat_)
-            chart_->addSeries(s);
+    for (QLineSeries *s : {uMin_, uMax_}) {
+        chart_->addSeries(s);
         s->attachAxis(time_);
         s->attachAxis(right_);
     }
@@ -270,7 +278,9 @@ void RunWindow::build()
     chart_->setMargins(QMargins(4, 4, 4, 4));
 
     view_ = new QChartView(chart_, this);
-    view_->setRenderHint(QPainter::Antialiasing);
+    // smooth lines cost a third more on every repaint of a live run; the
+    // pictures saved or copied get them
+    view_->setRenderHint(QPainter::Antialiasing, false);
     view_->setMinimumSize(480, 320);
 
     table_ = new QTableWidget(static_cast<int>(kMetricCount), 2, this);
@@ -356,8 +366,15 @@ void RunWindow::reload()
     stride_ = 1;
     while (record_.size() > kBuckets * stride_)
         stride_ *= 2;
-    for (int i = 0; i < 4; ++i)
+    for (int i = 0; i < 4; ++i) {
         traces_[i] = Trace();
+        published_[i] = 0;
+        while (chunks_[i].size() > 1) {
+            chart_->removeSeries(chunks_[i].back());
+            delete chunks_[i].back();
+            chunks_[i].pop_back();
+        }
+    }
     satPoints_.clear();
     lastSaturated_ = -1;
     limitsSet_ = false;
@@ -415,11 +432,24 @@ void RunWindow::take(std::size_t from, std::size_t to)
 
 void RunWindow::publish(std::size_t from)
 {
-    QLineSeries *series[4] = {r_, y_, e_, u_};
     for (int i = 0; i < 4; ++i) {
         QList<QPointF> points = traces_[i].done;
+        const int done = static_cast<int>(points.size());
         traces_[i].appendOpen(points);
-        series[i]->replace(points);
+        const int n = static_cast<int>(points.size());
+        // piece c draws points c K .. (c + 1) K; pieces that end before the
+        // first point that changed stay as they are
+        const int pieces = std::max(1, (n - 1 + kChunk - 1) / kChunk);
+        while (static_cast<int>(chunks_[i].size()) < pieces)
+            addChunk(i);
+        const int firstChanged = std::min(published_[i], done);
+        for (int c = firstChanged > 0 ? (firstChanged - 1) / kChunk : 0; c < static_cast<int>(chunks_[i].size());
+             ++c) {
+            const int begin = c * kChunk;
+            chunks_[i][static_cast<std::size_t>(c)]->replace(
+                begin < n ? points.mid(begin, std::min(kChunk + 1, n - begin)) : QList<QPointF>());
+        }
+        published_[i] = done;
     }
     if (from == 0 || lastSaturated_ >= static_cast<long long>(from))
         satUpper_->replace(satPoints_);
@@ -442,6 +472,31 @@ void RunWindow::publish(std::size_t from)
         left_->setRange(low - margin, high + margin);
     }
     refreshFigures();
+}
+
+QLineSeries *RunWindow::addChunk(int trace)
+{
+    QLineSeries *first = chunks_[trace].front();
+    auto *s = new QLineSeries;
+    s->setPen(first->pen());
+    chart_->addSeries(s);
+    s->attachAxis(time_);
+    s->attachAxis(trace < 3 ? left_ : right_);
+    for (QLegendMarker *m : chart_->legend()->markers(s))
+        m->setVisible(false);
+    chunks_[trace].push_back(s);
+    return s;
+}
+
+QList<QPointF> RunWindow::plottedPoints(Series which) const
+{
+    QList<QPointF> out;
+    for (const QLineSeries *s : chunks_[static_cast<int>(which)]) {
+        const QList<QPointF> p = s->points();
+        // each piece begins where the one before ended
+        out.append(out.isEmpty() ? p : p.mid(1));
+    }
+    return out;
 }
 
 void RunWindow::refreshFigures()
@@ -472,7 +527,10 @@ void RunWindow::ensureLaidOut()
 QImage RunWindow::plotImage()
 {
     ensureLaidOut();
-    return view_->grab().toImage();
+    view_->setRenderHint(QPainter::Antialiasing, true);
+    const QImage image = view_->grab().toImage();
+    view_->setRenderHint(QPainter::Antialiasing, false);
+    return image;
 }
 
 FileError RunWindow::saveData(const QString &chosen)
@@ -494,6 +552,7 @@ FileError RunWindow::savePlot(const QString &chosen)
         svg.setViewBox(QRect(QPoint(0, 0), view_->size()));
         svg.setTitle(text(Text::Title));
         QPainter painter(&svg);
+        painter.setRenderHint(QPainter::Antialiasing);
         view_->render(&painter);
     } else {
         if (suffix.isEmpty())

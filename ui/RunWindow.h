@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class QAreaSeries;
 class QChart;
@@ -86,6 +87,9 @@ public:
         Count
     };
 
+    // The plotted quantities.
+    enum class Series { Reference, Output, Error, Actuator };
+
     // What a file dialog is asked for.
     enum class Purpose { Data, Plot, Report };
 
@@ -124,6 +128,8 @@ public:
     QChartView *chartView() const { return view_; }
     QTableWidget *figureTable() const { return table_; }
     std::size_t plottedRows() const { return shown_; }
+    // The points drawn for a quantity (a long run is thinned into buckets).
+    QList<QPointF> plottedPoints(Series s) const;
     QPushButton *button(Text t) const;
 
 private:
@@ -134,6 +140,7 @@ private:
     void reload();
     void take(std::size_t from, std::size_t to);
     void publish(std::size_t from);
+    QLineSeries *addChunk(int trace);
     void refreshFigures();
     void ensureLaidOut();
     void report(const FileError &e);
@@ -158,6 +165,11 @@ private:
     QChart *chart_ = nullptr;
     QChartView *view_ = nullptr;
     QLineSeries *r_ = nullptr, *y_ = nullptr, *e_ = nullptr, *u_ = nullptr;
+    // Each quantity is drawn as a row of series of at most kChunk + 1 points,
+    // so that a new cycle redraws only the last one or two; the first one
+    // carries the name shown in the legend.
+    std::vector<QLineSeries *> chunks_[4];
+    int published_[4] = {}; // finished points drawn at the last update
     QLineSeries *uMin_ = nullptr, *uMax_ = nullptr;
     QLineSeries *satUpper_ = nullptr, *satLower_ = nullptr;
     QAreaSeries *sat_ = nullptr;

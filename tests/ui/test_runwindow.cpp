@@ -127,14 +127,15 @@ TEST_F(RunWindowTest, OpensAnHourLongRun)
     recordFuzzyRun(record, 18000);
     RunWindow w(record);
     EXPECT_EQ(w.plottedRows(), 18000u);
-    QChart *chart = w.chartView()->chart();
-    QLineSeries *y = seriesNamed(chart, w.text(Text::Output));
-    ASSERT_NE(y, nullptr);
-    EXPECT_LE(y->count(), 2001);
-    EXPECT_EQ(y->points().back().x(), 3600.0);
+    EXPECT_NE(seriesNamed(w.chartView()->chart(), w.text(Text::Output)), nullptr);
+    const QList<QPointF> y = w.plottedPoints(RunWindow::Series::Output);
+    EXPECT_LE(y.size(), 2001);
+    EXPECT_EQ(y.back().x(), 3600.0);
+    for (int k = 1; k < y.size(); ++k)
+        ASSERT_LT(y[k - 1].x(), y[k].x());
     // the thinned trace keeps the extremes of the run
     double top = 0;
-    for (const QPointF &p : y->points())
+    for (const QPointF &p : y)
         top = std::max(top, p.y());
     double recordTop = 0;
     for (const RunRow &r : record.rows())
@@ -152,33 +153,38 @@ TEST_F(RunWindowTest, FollowsARunningRunAndANewStart)
     RunWindow w(record);
     EXPECT_EQ(w.plottedRows(), 0u);
     EXPECT_TRUE(figureText(w, Metric::Iae).startsWith("n/a"));
-    QLineSeries *u = seriesNamed(w.chartView()->chart(), w.text(Text::Actuator));
-    for (int k = 1; k <= 12; ++k) {
+    auto u = [&] { return w.plottedPoints(RunWindow::Series::Actuator); };
+    for (int k = 1; k <= 300; ++k) {
         record.append(rowOf(k, k > 2 ? 1000 : 0, 500 + k));
         w.update();
-        EXPECT_EQ(w.plottedRows(), static_cast<std::size_t>(k));
-        ASSERT_EQ(u->count(), k);
-        EXPECT_EQ(u->at(k - 1), QPointF(k / 5.0, 500 + k));
+        ASSERT_EQ(w.plottedRows(), static_cast<std::size_t>(k));
+        ASSERT_EQ(u().size(), k);
+        ASSERT_EQ(u()[k - 1], QPointF(k / 5.0, 500 + k));
     }
+    // every row drawn once, in order, across the pieces of the trace
+    for (int k = 0; k < 300; ++k)
+        ASSERT_EQ(u()[k].y(), 501 + k);
     EXPECT_EQ(figureText(w, Metric::Peak), "1000");
-    EXPECT_EQ(figureText(w, Metric::ActuatorMax), "512");
+    EXPECT_EQ(figureText(w, Metric::ActuatorMax), "800");
     // the axes hold the data
     auto *time = qobject_cast<QValueAxis *>(w.chartView()->chart()->axes(Qt::Horizontal).at(0));
-    EXPECT_GE(time->max(), 12 / 5.0);
+    EXPECT_GE(time->max(), 300 / 5.0);
 
     // past a bucket's worth of rows the plot thins, yet keeps every row's time span
-    for (int k = 13; k <= 1100; ++k) {
+    for (int k = 301; k <= 1100; ++k) {
         record.append(rowOf(k, 1000, 500));
         w.update();
     }
     EXPECT_EQ(w.plottedRows(), 1100u);
-    EXPECT_LE(u->count(), 600); // two rows a bucket, one point for a steady bucket
-    EXPECT_EQ(u->points().back().x(), 220.0);
+    // buckets of two rows: two points while U moves (rows 1..300), one while
+    // it stays (rows 301..1100), and the newest row
+    EXPECT_EQ(u().size(), 150 * 2 + 400 + 1);
+    EXPECT_EQ(u().back().x(), 220.0);
 
     record.start(fuzzySettings());
     w.update();
     EXPECT_EQ(w.plottedRows(), 0u);
-    EXPECT_EQ(u->count(), 0);
+    EXPECT_TRUE(u().isEmpty());
 }
 
 TEST_F(RunWindowTest, LimitsMarkedAndSaturatedStretchesShaded)
