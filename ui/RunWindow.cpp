@@ -85,6 +85,8 @@ const Both kTexts[] = {
     {"PNG image (*.png);;SVG image (*.svg)", "PNG resmi (*.png);;SVG resmi (*.svg)"},
     {"PDF document (*.pdf)", "PDF belgesi (*.pdf)"},
     {"Could not save", "Kaydedilemedi"},
+    {"Run…", "Deney…"},
+    {"Save run data…", "Deney verilerini kaydet…"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
 
@@ -194,6 +196,11 @@ RunWindow::RunWindow(const RunRecord &record, QWidget *parent)
 }
 
 RunWindow::~RunWindow() = default;
+
+QKeySequence RunWindow::shortcut()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_R);
+}
 
 QString RunWindow::text(Text t, bool english)
 {

@@ -14,6 +14,7 @@
 #include "store/RunFiles.h"
 
 #include <QImage>
+#include <QKeySequence>
 #include <QList>
 #include <QPointF>
 #include <QString>
@@ -84,6 +85,8 @@ public:
         PlotFilter,
         ReportFilter,
         SaveFailed,
+        MenuRun,         // the graph's context menu: open this window
+        MenuSaveRunData, // the graph's context menu: save the record at once
         Count
     };
 
@@ -94,6 +97,9 @@ public:
     enum class Purpose { Data, Plot, Report };
 
     explicit RunWindow(const RunRecord &record, QWidget *parent = nullptr);
+
+    // The suggested key for opening the window (Ctrl+R).
+    static QKeySequence shortcut();
     ~RunWindow() override;
 
     // English (true) or Turkish (false); the program's language switch.
