@@ -101,6 +101,7 @@ void RunRecord::start(const RunSettings &settings)
     dropped_ = 0;
     running_ = true;
     started_ = true;
+    ++runNumber_;
 }
 
 StepFigures RunRecord::figures() const

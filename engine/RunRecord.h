@@ -117,6 +117,8 @@ public:
 
     bool running() const { return running_; }
     bool started() const { return started_; }
+    // How many times start() ran: a view of the rows sees a new run by it.
+    std::uint64_t runNumber() const { return runNumber_; }
     std::size_t size() const { return rows_.size(); }
     bool empty() const { return rows_.empty(); }
     std::size_t capacity() const { return capacity_; }
@@ -141,6 +143,7 @@ private:
     std::size_t dropped_ = 0;
     bool running_ = false;
     bool started_ = false;
+    std::uint64_t runNumber_ = 0;
 };
 
 } // namespace tervalo

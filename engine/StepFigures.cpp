@@ -187,4 +187,16 @@ std::string figureText(const Figure &f)
     return f.available() ? shortestDecimal(f.value) : "n/a";
 }
 
+std::string summaryLines(const StepFigures &f)
+{
+    std::string out;
+    for (const MetricInfo &m : kMetrics) {
+        out += m.key;
+        out += ',';
+        out += figureText(f[m.metric]);
+        out += '\n';
+    }
+    return out;
+}
+
 } // namespace tervalo

@@ -123,4 +123,8 @@ std::string shortestDecimal(double v);
 // shortestDecimal of an available figure, "n/a" otherwise.
 std::string figureText(const Figure &f);
 
+// One "metric,value" line per figure in the order of kMetrics, each ended by
+// '\n' ("rise_time_s,1.234\n", "settling_time_s,n/a\n").
+std::string summaryLines(const StepFigures &f);
+
 } // namespace tervalo

@@ -46,7 +46,9 @@ TEST(RunRecord, RowsUntilTheNextStart)
     EXPECT_EQ(record.figures(10, 99)[Metric::Iae].value, record.figures(10, 12)[Metric::Iae].value);
     EXPECT_EQ(record.figures(10, 99)[Metric::Iae].value, 2 * 100 / 5.0);
 
+    const auto run = record.runNumber();
     record.start(RunSettings{});
+    EXPECT_EQ(record.runNumber(), run + 1);
     EXPECT_TRUE(record.empty());
     EXPECT_TRUE(record.settings().loadChanges.empty());
     EXPECT_EQ(record.settings().rules[24], "");

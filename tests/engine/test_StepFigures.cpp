@@ -267,3 +267,22 @@ TEST(StepFigures, ShortestDecimalText)
     EXPECT_EQ(figureText(Figure::of(1.25)), "1.25");
     EXPECT_EQ(figureText(Figure::missing(FigureReason::TooFewRows)), "n/a");
 }
+
+TEST(StepFigures, SummaryLines)
+{
+    StepFigures f = computeStepFigures(rowsOf(withTail({0, 500, 1000, 1200, 1100}, 1000, 10)), 0, 4095);
+    // interpolated times are written as computed: 0.56 - 0.24 in doubles
+    EXPECT_EQ(summaryLines(f), "rise_time_s,0.32000000000000006\n"
+                               "peak,1200\n"
+                               "peak_time_s,0.8\n"
+                               "overshoot_pct,20\n"
+                               "settling_time_s,1.16\n"
+                               "steady_state_error,0\n"
+                               "iae,360\n"
+                               "ise,260000\n"
+                               "actuator_max,2000\n"
+                               "saturated_pct,0\n"
+                               "actuator_travel,0\n");
+    f = computeStepFigures(rowsOf({0, 500}), 0, 4095);
+    EXPECT_EQ(summaryLines(f).substr(0, 32), "rise_time_s,n/a\npeak,n/a\npeak_ti");
+}

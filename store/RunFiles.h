@@ -1,0 +1,58 @@
+#pragma once
+// The files of a run record: the rows as CSV (RFC 4180: one header row of the
+// column names, CRLF line ends, UTF-8, '.' as the decimal separator whatever
+// the locale, numbers in their shortest exact form, an empty field for a value
+// a cycle did not have) and the run's settings as JSON beside it, with the
+// same base name ("run.csv" and "run.json").
+//
+// Each file is written to a temporary file in its folder and renamed over the
+// name only when complete, so a failed save leaves no partial file and an
+// older file of that name as it was. The record is never changed by a save.
+
+#include "engine/RunRecord.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstddef>
+
+namespace tervalo {
+
+// Why a save failed: the file and the system's reason ("No space left on
+// device"). An empty path means success.
+struct FileError {
+    QString path;
+    QString reason;
+
+    bool failed() const { return !path.isEmpty(); }
+    explicit operator bool() const { return failed(); }
+    QString message() const { return path + QStringLiteral(": ") + reason; }
+};
+
+class RunFiles {
+public:
+    // The CSV and JSON names of a chosen name: a ".csv" or ".json" ending is
+    // replaced, any other name gets ".csv" / ".json" added.
+    static QString csvPath(const QString &chosen);
+    static QString jsonPath(const QString &chosen);
+    // The CSV beside a picture: same folder and base name ("3_9_2026.jpeg"
+    // gives "3_9_2026.csv").
+    static QString besidePicture(const QString &picturePath);
+
+    // All rows, or rows [begin, end) (cut to the rows there are), to the CSV
+    // and the settings to the JSON beside it. The JSON names the rows it
+    // covers and holds their figures.
+    static FileError save(const RunRecord &record, const QString &chosen);
+    static FileError saveRows(const RunRecord &record, const QString &chosen, std::size_t begin,
+                              std::size_t end);
+
+    // The contents that save() writes.
+    static QByteArray csv(const RunRecord &record, std::size_t begin, std::size_t end);
+    static QByteArray settingsJson(const RunRecord &record, std::size_t begin, std::size_t end);
+
+    // One file, atomically: the contents reach the name whole or not at all.
+    // An existing device or pipe of that name is written into directly.
+    static FileError writeAtomically(const QString &path, const QByteArray &contents);
+};
+
+} // namespace tervalo

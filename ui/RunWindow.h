@@ -1,0 +1,187 @@
+#pragma once
+// The run window: the whole run recorded since START as a plot (R, Y and E
+// against the left axis, the actuator value U against the right axis with its
+// minimum and maximum marked and the stretches where it sits at a limit
+// shaded), the run's figures beside it, and buttons to save the data (CSV and
+// JSON), save the plot (PNG or SVG by the chosen name), copy the plot and save
+// a PDF report. It follows a running run: the cycle calls update() after
+// each row.
+//
+// File dialogs and messages go through askPath and showError, so that a
+// caller (or a test) can answer them without a display.
+
+#include "engine/RunRecord.h"
+#include "store/RunFiles.h"
+
+#include <QImage>
+#include <QKeySequence>
+#include <QList>
+#include <QPointF>
+#include <QString>
+#include <QWidget>
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <vector>
+
+class QAreaSeries;
+class QChart;
+class QChartView;
+class QLineSeries;
+class QPushButton;
+class QTableWidget;
+class QValueAxis;
+
+namespace tervalo {
+
+class RunWindow : public QWidget {
+    Q_OBJECT
+public:
+    // The texts of the window and the report.
+    enum class Text {
+        Title,
+        SaveData,
+        SavePlot,
+        CopyPlot,
+        SaveReport,
+        Reference,
+        Output,
+        Error,
+        Actuator,
+        ActuatorMin,
+        ActuatorMax,
+        Saturated,
+        TimeAxis,
+        UnitKit,
+        UnitSimulation,
+        Figure,
+        Value,
+        NotAvailable,
+        ReportTitle,
+        Settings,
+        Figures,
+        Plot,
+        RuleTable,
+        RuleCorner,
+        Start,
+        Mode,
+        ModeOpen,
+        ModeKit,
+        ModeSimulation,
+        Controller,
+        Fuzzy,
+        Gains,
+        Divisors,
+        Ranges,
+        Load,
+        LoadChanges,
+        Cycle,
+        Rows,
+        RowsNotKept,
+        NoRun,
+        DataFilter,
+        PlotFilter,
+        ReportFilter,
+        SaveFailed,
+        MenuRun,         // the graph's context menu: open this window
+        MenuSaveRunData, // the graph's context menu: save the record at once
+        Count
+    };
+
+    // The plotted quantities.
+    enum class Series { Reference, Output, Error, Actuator };
+
+    // What a file dialog is asked for.
+    enum class Purpose { Data, Plot, Report };
+
+    explicit RunWindow(const RunRecord &record, QWidget *parent = nullptr);
+
+    // The suggested key for opening the window (Ctrl+R).
+    static QKeySequence shortcut();
+    ~RunWindow() override;
+
+    // English (true) or Turkish (false); the program's language switch.
+    void setLanguage(bool english);
+    bool english() const { return english_; }
+    static QString text(Text t, bool english);
+    QString text(Text t) const { return text(t, english_); }
+    // A figure's name, and the reason one is not available.
+    static QString metricText(Metric m, bool english);
+    static QString reasonText(FigureReason r, bool english);
+
+    // Brings the plot and figures up to the record: the rows added since the
+    // last call are appended (cheap, for every cycle); a new run is drawn
+    // from its start.
+    void update();
+
+    // The buttons' work, callable without the dialogs.
+    FileError saveData(const QString &chosen);
+    FileError savePlot(const QString &chosen); // ".svg": SVG, otherwise PNG (".png" added if no ending)
+    void copyPlot();
+    FileError saveReport(const QString &path);
+
+    QImage plotImage();
+    QByteArray reportPdf();
+
+    // Dialog hooks: askPath returns the chosen name ("" = cancelled);
+    // showError shows a failure's message.
+    std::function<QString(Purpose, const QString &title, const QString &filter)> askPath;
+    std::function<void(const QString &title, const QString &message)> showError;
+
+    // For tests and the benchmark.
+    QChartView *chartView() const { return view_; }
+    QTableWidget *figureTable() const { return table_; }
+    std::size_t plottedRows() const { return shown_; }
+    // The points drawn for a quantity (a long run is thinned into buckets).
+    QList<QPointF> plottedPoints(Series s) const;
+    QPushButton *button(Text t) const;
+
+private:
+    struct Trace;
+
+    void build();
+    void retranslate();
+    void reload();
+    void take(std::size_t from, std::size_t to);
+    void publish(std::size_t from);
+    QLineSeries *addChunk(int trace);
+    void refreshFigures();
+    void ensureLaidOut();
+    void report(const FileError &e);
+    void onSaveData();
+    void onSavePlot();
+    void onSaveReport();
+    QString reportHtml(const QString &plotResource);
+
+    const RunRecord &record_;
+    bool english_ = true;
+    std::uint64_t run_ = 0;
+    std::size_t shown_ = 0;   // rows taken into the plot
+    std::size_t stride_ = 1;  // rows per plotted bucket
+    std::unique_ptr<Trace[]> tracesOwner_;
+    Trace *traces_ = nullptr; // R, Y, E, U
+    QList<QPointF> satPoints_;
+    long long lastSaturated_ = -1;
+    bool limitsSet_ = false;
+    double dataLow_ = 0, dataHigh_ = 0, uLow_ = 0, uHigh_ = 0, timeMax_ = 0;
+    std::array<QString, kMetricCount> shownFigures_;
+
+    QChart *chart_ = nullptr;
+    QChartView *view_ = nullptr;
+    QLineSeries *r_ = nullptr, *y_ = nullptr, *e_ = nullptr, *u_ = nullptr;
+    // Each quantity is drawn as a row of series of at most kChunk + 1 points,
+    // so that a new cycle redraws only the last one or two; the first one
+    // carries the name shown in the legend.
+    std::vector<QLineSeries *> chunks_[4];
+    int published_[4] = {}; // finished points drawn at the last update
+    QLineSeries *uMin_ = nullptr, *uMax_ = nullptr;
+    QLineSeries *satUpper_ = nullptr, *satLower_ = nullptr;
+    QAreaSeries *sat_ = nullptr;
+    QValueAxis *time_ = nullptr, *left_ = nullptr, *right_ = nullptr;
+    QTableWidget *table_ = nullptr;
+    QPushButton *buttons_[4] = {};
+};
+
+} // namespace tervalo
