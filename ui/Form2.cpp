@@ -29,6 +29,7 @@
 #include <QCloseEvent>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QMessageBox>
 
@@ -121,6 +122,37 @@ Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent)
     quitApplication = [] { QCoreApplication::exit(0); };
 
     wireHandlers();
+    setAutoSaveChoice(UserFolders().autoSaveFolder());
+
+    graphMenu_ = new QMenu(this);
+    ruleTableMenu_ = new QMenu(this);
+    const auto offer = [](QWidget *w, QMenu *menu) {
+        w->setContextMenuPolicy(Qt::CustomContextMenu);
+        QObject::connect(w, &QWidget::customContextMenuRequested, menu, [w, menu](const QPoint &at) {
+            if (!menu->isEmpty())
+                menu->popup(w->mapToGlobal(at));
+        });
+    };
+    offer(c_.Mygraph1, graphMenu_);
+    offer(c_.Frame5, ruleTableMenu_);
+}
+
+void Form2::addLanguageListener(std::function<void(bool)> listener)
+{
+    languageListeners_.push_back(std::move(listener));
+}
+
+void Form2::addRunListener(std::function<void(bool)> listener)
+{
+    runListeners_.push_back(std::move(listener));
+}
+
+void Form2::setAutoSaveChoice(const UserFolders::AutoSave &choice)
+{
+    autoSave_ = choice;
+    if (!choice.folder.isEmpty())
+        c_.Mygraph1->setSaveFolder(choice.folder);
+    c_.Check1->setToolTip(UserFolders::autoSaveToolTip(choice));
 }
 
 Form2::~Form2() = default;
@@ -309,6 +341,9 @@ void Form2::Command1_Click()
     c_.Command1->setEnabled(false);
     c_.Picture4->setEnabled(false);
     s_.stopRequested = false;
+    runActive_ = true;
+    for (const auto &listener : runListeners_)
+        listener(true);
     Kapali();
 }
 
@@ -348,6 +383,11 @@ void Form2::Label33_Click()
     c_.Picture4->setEnabled(true);
     c_.Myslider1->setEnabled(true);
     c_.Timer3->setInterval(0);
+    if (runActive_) {
+        runActive_ = false;
+        for (const auto &listener : runListeners_)
+            listener(false);
+    }
 }
 
 void Form2::cikisahazirlan()
@@ -863,6 +903,8 @@ void Form2::Dil_Click(int Index)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     reloadRuleTable(previous);
     QApplication::restoreOverrideCursor();
+    for (const auto &listener : languageListeners_)
+        listener(english());
 }
 
 void Form2::Picture12_Click()
@@ -883,6 +925,12 @@ void Form2::Label27_Click()
 
 void Form2::Check1_Click()
 {
+    if (c_.Check1->isChecked() && autoSave_.folder.isEmpty()) {
+        // No folder can take the pictures: say why, and leave Auto Save off.
+        c_.Check1->setChecked(false);
+        if (notifyUser)
+            notifyUser(autoSave_.notice);
+    }
     c_.Mygraph1->setAutoSaveGraph(c_.Check1->isChecked());
 }
 

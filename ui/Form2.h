@@ -7,6 +7,7 @@
 #include "engine/ClassicPanels.h"
 #include "engine/ControlCycle.h"
 #include "engine/ExperimentState.h"
+#include "store/UserFolders.h"
 #include "ui/Form2Controls.h"
 
 #include <QImage>
@@ -14,10 +15,13 @@
 #include <QStringList>
 #include <QWidget>
 
+class QMenu;
+
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace tervalo {
 
@@ -108,6 +112,18 @@ public:
     // End the program: all-zero word, every counting loop ended, quit.
     void endProgram();
 
+    // ---- what watches a session hooks in here --------------------------------
+    // The context menus of the graph and of the rule table (empty until
+    // something adds to them; an empty menu is not shown).
+    QMenu *graphMenu() const { return graphMenu_; }
+    QMenu *ruleTableMenu() const { return ruleTableMenu_; }
+    // Called after every language switch with the new language.
+    void addLanguageListener(std::function<void(bool english)> listener);
+    // Called at START, before the first cycle (true), and when STOP ends that
+    // run (false).
+    void addRunListener(std::function<void(bool started)> listener);
+    bool runActive() const { return runActive_; }
+
     // ---- seams -------------------------------------------------------------
     // The start-up driver message; a modal box unless a test replaces it.
     std::function<void(const QString &)> showMessage;
@@ -125,6 +141,11 @@ public:
     bool ending() const { return ending_; }
     int runDepth() const { return runDepth_; }
     QWidget *frontPanel() const { return frontPanel_; }
+
+    // Where Auto Save writes: chosen when the window is built; the Auto Save
+    // box's tooltip names it.
+    const UserFolders::AutoSave &autoSaveChoice() const { return autoSave_; }
+    void setAutoSaveChoice(const UserFolders::AutoSave &choice);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -154,6 +175,12 @@ private:
     int animationFrame_ = 0;
     bool lampLit_ = false;
     QWidget *frontPanel_ = nullptr;
+    UserFolders::AutoSave autoSave_;
+    QMenu *graphMenu_ = nullptr;
+    QMenu *ruleTableMenu_ = nullptr;
+    std::vector<std::function<void(bool)>> languageListeners_;
+    std::vector<std::function<void(bool)>> runListeners_;
+    bool runActive_ = false;
 };
 
 } // namespace tervalo
