@@ -4,6 +4,7 @@
 #include "runtime/RuntimeError.h"
 #include "engine/ExperimentState.h"
 #include "engine/Terms.h"
+#include "ui/Fonts.h"
 #include "ui/Form2Controls.h"
 #include "ui/OptionButton.h"
 
@@ -86,9 +87,10 @@ void checkIndex(int index)
 
 void setCaption(QWidget *w, const QString &text)
 {
-    if (auto *label = qobject_cast<QLabel *>(w))
+    if (auto *label = qobject_cast<QLabel *>(w)) {
         label->setText(text);
-    else if (auto *button = qobject_cast<QAbstractButton *>(w))
+        Fonts::fitCaption(*label);
+    } else if (auto *button = qobject_cast<QAbstractButton *>(w))
         button->setText(text);
     else if (auto *frame = qobject_cast<QGroupBox *>(w))
         frame->setTitle(text);
@@ -154,7 +156,18 @@ void Captions::applyModeCaptions(Form2Controls &form, bool simulation)
         if (!label)
             raiseError(RuntimeError::SubscriptOutOfRange, "Label48(" + std::to_string(row.index) + ")");
         label->setText(QString::fromUtf8(text));
+        Fonts::fitCaption(*label);
     }
+}
+
+QString Captions::portFailureNotice(bool english, const QString &reason)
+{
+    return english ? QStringLiteral("The kit can no longer be reached: %1.\n"
+                                    "The program stops using the port; the run goes on without the kit.")
+                         .arg(reason)
+                   : QStringLiteral("Sete artık ulaşılamıyor: %1.\n"
+                                    "Program portu kullanmayı bırakıyor; çalışma set olmadan sürüyor.")
+                         .arg(reason);
 }
 
 } // namespace tervalo

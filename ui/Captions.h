@@ -25,6 +25,10 @@ public:
     // The seven term names in list order: NB NM NS ZE PS PM PB in English,
     // NB NO NK SS PK PO PB in Turkish. Index as for applyLanguage.
     static QStringList termNames(int index);
+
+    // The window's notice when the kit's port fails while the program runs:
+    // the device and the system's reason as the driver gave them.
+    static QString portFailureNotice(bool english, const QString &reason);
 };
 
 } // namespace tervalo

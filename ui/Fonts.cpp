@@ -1,5 +1,8 @@
 #include "ui/Fonts.h"
 
+#include <QFontMetrics>
+#include <QLabel>
+
 #include <cmath>
 
 namespace tervalo {
@@ -51,6 +54,36 @@ QFont Fonts::pixelFont(int pixels, bool bold)
     return f;
 }
 
+namespace {
+
+bool fits(const QLabel &label, const QFont &font)
+{
+    const QString text = label.text();
+    const QRect room = label.contentsRect();
+    const QFontMetrics fm(font);
+    const int flags = int(label.alignment()) | (label.wordWrap() ? Qt::TextWordWrap : 0);
+    const QRect need = fm.boundingRect(room, flags, text);
+    return need.width() <= room.width() && (!label.wordWrap() || need.height() <= room.height() + 2);
+}
+
+} // namespace
+
+void Fonts::fitCaption(QLabel &label)
+{
+    if (label.text().isEmpty() || !label.pixmap().isNull())
+        return;
+    QFont f = label.font();
+    f.setStretch(QFont::Unstretched);
+    for (int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed), int(QFont::Condensed),
+                        int(QFont::ExtraCondensed)}) {
+        f.setStretch(stretch);
+        if (fits(label, f))
+            break;
+    }
+    if (f != label.font())
+        label.setFont(f);
+}
+
 QFont Fonts::font(Key key)
 {
     switch (key) {
@@ -60,7 +93,6 @@ QFont Fonts::font(Key key)
     case Output: return fromStored(QStringLiteral("MS Sans Serif"), 12, true);
     case Title: return fromStored(QStringLiteral("MS Sans Serif"), 18, true);
     case Small: return fromStored(QStringLiteral("Small Fonts"), 6.75, true);
-    case BlockText: return fromStored(QStringLiteral("MS Sans Serif"), 7.5, true);
     case Plain: return fromStored(QStringLiteral("Verdana"), 8.25, false);
     }
     return fromStored(QStringLiteral("MS Sans Serif"), 8.25, true);

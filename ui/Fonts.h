@@ -8,6 +8,8 @@
 #include <QFont>
 #include <QString>
 
+class QLabel;
+
 namespace tervalo {
 
 class Fonts {
@@ -20,7 +22,6 @@ public:
         Output,     // "MS Sans Serif" 12 pt bold: "U=" readouts of the panels
         Title,      // "MS Sans Serif" 18 pt bold: window title
         Small,      // "Small Fonts" 6.75 pt bold: the ABOUT link
-        BlockText,  // block captions of the diagram: a narrower standard font
         Plain,      // "Verdana" 8.25 pt: the About window's texts
     };
 
@@ -32,6 +33,11 @@ public:
     // The window's sans-serif face at a pixel size: the text drawn inside
     // the pictures.
     static QFont pixelFont(int pixels, bool bold);
+
+    // Keeps a label's text inside the label at the size it was given: when
+    // the text is too wide (or, wrapped, too tall) the same face is drawn
+    // condensed, never smaller. Run whenever a label's text changes.
+    static void fitCaption(QLabel &label);
 
     // Points at 96 dots per inch to whole pixels (8.25 pt -> 11 px).
     static int pixels(double points);

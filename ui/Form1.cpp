@@ -4,6 +4,10 @@
 #include "ui/Fonts.h"
 #include "ui/Pictures.h"
 
+#include "tervalo_contacts.h"
+
+#include <QDesktopServices>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTimer>
 
@@ -15,9 +19,53 @@ constexpr int kHeight = 230;
 constexpr int kStripTop = 170;
 constexpr int kStripHeight = 20;
 constexpr int kStep = 1; // pixels per tick
+
+// A contact line: link-blue, underlined, the whole text in its tooltip and
+// elided when it is longer than the line.
+ClickLabel *contactLine(QWidget *parent, const char *name, const QString &text, const QString &tip, int top)
+{
+    auto *line = new ClickLabel(QString(), parent);
+    line->setObjectName(QLatin1String(name));
+    QFont f = Fonts::font(Fonts::Plain);
+    f.setUnderline(true);
+    line->setFont(f);
+    line->setGeometry(160, top, 150, 18);
+    line->setText(QFontMetrics(f).elidedText(text, Qt::ElideMiddle, line->width()));
+    line->setToolTip(tip);
+    line->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    line->setCursor(Qt::PointingHandCursor);
+    QPalette pal = line->palette();
+    pal.setColor(QPalette::WindowText, QColor(0, 0, 255));
+    line->setPalette(pal);
+    return line;
+}
+
 } // namespace
 
-Form1::Form1(bool english, QWidget *parent) : QDialog(parent)
+AboutContacts AboutContacts::fromBuild()
+{
+    return {QString::fromUtf8(TERVALO_HOME_PAGE), QString::fromUtf8(TERVALO_CONTACT_ADDRESS)};
+}
+
+QUrl AboutContacts::homePageUrl() const
+{
+    if (homePage.isEmpty())
+        return QUrl();
+    if (homePage.startsWith(QLatin1Char('/')))
+        return QUrl::fromLocalFile(homePage);
+    return QUrl(homePage);
+}
+
+QUrl AboutContacts::mailUrl() const
+{
+    if (mail.isEmpty())
+        return QUrl();
+    return QUrl(QStringLiteral("mailto:") + mail);
+}
+
+Form1::Form1(bool english, QWidget *parent) : Form1(english, AboutContacts::fromBuild(), parent) {}
+
+Form1::Form1(bool english, const AboutContacts &contacts, QWidget *parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(english ? QStringLiteral("About Tervalo") : QStringLiteral("Tervalo Hakkında"));
@@ -47,7 +95,27 @@ Form1::Form1(bool english, QWidget *parent) : QDialog(parent)
     kit->setFont(Fonts::font(Fonts::Plain));
     kit->setWordWrap(true);
     kit->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    kit->setGeometry(160, 72, 150, 60);
+    kit->setGeometry(160, 72, 150, 40);
+
+    openUrl = [](const QUrl &url) { QDesktopServices::openUrl(url); };
+    if (!contacts.homePage.isEmpty()) {
+        const QUrl url = contacts.homePageUrl();
+        home_ = contactLine(this, "Label5", english ? QStringLiteral("Home page") : QStringLiteral("Ana sayfa"),
+                            url.toDisplayString(), 116);
+        home_->onClick = [this, url] {
+            if (openUrl)
+                openUrl(url);
+        };
+    }
+    if (!contacts.mail.isEmpty()) {
+        const QUrl url = contacts.mailUrl();
+        mail_ = contactLine(this, "Label6", contacts.mail,
+                            (english ? QStringLiteral("Write to ") : QStringLiteral("E-posta: ")) + contacts.mail, 138);
+        mail_->onClick = [this, url] {
+            if (openUrl)
+                openUrl(url);
+        };
+    }
 
     strip_ = new QWidget(this);
     strip_->setObjectName(QStringLiteral("Picture2"));

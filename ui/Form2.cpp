@@ -214,6 +214,16 @@ void Form2::portFailed(const std::string &what)
     s_.portDriverPresent = false;
     if (reportPortFailure)
         reportPortFailure(what + "; port access stopped");
+    tellPortFailure(what);
+}
+
+void Form2::tellPortFailure(const std::string &what)
+{
+    // Told from the event loop: on a way out of the program (which may have
+    // lost its display) the notice is simply never shown.
+    const QString text = Captions::portFailureNotice(english(), QString::fromStdString(what));
+    QMetaObject::invokeMethod(
+        this, [this, text] { if (notifyUser && !ending_) notifyUser(text); }, Qt::QueuedConnection);
 }
 
 void Form2::writeZeroWord()
@@ -364,6 +374,7 @@ void Form2::Kapali()
     io.onPortFailure = [this](const std::string &line) {
         if (reportPortFailure)
             reportPortFailure(line + "; port access stopped");
+        tellPortFailure(line);
     };
     ++runDepth_;
     try {
@@ -384,6 +395,11 @@ void Form2::Label33_Click()
     c_.Myslider1->setEnabled(true);
     c_.Timer3->setInterval(0);
     if (runActive_) {
+        // the plant picture and the motor lamp at rest
+        lampLit_ = false;
+        if (c_.Shape1_29)
+            c_.Shape1_29->setFillColor(kLedDark);
+        c_.Picture1->setPixmap(c_.pic[c_.simulasyon->isChecked() ? 4 : 1]);
         runActive_ = false;
         for (const auto &listener : runListeners_)
             listener(false);

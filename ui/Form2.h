@@ -156,6 +156,7 @@ private:
 
     void wireHandlers();
     void portFailed(const std::string &what);
+    void tellPortFailure(const std::string &what);
     void bringToFront(QWidget *panel);
     QWidget *selectedControllerPanel() const;
     void selectClassic(const ClassicPanel &panel);

@@ -8,6 +8,7 @@
 #include "engine/FuzzyController.h"
 #include "engine/Terms.h"
 #include "ui/Captions.h"
+#include "ui/CheckBox.h"
 #include "ui/ClickLabel.h"
 #include "ui/Fonts.h"
 #include "ui/Form2Controls.h"
@@ -202,7 +203,7 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "PDdenetim", 1560, 660, 480, 255, "e(t)", kNone, kBlockText, F::Standard, 0},
         {"", Kind::Rect, "PDdenetim", 2400, 420, 1050, 360, "", kGrey, kBlockText, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 2415, 480, 1020, 255, "Kp", kNone, kBlack, F::Standard, Center},
-        {"Label48(56)", Kind::Label, "PDdenetim", 2400, 1170, 1050, 360, "Türev", kGrey, kBlockText, F::BlockText, Center | VMid | Border},
+        {"Label48(56)", Kind::Label, "PDdenetim", 2400, 1170, 1050, 360, "Türev", kGrey, kBlockText, F::Standard, Center | VMid | Border},
         {"", Kind::Circle, "PDdenetim", 3885, 900, 150, 150, "", kGrey, kBlockText, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 4200, 660, 480, 255, "U(t)", kNone, kBlockText, F::Standard, 0},
         {"Label13", Kind::Label, "PDdenetim", 1200, 1740, 2295, 495, "U=", kNone, kGainText, F::Output, VMid},
@@ -222,7 +223,7 @@ std::vector<Row> windowDescription()
         {"Label9", Kind::Label, "PIDDenetim", 120, 1080, 1440, 330, "Kd=", kNone, kGainText, F::Output, VMid},
         {"", Kind::Label, "PIDDenetim", 1560, 660, 480, 255, "e(t)", kNone, kBlockText, F::Standard, 0},
         {"Picture8", Kind::Picture, "PIDDenetim", 1800, 300, 2520, 1350, "", kNone, kNone, F::Standard, 0},
-        {"Label48(41)", Kind::Label, "PIDDenetim", 2400, 1260, 1065, 345, "Türev", kGrey, kBlockText, F::BlockText, Center | VMid | Border},
+        {"Label48(41)", Kind::Label, "PIDDenetim", 2400, 1260, 1065, 345, "Türev", kGrey, kBlockText, F::Standard, Center | VMid | Border},
         {"", Kind::Label, "PIDDenetim", 4020, 660, 480, 255, "U(t)", kNone, kBlockText, F::Standard, 0},
         {"Label5", Kind::Label, "PIDDenetim", 1200, 1740, 2295, 495, "U=", kNone, kGainText, F::Output, VMid},
         {"", Kind::Label, "PIDDenetim", 60, 2400, 495, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
@@ -242,17 +243,17 @@ std::vector<Row> windowDescription()
         {"Label11(15)", Kind::Label, "Frame5", 255, 225, 225, 150, "dE", kNone, kBlack, F::Small, RightAl},
         {"Label21", Kind::Label, "Frame5", 120, 3120, 1335, 375, "", kWhite, kBlack, F::Heading, VMid | Border},
         {"Label23", Kind::Label, "Frame5", 120, 3600, 1335, 375, "", kWhite, kBlack, F::Heading, VMid | Border},
-        {"Label2(0)", Kind::Label, "Frame5", 1680, 3150, 1185, 255, "dEm = Em /", kNone, kBlack, F::Standard, RightAl},
+        {"Label2(0)", Kind::Label, "Frame5", 1680, 3120, 1185, 255, "dEm = Em /", kNone, kBlack, F::Standard, RightAl},
         {"Text1", Kind::Text, "Frame5", 2880, 3170, 375, 195, "2", kWhite, kBlack, F::Standard, ReadOnly},
         {"Slider9", Kind::Slider, "Frame5", 3270, 3150, 1410, 240, "", kNone, kNone, F::Standard, 0},
-        {"Label12", Kind::Label, "Frame5", 1680, 3630, 1185, 255, "dUm = Em /", kNone, kBlack, F::Standard, RightAl},
+        {"Label12", Kind::Label, "Frame5", 1680, 3600, 1185, 255, "dUm = Em /", kNone, kBlack, F::Standard, RightAl},
         {"Text2", Kind::Text, "Frame5", 2880, 3660, 375, 195, "10", kWhite, kBlack, F::Standard, ReadOnly},
         {"Slider10", Kind::Slider, "Frame5", 3270, 3600, 1410, 240, "", kNone, kNone, F::Standard, 0},
 
         // ---- graph
         {"Mygraph1", Kind::Graph, "", 4950, 450, 4995, 4125, "", kNone, kNone, F::Standard, 0},
         {"Check1", Kind::Check, "", 4950 + 3990, 450 + 3120, 195, 195, "", kNone, kNone, F::Standard, Hand},
-        {"Label24", Kind::Label, "", 4950 + 4200, 450 + 3120, 780, 195, "Auto Save", kNone, kBlack, F::BlockText, VMid},
+        {"Label24", Kind::Label, "", 4950 + 4200, 450 + 3120, 780, 195, "Auto Save", kNone, kBlack, F::Standard, VMid},
 
         // ---- selection column
         {"Frame1", Kind::Frame, "", 0, 4590, 2835, 3015, "Denetleyici Seçimi", kLavender, kDarkBlue, F::Standard, Covered},
@@ -302,26 +303,26 @@ std::vector<Row> windowDescription()
         {"Label48(19)", Kind::Label, "Frame3", 120, 780, 1935, 225, "Referans Hız", kNone, kBlockText, F::Standard, 0},
         {"Myslider1", Kind::Bar, "Frame3", 120, 1020, 1125, 225, "", kNone, kNone, F::Standard, 0},
         {"Text6", Kind::Text, "Frame3", 1320, 1020, 735, 285, "", kWhite, kBlack, F::Standard, ReadOnly | Center},
-        {"Label48(13)", Kind::Label, "Frame3", 2100, 1050, 525, 225, "d/dk", kNone, kBlockText, F::BlockText, 0},
+        {"Label48(13)", Kind::Label, "Frame3", 2100, 1020, 525, 225, "d/dk", kNone, kBlockText, F::Standard, 0},
         {"Shape1(30)", Kind::Circle, "Frame3", 480, 1500, 255, 255, "", kGrey, kBlockText, F::Standard, 0},
         {"Label48(24)", Kind::Label, "Frame3", 345, 1290, 180, 210, "+", kNone, kBlack, F::Standard, Center},
         {"Label48(25)", Kind::Label, "Frame3", 345, 1755, 180, 210, "-", kNone, kBlack, F::Standard, Center},
         {"Label48(20)", Kind::Label, "Frame3", 795, 1410, 480, 210, "e(t) ", kNone, kBlockText, F::Standard, 0},
         {"Shape2", Kind::Rect, "Frame3", 1320, 1380, 1215, 495, "", kGrey, kBlockText, F::Standard, 0},
-        {"Label48(21)", Kind::Label, "Frame3", 1335, 1395, 1185, 465, "Denetleyici", kGrey, kBlockText, F::BlockText, Center | VMid},
+        {"Label48(21)", Kind::Label, "Frame3", 1335, 1395, 1185, 465, "Denetleyici", kGrey, kBlockText, F::Standard, Center | VMid},
         {"Label48(23)", Kind::Label, "Frame3", 2610, 1410, 480, 210, "U(t)", kNone, kBlockText, F::Standard, 0},
         {"Shape3", Kind::Rect, "Frame3", 3120, 1200, 975, 795, "", kGrey, kBlockText, F::Standard, 0},
-        {"Label48(14)", Kind::Label, "Frame3", 3135, 1215, 945, 390, "Güç", kGrey, kBlockText, F::BlockText, Center | VBottom | Wrap},
-        {"Label48(15)", Kind::Label, "Frame3", 3135, 1605, 945, 375, "Kaynağı", kGrey, kBlockText, F::BlockText, Center | Wrap},
+        {"Label48(14)", Kind::Label, "Frame3", 3135, 1215, 945, 390, "Güç", kGrey, kBlockText, F::Standard, Center | VBottom | Wrap},
+        {"Label48(15)", Kind::Label, "Frame3", 3135, 1605, 945, 375, "Kaynağı", kGrey, kBlockText, F::Standard, Center | Wrap},
         {"Label48(16)", Kind::Label, "Frame3", 4080, 660, 1380, 225, "DC Motor", kNone, kBlockText, F::Standard, Center},
         {"Picture1", Kind::Picture, "Frame3", 4320, 900, 880, 1440, "", kNone, kNone, F::Standard, 0},
         {"Label48(17)", Kind::Label, "Frame3", 5235, 1380, 495, 210, "Y(t)", kNone, kBlockText, F::Standard, 0},
         {"Shape4", Kind::Rect, "Frame3", 2160, 2340, 1455, 495, "", kGrey, kBlockText, F::Standard, 0},
         {"Label17", Kind::Label, "Frame3", 2280, 2430, 1215, 315, "", kWhite, kBlack, F::Standard, Center | VMid | Border},
-        {"Label48(22)", Kind::Label, "Frame3", 1830, 2100, 2310, 225, "Hız Algılayıcı (d/dk)", kGrey, kBlockText, F::BlockText, Center | VMid},
+        {"Label48(22)", Kind::Label, "Frame3", 1830, 2100, 2310, 225, "Hız Algılayıcı (d/dk)", kGrey, kBlockText, F::Standard, Center | VMid},
         {"Label48(57)", Kind::Label, "Frame3", 2820, 30, 1440, 225, "Yük", kNone, kBlockText, F::Standard, Center},
-        {"Label48(45)", Kind::Label, "Frame3", 2520, 300, 1020, 225, "Azalt", kNone, kBlockText, F::BlockText, 0},
-        {"Label48(44)", Kind::Label, "Frame3", 3660, 300, 900, 225, "Artır", kNone, kBlockText, F::BlockText, 0},
+        {"Label48(45)", Kind::Label, "Frame3", 2520, 300, 1020, 225, "Azalt", kNone, kBlockText, F::Standard, 0},
+        {"Label48(44)", Kind::Label, "Frame3", 3660, 300, 900, 225, "Artır", kNone, kBlockText, F::Standard, 0},
         {"Slider11", Kind::Slider, "Frame3", 2820, 570, 1440, 240, "", kNone, kNone, F::Standard, 0},
 
         // ---- actuator bar and bottom strip
@@ -417,6 +418,30 @@ public:
     }
 };
 
+// Frames are an etched line round the frame's own back colour: no shading
+// of the interior by the style.
+class FrameStyle : public QProxyStyle {
+public:
+    void drawPrimitive(PrimitiveElement pe, const QStyleOption *opt, QPainter *p, const QWidget *widget) const override
+    {
+        if (pe != PE_FrameGroupBox) {
+            QProxyStyle::drawPrimitive(pe, opt, p, widget);
+            return;
+        }
+        const QRect r = opt->rect;
+        p->save();
+        p->setPen(QColor(128, 128, 128));
+        p->setBrush(Qt::NoBrush);
+        p->drawRect(r.adjusted(0, 0, -2, -2));
+        p->setPen(QColor(255, 255, 255));
+        p->drawLine(r.left() + 1, r.top() + 1, r.right() - 2, r.top() + 1);
+        p->drawLine(r.left() + 1, r.top() + 1, r.left() + 1, r.bottom() - 2);
+        p->drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+        p->drawLine(r.right(), r.top(), r.right(), r.bottom());
+        p->restore();
+    }
+};
+
 void setBack(QWidget *w, std::uint32_t back)
 {
     if (back == kNone)
@@ -465,7 +490,7 @@ QWidget *create(const Row &row, QWidget *parent)
     case Kind::Frame: return new QGroupBox(row.caption, parent);
     case Kind::Box: return new QFrame(parent);
     case Kind::Option: return new OptionButton(row.caption, parent);
-    case Kind::Check: return new QCheckBox(row.caption, parent);
+    case Kind::Check: return new CheckBox(row.caption, parent);
     case Kind::Button: return new QPushButton(row.caption, parent);
     case Kind::Text: return new QLineEdit(row.caption, parent);
     case Kind::Bar: return new ScrollBar(parent);
@@ -532,6 +557,8 @@ void dress(const Row &row, QWidget *w)
         pal.setColor(QPalette::WindowText, colour(row.back));
         w->setPalette(pal);
     }
+    if (auto *label = dynamic_cast<QLabel *>(w))
+        Fonts::fitCaption(*label);
 }
 
 // Pictures of the bitmap controls, drawn at the control's size.
@@ -779,6 +806,11 @@ void Form2Layout::build(QWidget &window, Form2Controls &form)
         }
         group->addButton(option);
     }
+
+    auto *frameStyle = new FrameStyle;
+    frameStyle->setParent(&window);
+    for (QGroupBox *frame : window.findChildren<QGroupBox *>())
+        frame->setStyle(frameStyle);
 
     bindMembers(form, byName);
     form.byName = byName;

@@ -10,6 +10,11 @@ OptionButton::OptionButton(const QString &caption, QWidget *parent) : QRadioButt
     });
 }
 
+bool OptionButton::hitButton(const QPoint &pos) const
+{
+    return rect().contains(pos);
+}
+
 void OptionButton::setValue(bool v)
 {
     programmatic_ = true;

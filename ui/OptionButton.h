@@ -17,6 +17,10 @@ public:
 
     std::function<void()> onClick;
 
+protected:
+    // The whole coloured bar takes the click, not only the dot and caption.
+    bool hitButton(const QPoint &pos) const override;
+
 private:
     bool programmatic_ = false;
 };

@@ -8,6 +8,10 @@ RuleCell::RuleCell(QWidget *parent) : QComboBox(parent)
 {
     setEditable(true);
     setInsertPolicy(QComboBox::NoInsert);
+    // A typed text is the rule as typed: no inline completion, and without a
+    // completer the list only takes over a text that matches an item
+    // exactly, case included.
+    setCompleter(nullptr);
     setMaxVisibleItems(7);
     applyColours();
 }

@@ -9,7 +9,11 @@
 #include <QApplication>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QTest>
 #include <QTimer>
+#include <QUrl>
+
+#include "tervalo_contacts.h"
 
 #include <gtest/gtest.h>
 
@@ -191,6 +195,61 @@ TEST(About, ClosingTheWindowOtherwiseStopsTheTimerToo)
     EXPECT_TRUE(about.findChild<QTimer *>()->isActive());
     about.hide();
     EXPECT_FALSE(about.findChild<QTimer *>()->isActive());
+}
+
+// The contact lines show what the build gave and hand a click to the
+// desktop: the home page to the browser, the address to the mail program.
+TEST(About, ContactTextsOpenTheirPagesAndAnEmptyOneHasNoLine)
+{
+    struct Case {
+        AboutContacts contacts;
+        const char *home; // expected URL, or nullptr for no line
+        const char *mail;
+    };
+    const Case cases[] = {
+        {{"https://tervalo.example/lab", "lab@tervalo.example"}, "https://tervalo.example/lab", "mailto:lab@tervalo.example"},
+        {{"/usr/share/doc/tervalo/README.md", ""}, "file:///usr/share/doc/tervalo/README.md", nullptr},
+        {{"", "a@b.example"}, nullptr, "mailto:a@b.example"},
+        {{"", ""}, nullptr, nullptr},
+    };
+    for (const Case &c : cases)
+        for (bool english : {true, false}) {
+            SCOPED_TRACE(c.contacts.homePage.toStdString() + " " + c.contacts.mail.toStdString());
+            Form1 about(english, c.contacts);
+            std::vector<QUrl> opened;
+            about.openUrl = [&opened](const QUrl &u) { opened.push_back(u); };
+            auto *home = dynamic_cast<ClickLabel *>(about.findChild<QLabel *>(QStringLiteral("Label5")));
+            auto *mail = dynamic_cast<ClickLabel *>(about.findChild<QLabel *>(QStringLiteral("Label6")));
+            ASSERT_EQ(home != nullptr, c.home != nullptr);
+            ASSERT_EQ(mail != nullptr, c.mail != nullptr);
+            if (home) {
+                EXPECT_EQ(home->text(), english ? QStringLiteral("Home page") : QStringLiteral("Ana sayfa"));
+                EXPECT_TRUE(home->toolTip().contains(QUrl(QLatin1String(c.home)).toDisplayString()));
+                QTest::mouseClick(home, Qt::LeftButton);
+                ASSERT_EQ(opened.size(), 1u);
+                EXPECT_EQ(opened.back().toString(), QLatin1String(c.home));
+            }
+            if (mail) {
+                EXPECT_EQ(mail->text(), c.contacts.mail);
+                QTest::mouseClick(mail, Qt::LeftButton);
+                ASSERT_FALSE(opened.empty());
+                EXPECT_EQ(opened.back().toString(), QLatin1String(c.mail));
+            }
+        }
+}
+
+TEST(About, TheBuildGivesTheContactTexts)
+{
+    const AboutContacts built = AboutContacts::fromBuild();
+    EXPECT_EQ(built.homePage, QString::fromUtf8(TERVALO_HOME_PAGE));
+    EXPECT_EQ(built.mail, QString::fromUtf8(TERVALO_CONTACT_ADDRESS));
+    // unless the build says otherwise, the home page is the installed README
+    if (!built.homePage.isEmpty() && built.homePage.startsWith(QStringLiteral("file:"))) {
+        EXPECT_TRUE(built.homePage.endsWith(QStringLiteral("/README.md")));
+    }
+    Form1 about(true);
+    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("Label5")) != nullptr, !built.homePage.isEmpty());
+    EXPECT_EQ(about.findChild<QLabel *>(QStringLiteral("Label6")) != nullptr, !built.mail.isEmpty());
 }
 
 } // namespace

@@ -101,41 +101,41 @@ const Expected kControls[] = {
     {"Slider2", "Pdenetim", 44, 162, 261, 21, "", kAny, kAny},
     {"Label46", "Pdenetim", 80, 224, 153, 33, "U=", kAny, kAny},
     {"Picture5", "Idenetim", 208, 61, 44, 56, "", kAny, kAny},
-    {"Label49", "Idenetim", kFree, kFree, kFree, kFree, "Ki=", kAny, kAny},
+    {"Label49", "Idenetim", kFree, 120, kFree, kFree, "Ki=", kAny, kAny},
     {"Slider3", "Idenetim", 42, 166, 259, 21, "", kAny, kAny},
-    {"Label50", "Idenetim", kFree, kFree, kFree, kFree, "U=", kAny, kAny},
-    {"Picture7", "PIdenetim", kFree, kFree, kFree, kFree, "", kAny, kAny},
-    {"Label64", "PIdenetim", kFree, kFree, kFree, kFree, "Kp=", kAny, kAny},
-    {"Label61", "PIdenetim", kFree, kFree, kFree, kFree, "Ki=", kAny, kAny},
+    {"Label50", "Idenetim", kFree, 224, kFree, kFree, "U=", kAny, kAny},
+    {"Picture7", "PIdenetim", kFree, 20, kFree, kFree, "", kAny, kAny},
+    {"Label64", "PIdenetim", kFree, 28, kFree, kFree, "Kp=", kAny, kAny},
+    {"Label61", "PIdenetim", kFree, 60, kFree, kFree, "Ki=", kAny, kAny},
     {"Slider4", "PIdenetim", 52, 158, 251, 21, "", kAny, kAny},
     {"Slider5", "PIdenetim", 52, 210, 249, 21, "", kAny, kAny},
-    {"Label54", "PIdenetim", kFree, kFree, kFree, kFree, "U=", kAny, kAny},
-    {"Label14", "PDdenetim", kFree, kFree, kFree, kFree, "Kp=", kAny, kAny},
-    {"Label10", "PDdenetim", kFree, kFree, kFree, kFree, "Kd=", kAny, kAny},
-    {"Label48(56)", "PDdenetim", kFree, kFree, kFree, kFree, "Türev", kAny, kAny},
+    {"Label54", "PIdenetim", kFree, 116, kFree, kFree, "U=", kAny, kAny},
+    {"Label14", "PDdenetim", kFree, 28, kFree, kFree, "Kp=", kAny, kAny},
+    {"Label10", "PDdenetim", kFree, 60, kFree, kFree, "Kd=", kAny, kAny},
+    {"Label48(56)", "PDdenetim", kFree, 78, kFree, kFree, "Türev", kAny, kAny},
     {"Slider12", "PDdenetim", 52, 160, 259, 21, "", kAny, kAny},
     {"Slider13", "PDdenetim", 52, 214, 257, 21, "", kAny, kAny},
-    {"Label13", "PDdenetim", kFree, kFree, kFree, kFree, "U=", kAny, kAny},
-    {"Picture8", "PIDDenetim", kFree, kFree, kFree, kFree, "", kAny, kAny},
-    {"Label6", "PIDDenetim", kFree, kFree, kFree, kFree, "Kp=", kAny, kAny},
-    {"Label3", "PIDDenetim", kFree, kFree, kFree, kFree, "Ki=", kAny, kAny},
-    {"Label9", "PIDDenetim", kFree, kFree, kFree, kFree, "Kd=", kAny, kAny},
-    {"Label48(41)", "PIDDenetim", kFree, kFree, kFree, kFree, "Türev", kAny, kAny},
+    {"Label13", "PDdenetim", kFree, 116, kFree, kFree, "U=", kAny, kAny},
+    {"Picture8", "PIDDenetim", kFree, 20, kFree, kFree, "", kAny, kAny},
+    {"Label6", "PIDDenetim", kFree, 24, kFree, kFree, "Kp=", kAny, kAny},
+    {"Label3", "PIDDenetim", kFree, 48, kFree, kFree, "Ki=", kAny, kAny},
+    {"Label9", "PIDDenetim", kFree, 72, kFree, kFree, "Kd=", kAny, kAny},
+    {"Label48(41)", "PIDDenetim", kFree, 84, kFree, kFree, "Türev", kAny, kAny},
     {"Slider6", "PIDDenetim", 40, 158, 223, 21, "", kAny, kAny},
     {"Slider7", "PIDDenetim", 40, 190, 223, 21, "", kAny, kAny},
     {"Slider8", "PIDDenetim", 40, 222, 223, 21, "", kAny, kAny},
-    {"Label5", "PIDDenetim", kFree, kFree, kFree, kFree, "U=", kAny, kAny},
+    {"Label5", "PIDDenetim", kFree, 116, kFree, kFree, "U=", kAny, kAny},
     // fuzzy panel
-    {"Label2(0)", "Frame5", 112, kFree, kFree, kFree, "dEm = Em /", kAny, kAny},
+    {"Label2(0)", "Frame5", 112, 208, kFree, kFree, "dEm = Em /", kAny, kAny},
     {"Text1", "Frame5", 192, 211, 25, 13, "2", kAny, kAny},
     {"Slider9", "Frame5", 218, 210, 94, 16, "", kAny, kAny},
-    {"Label12", "Frame5", 112, kFree, kFree, kFree, "dUm = Em /", kAny, kAny},
+    {"Label12", "Frame5", 112, 240, kFree, kFree, "dUm = Em /", kAny, kAny},
     {"Text2", "Frame5", 192, 244, 25, 13, "10", kAny, kAny},
     {"Slider10", "Frame5", 218, 240, 94, 16, "", kAny, kAny},
     {"Label21", "Frame5", 8, 208, 89, 25, "", white, kAny},
     {"Label23", "Frame5", 8, 240, 89, 25, "", white, kAny},
-    {"Label11(14)", "Frame5", kFree, kFree, kFree, kFree, "E", kAny, kAny},
-    {"Label11(15)", "Frame5", kFree, kFree, kFree, kFree, "dE", kAny, kAny},
+    {"Label11(14)", "Frame5", kFree, 22, kFree, kFree, "E", kAny, kAny},
+    {"Label11(15)", "Frame5", kFree, 15, kFree, kFree, "dE", kAny, kAny},
     // selection column
     {"Frame1", "Form2", 0, 306, 189, 201, "Denetleyici Seçimi", lavender, kAny},
     {"Label25", "Frame1", 8, 8, 137, 17, "Denetleyici Seçimi", kAny, qRgb(0, 0, 192)},
@@ -165,7 +165,7 @@ const Expected kControls[] = {
     {"Dil(0)", "Form2", 202, 454, 77, 15, "English", lavender, qRgb(0, 0, 255)},
     {"Dil(1)", "Form2", 202, 470, 77, 15, "Turkish", lavender, qRgb(0, 0, 255)},
     {"Picture4", "Form2", 202, 486, 69, 19, "", qRgb(255, 255, 0), kAny},
-    {"Label27", "Picture4", kFree, kFree, kFree, kFree, "ABOUT", qRgb(255, 255, 0), kAny},
+    {"Label27", "Picture4", kFree, 1, kFree, kFree, "ABOUT", qRgb(255, 255, 0), kAny},
     // block diagram
     {"Frame3", "Form2", 280, 306, 385, 201, "", lavender, kAny},
     {"Shape6", "Frame3", 5, 44, 171, 93, "", kAny, kAny},
@@ -173,22 +173,22 @@ const Expected kControls[] = {
     {"Label48(19)", "Frame3", 8, 52, kFree, kFree, "Referans Hız", kAny, kAny},
     {"Myslider1", "Frame3", 8, 68, 75, 15, "", kAny, kAny},
     {"Text6", "Frame3", 88, 68, 49, 19, "", kAny, kAny},
-    {"Label48(13)", "Frame3", 140, kFree, kFree, kFree, "d/dk", kAny, kAny},
+    {"Label48(13)", "Frame3", 140, 68, kFree, kFree, "d/dk", kAny, kAny},
     {"Shape1(30)", "Frame3", 32, 100, 17, 17, "", grey, kAny},
-    {"Label48(24)", "Frame3", kFree, kFree, kFree, kFree, "+", kAny, kAny},
-    {"Label48(25)", "Frame3", kFree, kFree, kFree, kFree, "-", kAny, kAny},
-    {"Label48(20)", "Frame3", kFree, kFree, kFree, kFree, "e(t) ", kAny, kAny},
+    {"Label48(24)", "Frame3", kFree, 86, kFree, kFree, "+", kAny, kAny},
+    {"Label48(25)", "Frame3", kFree, 117, kFree, kFree, "-", kAny, kAny},
+    {"Label48(20)", "Frame3", kFree, 94, kFree, kFree, "e(t) ", kAny, kAny},
     {"Shape2", "Frame3", 88, 92, 81, 33, "", grey, kAny},
-    {"Label48(21)", "Frame3", kFree, kFree, kFree, kFree, "Denetleyici", grey, qRgb(64, 64, 64)},
-    {"Label48(23)", "Frame3", kFree, kFree, kFree, kFree, "U(t)", kAny, kAny},
+    {"Label48(21)", "Frame3", kFree, 93, kFree, kFree, "Denetleyici", grey, qRgb(64, 64, 64)},
+    {"Label48(23)", "Frame3", kFree, 94, kFree, kFree, "U(t)", kAny, kAny},
     {"Shape3", "Frame3", 208, 80, 65, 53, "", grey, kAny},
-    {"Label48(14)", "Frame3", kFree, kFree, kFree, kFree, "Güç", grey, qRgb(64, 64, 64)},
-    {"Label48(15)", "Frame3", kFree, kFree, kFree, kFree, "Kaynağı", grey, qRgb(64, 64, 64)},
+    {"Label48(14)", "Frame3", kFree, 81, kFree, kFree, "Güç", grey, qRgb(64, 64, 64)},
+    {"Label48(15)", "Frame3", kFree, 107, kFree, kFree, "Kaynağı", grey, qRgb(64, 64, 64)},
     {"Label48(16)", "Frame3", 272, 44, kFree, kFree, "DC Motor", kAny, kAny},
     {"Picture1", "Frame3", 288, 60, 59, 96, "", kAny, kAny},
-    {"Label48(17)", "Frame3", kFree, kFree, kFree, kFree, "Y(t)", kAny, kAny},
+    {"Label48(17)", "Frame3", kFree, 92, kFree, kFree, "Y(t)", kAny, kAny},
     {"Shape4", "Frame3", 144, 156, 97, 33, "", grey, kAny},
-    {"Label17", "Frame3", kFree, kFree, kFree, kFree, "", kAny, kAny},
+    {"Label17", "Frame3", kFree, 162, kFree, kFree, "", kAny, kAny},
     {"Label48(22)", "Frame3", 122, 140, kFree, kFree, "Hız Algılayıcı (d/dk)", grey, qRgb(64, 64, 64)},
     {"Label48(57)", "Frame3", 188, 2, kFree, kFree, "Yük", kAny, kAny},
     {"Label48(45)", "Frame3", 168, 20, kFree, kFree, "Azalt", kAny, kAny},
@@ -401,6 +401,36 @@ TEST_F(Layout, CaptionsFitInsideTheirControls)
             EXPECT_LE(fm.horizontalAdvance(text) + 16, frame->width());
         }
     }
+}
+
+// The block captions and the Auto Save label are drawn at the standard
+// 8.25 pt bold in every language and mode; a caption too wide for its label
+// is drawn condensed, not smaller.
+TEST_F(Layout, BlockCaptionsKeepTheStandardSizeAndFitInEveryLanguageAndMode)
+{
+    const int standard = Fonts::pixels(8.25);
+    for (int language : {0, 1})
+        for (OptionButton *mode : {ctl(*form).Kapalii, ctl(*form).simulasyon, ctl(*form).Acik}) {
+            ctl(*form).Dil(language)->setChecked(true);
+            mode->setChecked(true);
+            std::vector<QLabel *> labels = {ctl(*form).Label24};
+            for (QLabel *l : ctl(*form).Label48Array)
+                if (l)
+                    labels.push_back(l);
+            for (QLabel *l : labels) {
+                SCOPED_TRACE(l->objectName().toStdString() + " " + l->text().toStdString());
+                EXPECT_EQ(l->font().pixelSize(), standard);
+                EXPECT_TRUE(l->font().bold());
+                const QFontMetrics fm(l->font());
+                const QRect room = l->contentsRect();
+                const QRect need =
+                    fm.boundingRect(room, int(l->alignment()) | (l->wordWrap() ? Qt::TextWordWrap : 0), l->text());
+                EXPECT_LE(need.width(), room.width());
+                if (l->wordWrap()) {
+                    EXPECT_LE(need.height(), room.height() + 2);
+                }
+            }
+        }
 }
 
 TEST(Fonts, StoredFacesBecomeInstalledFacesAtFixedPixelSizes)
