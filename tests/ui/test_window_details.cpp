@@ -4,7 +4,6 @@
 // rest after STOP and a notice in the window when the kit's port fails.
 #include "Form2Fixture.h"
 
-#include "ui/CheckBox.h"
 #include "ui/Shape.h"
 
 #include <QCoreApplication>
@@ -54,7 +53,6 @@ QImage shot(QWidget *window, const QRect &r) { return window->grab(r).toImage().
 TEST_F(ShownForm, AutoSaveBoxIsDrawnWholeOverTheGraph)
 {
     QCheckBox *box = ctl(*form).Check1;
-    ASSERT_NE(dynamic_cast<CheckBox *>(box), nullptr);
     box->raise();
     const QRect r = box->geometry();
     const QColor white(255, 255, 255);
