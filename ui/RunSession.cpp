@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include <chrono>
 
@@ -90,8 +91,8 @@ RunSession::RunSession(Form2 &form) : form_(form)
 
     connect(form_.c_.Mygraph1, &Mygraph::GraphSaved, this, [this](const QString &path) { sweepSaved(path); });
 
-    askPath = [this](const QString &title, const QString &filter) {
-        return QFileDialog::getSaveFileName(&form_, title, QString(), filter);
+    askPath = [this](const QString &title, const QString &filter, const QString &suggested) {
+        return QFileDialog::getSaveFileName(&form_, title, suggested, filter);
     };
     showError = [this](const QString &title, const QString &message) {
         QMessageBox::warning(&form_, title, message);
@@ -181,12 +182,29 @@ void RunSession::saveRunDataAsked()
             showError(title, sessionText(SessionText::NoRun, english_));
         return;
     }
-    const QString chosen = askPath ? askPath(title, RunWindow::text(RunWindow::Text::DataFilter, english_)) : QString();
+    const QString chosen =
+        askPath ? askPath(title, RunWindow::text(RunWindow::Text::DataFilter, english_), suggestedName()) : QString();
     if (chosen.isEmpty())
         return;
     const FileError e = saveRunData(chosen);
     if (e && showError)
         showError(RunWindow::text(RunWindow::Text::SaveFailed, english_), e.message());
+}
+
+QString RunSession::suggestedName() const
+{
+    QString folder = form_.autoSaveChoice().folder;
+    if (folder.isEmpty())
+        folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    std::string when = utcText(record().settings().start); // 2026-12-10T05:50:00Z
+    for (char &ch : when)
+        if (ch == 'T')
+            ch = '_';
+        else if (ch == ':')
+            ch = '-';
+    if (!when.empty() && when.back() == 'Z')
+        when.pop_back();
+    return folder + QStringLiteral("/run_") + QString::fromStdString(when) + QStringLiteral(".csv");
 }
 
 FileError RunSession::saveRunData(const QString &chosen)

@@ -53,7 +53,12 @@ public:
     // After the graph saved a sweep picture: the sweep's rows beside it.
     FileError sweepSaved(const QString &picturePath);
 
-    std::function<QString(const QString &title, const QString &filter)> askPath;
+    // The name the save dialog offers: "run_2026-12-10_05-50-00.csv" (the
+    // UTC start) in the Auto Save folder, or the documents folder.
+    QString suggestedName() const;
+
+    // suggested: the name the dialog starts with; "" back = cancelled
+    std::function<QString(const QString &title, const QString &filter, const QString &suggested)> askPath;
     std::function<void(const QString &title, const QString &message)> showError;
 
 private:

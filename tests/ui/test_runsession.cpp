@@ -150,7 +150,11 @@ TEST_F(RunSessionTest, GraphMenuSavesTheRunDataUnderACommaLocale)
     QTemporaryDir dir;
     std::vector<QString> errors;
     QString answer = dir.filePath("run");
-    session().askPath = [&](const QString &, const QString &) { return answer; };
+    QString offered;
+    session().askPath = [&](const QString &, const QString &, const QString &suggested) {
+        offered = suggested;
+        return answer;
+    };
     session().showError = [&](const QString &, const QString &m) { errors.push_back(m); };
 
     session().saveAction()->trigger(); // nothing recorded yet: said so
@@ -165,6 +169,10 @@ TEST_F(RunSessionTest, GraphMenuSavesTheRunDataUnderACommaLocale)
     std::setlocale(LC_NUMERIC, "C");
     (void)comma;
     EXPECT_TRUE(errors.empty());
+    // the dialog offers a name after the run's start (UTC)
+    QString start = QString::fromStdString(utcText(record().settings().start));
+    start.replace('T', '_').replace(':', '-').chop(1);
+    EXPECT_TRUE(offered.endsWith("/run_" + start + ".csv")) << offered.toStdString();
 
     const QList<QByteArray> lines = read(dir.filePath("run.csv")).split('\n');
     ASSERT_GE(lines.size(), 11);
