@@ -4,12 +4,14 @@
 // keeps the actuator value. Run: build-rel/bench/bench_cycle
 #include "engine/ControlCycle.h"
 #include "engine/FuzzyController.h"
+#include "engine/RunRecorder.h"
 #include "engine/SimulatedPlant.h"
 #include "engine/Terms.h"
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/RuntimeError.h"
 #include "ui/Form2.h"
+#include "ui/RunSession.h"
 
 #include <QApplication>
 
@@ -50,21 +52,45 @@ std::unique_ptr<tervalo::Form2> makeWindow(tervalo::MemoryPort &port, IdlePump &
     return form;
 }
 
-void runCycles(benchmark::State &state, bool fuzzy)
+// A full record starts again (outside the timing), so that every measured
+// cycle appends a row.
+void keepRoom(benchmark::State &state, tervalo::RunRecorder &recorder)
+{
+    if (recorder.record().size() < recorder.record().capacity())
+        return;
+    state.PauseTiming();
+    const tervalo::RunSettings settings = recorder.record().settings();
+    recorder.start(settings);
+    state.ResumeTiming();
+}
+
+// recording: the window's run record started as at START, so that each
+// cycle appends its row
+void runCycles(benchmark::State &state, bool fuzzy, bool recording)
 {
     tervalo::MemoryPort port;
     IdlePump pump;
     auto form = makeWindow(port, pump, fuzzy);
-    for (auto _ : state)
+    tervalo::RunSession &session = form->runSession();
+    if (recording)
+        session.recorder().start(session.currentSettings());
+    for (auto _ : state) {
         form->Timer1_Timer();
+        if (recording)
+            keepRoom(state, session.recorder());
+    }
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_ControlCycle_PID(benchmark::State &state) { runCycles(state, false); }
-void BM_ControlCycle_Fuzzy(benchmark::State &state) { runCycles(state, true); }
+void BM_ControlCycle_PID(benchmark::State &state) { runCycles(state, false, false); }
+void BM_ControlCycle_Fuzzy(benchmark::State &state) { runCycles(state, true, false); }
+void BM_ControlCycle_PID_Recording(benchmark::State &state) { runCycles(state, false, true); }
+void BM_ControlCycle_Fuzzy_Recording(benchmark::State &state) { runCycles(state, true, true); }
 
 BENCHMARK(BM_ControlCycle_PID);
+BENCHMARK(BM_ControlCycle_PID_Recording);
 BENCHMARK(BM_ControlCycle_Fuzzy);
+BENCHMARK(BM_ControlCycle_Fuzzy_Recording);
 
 // The engine alone: a host that keeps the actuator value and the simulated
 // plant, and shows nothing.
@@ -95,7 +121,7 @@ public:
     void setAnimation(bool) override {}
 };
 
-void engineCycles(benchmark::State &state, bool fuzzy)
+void engineCycles(benchmark::State &state, bool fuzzy, bool recording)
 {
     BareHost host;
     host.sel.simulation = true;
@@ -115,16 +141,28 @@ void engineCycles(benchmark::State &state, bool fuzzy)
     s.ki = 0.3f;
     s.kd = 0.02f;
     tervalo::ControlCycle cycle;
-    for (auto _ : state)
+    tervalo::RunRecorder recorder;
+    if (recording) {
+        cycle.addObserver(&recorder);
+        recorder.start({});
+    }
+    for (auto _ : state) {
         cycle.run(s, host);
+        if (recording)
+            keepRoom(state, recorder);
+    }
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_EngineCycle_PID(benchmark::State &state) { engineCycles(state, false); }
-void BM_EngineCycle_Fuzzy(benchmark::State &state) { engineCycles(state, true); }
+void BM_EngineCycle_PID(benchmark::State &state) { engineCycles(state, false, false); }
+void BM_EngineCycle_Fuzzy(benchmark::State &state) { engineCycles(state, true, false); }
+void BM_EngineCycle_PID_Recording(benchmark::State &state) { engineCycles(state, false, true); }
+void BM_EngineCycle_Fuzzy_Recording(benchmark::State &state) { engineCycles(state, true, true); }
 
 BENCHMARK(BM_EngineCycle_PID);
+BENCHMARK(BM_EngineCycle_PID_Recording);
 BENCHMARK(BM_EngineCycle_Fuzzy);
+BENCHMARK(BM_EngineCycle_Fuzzy_Recording);
 
 } // namespace
 

@@ -72,7 +72,6 @@ void ControlCycle::run(ExperimentState &s, CycleHost &h)
 
 void ControlCycle::classicStep(ExperimentState &s, CycleHost &h, const CycleSelection &sel, CycleSample &sample)
 {
-    (void)sample;
     ResumeNext step;
     step([&] { ClassicController::updateWorkingValues(s.classic, s.currentError, s.prevError, s.samplePeriod); });
     if (!(sel.kit || sel.simulation) || !sel.law)
@@ -80,8 +79,17 @@ void ControlCycle::classicStep(ExperimentState &s, CycleHost &h, const CycleSele
     const ClassicLaw law = *sel.law;
 
     step([&] {
-        const Extended delta =
-            ClassicController::increment(law, s.classic, s.currentError, s.prevError, s.kp, s.ki, s.kd);
+        // The increment is Int() of the parts' sum; the parts go to those
+        // who watch the cycle.
+        const ClassicParts parts =
+            ClassicController::parts(law, s.classic, s.currentError, s.prevError, s.kp, s.ki, s.kd);
+        sample.p = parts.p;
+        sample.i = parts.i;
+        sample.d = parts.d;
+        sample.hasP = parts.hasP;
+        sample.hasI = parts.hasI;
+        sample.hasD = parts.hasD;
+        const Extended delta = Int(parts.sum());
         h.setActuatorValue(CInt(delta + h.actuatorValue()));
     });
     step([&] { h.setReadout(Readout::LawOutput, "U= " + NumberText::whole(h.actuatorValue())); });

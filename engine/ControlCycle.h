@@ -69,8 +69,10 @@ struct CycleSample {
     int u = 0;             // the actuator value after the cycle
     bool fuzzy = false;
     int du = 0;            // the fuzzy output step
-    // The classic law's parts of this cycle's increment (0 when none ran).
+    // The classic law's parts of this cycle's increment (0 when none ran);
+    // the flags tell which parts the law has.
     Extended p = 0, i = 0, d = 0;
+    bool hasP = false, hasI = false, hasD = false;
 };
 
 class CycleObserver {

@@ -199,6 +199,7 @@ Parsed parseArguments(int argc, char **argv)
     cli.add_option("--load", loads, "CYCLE:FROM:TO, move the load slider just before CYCLE")->check(kNonEmpty);
     std::string rules;
     cli.add_option("--rules", rules, "fuzzy rule table: seven lines of seven English term names")->check(kNonEmpty);
+    cli.add_flag("--summary", o.summary, "print the run's figures as metric,value lines instead of the table");
     cli.add_option("--picture", o.picture, "write the graph's picture to this bitmap file after the run")
         ->check(kNonEmpty);
     try {

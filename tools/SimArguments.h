@@ -26,6 +26,7 @@ struct Options {
     std::vector<LoadStep> loads;              // at most one per cycle
     std::optional<std::array<int, 49>> rules; // term index of every cell
     std::string picture;
+    bool summary = false; // the run's figures instead of the per-cycle table
 };
 
 struct BadArgument {

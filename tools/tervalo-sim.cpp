@@ -5,9 +5,11 @@
 //   tervalo-sim --controller P|I|PI|PD|PID|fuzzy [--reference R] [--cycles N]
 //               [--kp G] [--ki G] [--kd G] [--error-divisor D] [--output-divisor D]
 //               [--actuator U] [--load CYCLE:FROM:TO]... [--rules FILE] [--picture FILE]
+//               [--summary]
 
 #include "controls/graph/PictureFile.h"
 #include "engine/ClassicPanels.h"
+#include "engine/RunRecord.h"
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
@@ -64,7 +66,7 @@ private:
                 moveLoad(s);
         form_->Timer1_Timer();
         // A table that can no longer be written ends the run.
-        if (!out_.write(row()) || cycle_ >= options_.cycles)
+        if ((!options_.summary && !out_.write(row())) || cycle_ >= options_.cycles)
             form_->Label33_Click();
     }
 
@@ -138,6 +140,12 @@ void quietQt(QtMsgType type, const QMessageLogContext &, const QString &message)
 
 namespace {
 
+// The figures of the run the window recorded: one "metric,value" line each.
+std::string summary(const Form2 &form)
+{
+    return tervalo::summaryLines(form.runRecord().figures());
+}
+
 // The one line a failed write ends the run with (status 1).
 int writeFailed(const std::string &failure)
 {
@@ -208,8 +216,10 @@ int main(int argc, char **argv)
             for (int i = 0; i < 49; ++i)
                 form.setRuleTerm(i, (*options.rules)[static_cast<std::size_t>(i)]);
 
-        if (out.write("cycle,time_s,reference,output,error,actuator,fuzzy_step\n"))
+        if (options.summary || out.write("cycle,time_s,reference,output,error,actuator,fuzzy_step\n"))
             form.Label32_Click(); // START: runs until the last cycle's STOP
+        if (options.summary)
+            out.write(summary(form));
         if (!out.flush())
             return writeFailed(out.failure());
 

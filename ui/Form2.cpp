@@ -19,6 +19,7 @@
 #include "ui/OptionButton.h"
 #include "ui/QtEventPump.h"
 #include "ui/RuleCell.h"
+#include "ui/RunSession.h"
 #include "ui/ScrollBar.h"
 #include "ui/Shape.h"
 #include "ui/Timer.h"
@@ -135,6 +136,7 @@ Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent)
     };
     offer(c_.Mygraph1, graphMenu_);
     offer(c_.Frame5, ruleTableMenu_);
+    runSession_ = std::make_unique<RunSession>(*this);
 }
 
 void Form2::addLanguageListener(std::function<void(bool)> listener)
@@ -145,6 +147,16 @@ void Form2::addLanguageListener(std::function<void(bool)> listener)
 void Form2::addRunListener(std::function<void(bool)> listener)
 {
     runListeners_.push_back(std::move(listener));
+}
+
+void Form2::addLoadListener(std::function<void(int, int)> listener)
+{
+    loadListeners_.push_back(std::move(listener));
+}
+
+const RunRecord &Form2::runRecord() const
+{
+    return runSession_->record();
 }
 
 void Form2::setAutoSaveChoice(const UserFolders::AutoSave &choice)
@@ -861,6 +873,8 @@ void Form2::Slider11_MouseUp()
     };
     if (s_.loadAtPress == s_.loadAtRelease)
         return;
+    for (const auto &listener : loadListeners_)
+        listener(static_cast<int>(s_.loadAtPress), static_cast<int>(s_.loadAtRelease));
     if (!c_.Bulanik->isChecked())
         step([&] { c_.Slider1->setValue(CInt(moved(c_.Slider1->Value()))); });
     else

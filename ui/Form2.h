@@ -29,6 +29,8 @@ class EventPump;
 class Myslider;
 class PortDriver;
 class QtEventPump;
+class RunRecord;
+class RunSession;
 class ScrollBar;
 
 // The loop modes of the window's three mode options.
@@ -123,6 +125,11 @@ public:
     // run (false).
     void addRunListener(std::function<void(bool started)> listener);
     bool runActive() const { return runActive_; }
+    // Called when the load slider is released at a new value.
+    void addLoadListener(std::function<void(int from, int to)> listener);
+    // The record of the last run (kept until the next START).
+    const RunRecord &runRecord() const;
+    RunSession &runSession() { return *runSession_; }
 
     // ---- seams -------------------------------------------------------------
     // The start-up driver message; a modal box unless a test replaces it.
@@ -152,6 +159,7 @@ protected:
 
 private:
     friend class Form2Probe; // the tests' view of the controls
+    friend class RunSession; // reads the settings a run starts with
     class Host;
 
     void wireHandlers();
@@ -182,6 +190,8 @@ private:
     std::vector<std::function<void(bool)>> languageListeners_;
     std::vector<std::function<void(bool)>> runListeners_;
     bool runActive_ = false;
+    std::vector<std::function<void(int, int)>> loadListeners_;
+    std::unique_ptr<RunSession> runSession_;
 };
 
 } // namespace tervalo

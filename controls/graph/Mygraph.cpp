@@ -611,6 +611,7 @@ void Mygraph::SaveGraph()
                                             : writeBitmapFile(image_, path);
     if (!failure.isEmpty())
         raiseError(RuntimeError::FileAccess, "cannot save the graph picture to " + failure.toStdString());
+    emit GraphSaved(path);
 }
 
 // ---------------------------------------------------------------- properties

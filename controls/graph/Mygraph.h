@@ -131,6 +131,8 @@ public:
 
 signals:
     void PropertyChanged(const QString &name);
+    // A picture was written by SaveGraph, to this path.
+    void GraphSaved(const QString &path);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

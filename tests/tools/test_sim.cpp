@@ -344,3 +344,45 @@ TEST(Simulator, VersionIsTheProjects)
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.rows, QStringList{QStringLiteral("tervalo-sim " TERVALO_VERSION)});
 }
+
+TEST(SimSummary, FiguresInsteadOfTheTable)
+{
+    const char *const keys[] = {"rise_time_s",     "peak", "peak_time_s", "overshoot_pct", "settling_time_s",
+                                "steady_state_error", "iae", "ise",      "actuator_max",  "saturated_pct",
+                                "actuator_travel"};
+    struct Case {
+        const char *what;
+        QStringList args;
+        QStringList notAvailable; // the figures reading n/a
+    };
+    const Case cases[] = {
+        {"P loop that settles", {"--controller", "P", "--kp", "0.5"}, {}},
+        {"fewer than 10 rows",
+         {"--controller", "fuzzy", "--cycles", "5"},
+         {"rise_time_s", "peak", "peak_time_s", "overshoot_pct", "settling_time_s", "steady_state_error"}},
+        {"output never moves", {"--controller", "P", "--cycles", "20"},
+         {"rise_time_s", "overshoot_pct", "settling_time_s"}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const Result r = sim(c.args + QStringList{"--summary"});
+        ASSERT_EQ(r.status, 0) << r.err.toStdString();
+        ASSERT_EQ(r.rows.size(), 11);
+        for (int k = 0; k < 11; ++k) {
+            const QStringList parts = r.rows[k].split(',');
+            ASSERT_EQ(parts.size(), 2) << r.rows[k].toStdString();
+            EXPECT_EQ(parts[0], QString::fromLatin1(keys[k]));
+            const bool na = parts[1] == "n/a";
+            EXPECT_EQ(na, c.notAvailable.contains(parts[0])) << r.rows[k].toStdString();
+            if (!na) {
+                bool ok = false;
+                parts[1].toDouble(&ok);
+                EXPECT_TRUE(ok) << r.rows[k].toStdString();
+            }
+        }
+    }
+    // the P loop of 100 cycles: the figures of its 100 rows
+    const Result p = sim({"--controller", "P", "--kp", "0.5", "--summary"});
+    EXPECT_EQ(p.rows[1], "peak,999");
+    EXPECT_EQ(p.rows[5], "steady_state_error,1");
+}
