@@ -105,11 +105,16 @@ int writeSurface(const Options &o)
     FuzzySurfaceSettings settings;
     settings.cellTexts = form.ruleTexts();
     settings.termNames = form.state().termNames();
-    settings.controlReference = form.state().controlReference;
+    settings.controlReference = o.reference; // the reference slider's value, as its change sets it
     settings.errorDivisor = o.errorDivisor;
     settings.outputDivisor = o.outputDivisor;
     settings.points = 201;
-    const std::string csv = FuzzySurface::compute(settings).csv();
+    std::string csv;
+    try {
+        csv = FuzzySurface::compute(settings).csv();
+    } catch (const std::exception &e) {
+        return refuse(std::string("--surface: ") + e.what());
+    }
     const FileError e = RunFiles::writeAtomically(QString::fromLocal8Bit(o.surface.c_str()),
                                                   QByteArray(csv.data(), static_cast<qsizetype>(csv.size())));
     if (e.failed())
