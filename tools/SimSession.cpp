@@ -1,6 +1,7 @@
 #include "tools/SimSession.h"
 
 #include "engine/ClassicPanels.h"
+#include "plant/PulseCounter.h"
 
 #include <chrono>
 #include <cstdio>
@@ -11,8 +12,6 @@ namespace {
 // Samples the counting loop takes between two pumps on the virtual clock:
 // 100 us of kit time, so a cycle falls due at most 0.1 ms late.
 constexpr std::uint64_t kSamplesPerPump = 100;
-// Never cut short by the machine's clock, whatever the machine's speed.
-constexpr std::chrono::nanoseconds kNoTimeLimit = std::chrono::hours(24);
 constexpr std::chrono::nanoseconds kCyclePeriod = std::chrono::milliseconds(200);
 } // namespace
 
@@ -77,7 +76,8 @@ Session::Session(bool kit)
     form.showAbout = [] {};
     form.quitApplication = [] {};
     if (kit) {
-        form.setCountingPace(kSamplesPerPump, kNoTimeLimit);
+        // Never cut short by the machine's clock, whatever the machine's speed.
+        form.setCountingPace(kSamplesPerPump, PulseCounterIo::NoTimeLimit);
         form.addRunListener([this](bool started) { pump_->started(started); });
     }
     form.Form_Load();
