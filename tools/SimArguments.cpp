@@ -226,7 +226,8 @@ Parsed parseArguments(int argc, char **argv)
 {
     Parsed parsed;
     Options &o = parsed.options;
-    CLI::App cli{"Runs the Tervalo control session against the simulated plant and prints one CSV row per cycle."};
+    CLI::App cli{"Runs the Tervalo control session against the simulated plant or the emulated kit and prints one "
+                 "CSV row per cycle; or writes the fuzzy surface, identifies the plant or suggests gains."};
     cli.set_version_flag("--version", std::string("tervalo-sim ") + TERVALO_VERSION);
     // Every value must say something; numbers may carry blanks around them.
     const auto number = [&](const std::string &name, auto &target, const std::string &help) {
