@@ -1,5 +1,7 @@
 #include "engine/GainSearch.h"
 
+#include "engine/ClassicPanels.h"
+
 #include "runtime/Numeric.h"
 
 #include <algorithm>
@@ -251,14 +253,18 @@ private:
 
 GainSliderRanges gainSliderRanges(ClassicLaw law)
 {
-    switch (law) {
-    case ClassicLaw::P: return {1200, 0, 0, true, false, false};
-    case ClassicLaw::I: return {0, 5000, 0, false, true, false};
-    case ClassicLaw::PI: return {1000, 3000, 0, true, true, false};
-    case ClassicLaw::PD: return {200, 0, 100, true, false, true};
-    case ClassicLaw::PID: return {200, 500, 100, true, true, true};
+    // The panel's own bars: the window's ranges are the search's ranges.
+    const ClassicPanel &panel = ClassicPanels::of(law);
+    GainSliderRanges r;
+    for (std::size_t k = 0; k < panel.sliderCount; ++k) {
+        const GainSlider &slider = panel.sliders[k];
+        switch (slider.gain) {
+        case Gain::Kp: r.kpMax = slider.max; r.usesKp = true; break;
+        case Gain::Ki: r.kiMax = slider.max; r.usesKi = true; break;
+        case Gain::Kd: r.kdMax = slider.max; r.usesKd = true; break;
+        }
     }
-    return {};
+    return r;
 }
 
 Single gainOf(int sliderValue)

@@ -50,7 +50,7 @@ struct GainSliderRanges {
     bool usesKp = false, usesKi = false, usesKd = false;
 };
 
-// P: Kp 0..1.2; I: Ki 0..5; PI: Kp 0..1, Ki 0..3; PD: Kp 0..0.2, Kd 0..0.1;
+// The ranges of the law's panel (ClassicPanels). P: Kp 0..1.2; I: Ki 0..5; PI: Kp 0..1, Ki 0..3; PD: Kp 0..0.2, Kd 0..0.1;
 // PID: Kp 0..0.2, Kd 0..0.1, Ki 0..0.5 (x 1000 on the sliders).
 GainSliderRanges gainSliderRanges(ClassicLaw law);
 

@@ -68,11 +68,16 @@ void CountingLoop::run()
 
 void CountingLoop::takeSamples()
 {
-    const auto deadline = std::chrono::steady_clock::now() + io_.pumpInterval;
+    const bool timed = io_.pumpInterval != PulseCounterIo::NoTimeLimit;
+    const auto deadline = timed ? std::chrono::steady_clock::now() + io_.pumpInterval
+                                : std::chrono::steady_clock::time_point::max();
     std::uint64_t budget = io_.samplesPerPump != 0 ? io_.samplesPerPump : std::numeric_limits<std::uint64_t>::max();
+    // Untimed, the whole budget is one batch (an unlimited budget as well:
+    // there is then no limit at all, which only a test's port ends).
+    const std::uint64_t batchSize = timed ? SamplesPerClockCheck : budget;
     try {
         for (;;) {
-            const std::uint64_t batch = std::min(budget, SamplesPerClockCheck);
+            const std::uint64_t batch = std::min(budget, batchSize);
             for (std::uint64_t k = 0; k < batch; ++k) {
                 if (!driverUsable())
                     return;
@@ -83,7 +88,7 @@ void CountingLoop::takeSamples()
                 }
             }
             budget -= batch;
-            if (budget == 0 || std::chrono::steady_clock::now() >= deadline)
+            if (budget == 0 || (timed && std::chrono::steady_clock::now() >= deadline))
                 return;
         }
     } catch (const PortError &error) {

@@ -36,7 +36,10 @@ struct PulseCounterIo {
     EventPump *pump = nullptr;
     std::function<void(const std::string &)> onPortFailure; // one line for stderr
 
-    // Longest time spent sampling between two pumps.
+    // Longest time spent sampling between two pumps; NoTimeLimit: the
+    // machine's clock is never read (a run on a virtual clock, paced by
+    // samplesPerPump alone).
+    static constexpr std::chrono::nanoseconds NoTimeLimit = std::chrono::nanoseconds::max();
     std::chrono::nanoseconds pumpInterval = std::chrono::microseconds(300);
     // Most samples taken between two pumps; 0: limited by time only.
     std::uint64_t samplesPerPump = 0;

@@ -121,6 +121,54 @@ bool isText(const std::string &bytes)
     return !utf8.hasError();
 }
 
+std::pair<int, int> parseStep(const std::string &given, int lowest)
+{
+    const std::string text = trimmed(given);
+    std::pair<int, int> u;
+    char colon = 0;
+    std::istringstream in(text);
+    if (!(in >> u.first >> colon >> u.second) || colon != ':' || !(in >> std::ws).eof())
+        bad("--identify " + given + ": expected U1:U2, two whole numbers");
+    if (u.first < lowest || u.first > 4095 || u.second < lowest || u.second > 4095)
+        bad("--identify " + given + ": each actuator value must lie in " + std::to_string(lowest) + "..4095");
+    if (u.first == u.second)
+        bad("--identify " + given + ": U1 and U2 must differ");
+    return u;
+}
+
+// The run (--controller) or one tuning command (--surface, --identify,
+// --suggest), with the options each takes.
+void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
+{
+    const int commands = int(!o.surface.empty()) + int(cli.count("--identify") > 0) + int(!o.suggest.empty());
+    if (commands > 1)
+        bad("--surface, --identify and --suggest: give only one of them");
+    if (commands == 0) {
+        if (o.controller.empty())
+            bad("--controller is required");
+        if (cli.count("--overshoot") > 0)
+            bad("--overshoot: only --suggest takes it");
+        return;
+    }
+    const char *command = !o.surface.empty() ? "--surface" : cli.count("--identify") > 0 ? "--identify" : "--suggest";
+    if (!o.surface.empty() && !o.controller.empty() && o.controller != "fuzzy")
+        bad("--surface: the surface is the fuzzy controller's, not " + o.controller + "'s");
+    if (o.surface.empty() && !o.controller.empty())
+        bad(std::string("--controller: ") + command + " chooses the loop itself");
+    if (!o.surface.empty() && o.kit())
+        bad("--surface: the surface does not depend on --mode");
+    for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture"})
+        if (cli.count(runOnly) > 0)
+            bad(std::string(runOnly) + ": " + command + " makes no run that takes it");
+    if (cli.count("--overshoot") > 0 && o.suggest.empty())
+        bad("--overshoot: only --suggest takes it");
+    if (cli.count("--identify") > 0) {
+        if (cli.count("--reference") > 0 || cli.count("--cycles") > 0 || cli.count("--actuator") > 0)
+            bad("--identify: takes no --reference, --cycles or --actuator");
+        o.identify = parseStep(identify, o.kit() ? kKitActuatorMin : 0);
+    }
+}
+
 } // namespace
 
 std::array<int, 49> readRulesFile(const std::string &path)
@@ -178,15 +226,17 @@ Parsed parseArguments(int argc, char **argv)
 {
     Parsed parsed;
     Options &o = parsed.options;
-    CLI::App cli{"Runs the Tervalo control session against the simulated plant and prints one CSV row per cycle."};
+    CLI::App cli{"Runs the Tervalo control session against the simulated plant or the emulated kit and prints one "
+                 "CSV row per cycle; or writes the fuzzy surface, identifies the plant or suggests gains."};
     cli.set_version_flag("--version", std::string("tervalo-sim ") + TERVALO_VERSION);
     // Every value must say something; numbers may carry blanks around them.
     const auto number = [&](const std::string &name, auto &target, const std::string &help) {
         return cli.add_option(name, target, help)->transform(kTrim)->check(kNonEmpty);
     };
-    cli.add_option("--controller", o.controller, "P, I, PI, PD, PID or fuzzy")
-        ->required()
-        ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID", "fuzzy"}));
+    cli.add_option("--mode", o.mode, "simulation (the simulated plant, default) or kit (the emulated kit)")
+        ->check(CLI::IsMember({"simulation", "kit"}));
+    cli.add_option("--controller", o.controller, "P, I, PI, PD, PID, fuzzy, or open (open loop, --actuator held)")
+        ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID", "fuzzy", "open"}));
     number("--reference", o.reference, "reference speed, 500..2000")->check(CLI::Range(500, 2000));
     number("--cycles", o.cycles, "control cycles of 0.2 s")->check(CLI::Range(1, 100000000));
     number("--kp", o.kp, "proportional gain");
@@ -202,6 +252,14 @@ Parsed parseArguments(int argc, char **argv)
     cli.add_flag("--summary", o.summary, "print the run's figures as metric,value lines instead of the table");
     cli.add_option("--picture", o.picture, "write the graph's picture to this bitmap file after the run")
         ->check(kNonEmpty);
+    std::string identify;
+    cli.add_option("--surface", o.surface, "write the fuzzy controller's surface e,de,du (201 x 201) to this CSV file")
+        ->check(kNonEmpty);
+    cli.add_option("--identify", identify, "U1:U2, bump test in open loop; prints the fitted model")->check(kNonEmpty);
+    cli.add_option("--suggest", o.suggest, "P, I, PI, PD or PID: identify the plant and suggest gains")
+        ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID"}));
+    number("--overshoot", o.overshoot, "largest overshoot allowed for --suggest, percent (default 10)")
+        ->check(CLI::Range(0.0, 1000.0));
     try {
         cli.parse(argc, argv);
     } catch (const CLI::CallForHelp &) {
@@ -216,7 +274,8 @@ Parsed parseArguments(int argc, char **argv)
         bad(e.what());
     }
 
-    if (o.controller != "fuzzy")
+    checkCommands(cli, o, identify);
+    if (o.controller != "fuzzy" && o.surface.empty())
         for (const char *fuzzyOnly : {"--rules", "--error-divisor", "--output-divisor"})
             if (cli.count(fuzzyOnly) > 0)
                 bad(std::string(fuzzyOnly) + ": only the fuzzy controller takes it, not " + o.controller);

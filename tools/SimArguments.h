@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tervalo::sim {
@@ -16,7 +17,8 @@ struct LoadStep {
 };
 
 struct Options {
-    std::string controller;
+    std::string mode = "simulation"; // or "kit": the emulated kit on a virtual clock
+    std::string controller;          // P..PID, fuzzy, or open; may be empty for the tuning commands
     int reference = 1000;
     int cycles = 100;
     std::optional<double> kp, ki, kd;
@@ -27,6 +29,14 @@ struct Options {
     std::optional<std::array<int, 49>> rules; // term index of every cell
     std::string picture;
     bool summary = false; // the run's figures instead of the per-cycle table
+
+    // The tuning commands (at most one): no CSV run then.
+    std::string surface;                   // --surface FILE
+    std::optional<std::pair<int, int>> identify; // --identify U1:U2
+    std::string suggest;                   // --suggest LAW
+    double overshoot = 10;                 // --overshoot PCT, with --suggest
+
+    bool kit() const { return mode == "kit"; }
 };
 
 struct BadArgument {
@@ -42,6 +52,9 @@ struct Parsed {
     std::string usage;
 };
 Parsed parseArguments(int argc, char **argv);
+
+// The lowest actuator value a run on the kit starts from.
+constexpr int kKitActuatorMin = 1300;
 
 // Limits of a rule-table file.
 constexpr std::size_t kRulesFileLimit = 64 * 1024;

@@ -1,22 +1,30 @@
-// tervalo-sim: runs the main window's session against the simulated plant,
-// without a display and without waiting, and prints one CSV row per control
-// cycle. It drives the very same window handlers a student drives.
+// tervalo-sim: runs the main window's session against the simulated plant or
+// the emulated kit, without a display and without waiting, and prints one CSV
+// row per control cycle. It drives the very same window handlers a student
+// drives.
 //
-//   tervalo-sim --controller P|I|PI|PD|PID|fuzzy [--reference R] [--cycles N]
+//   tervalo-sim [--mode simulation|kit] --controller P|I|PI|PD|PID|fuzzy|open
+//               [--reference R] [--cycles N]
 //               [--kp G] [--ki G] [--kd G] [--error-divisor D] [--output-divisor D]
 //               [--actuator U] [--load CYCLE:FROM:TO]... [--rules FILE] [--picture FILE]
 //               [--summary]
+//   tervalo-sim --surface FILE [--rules FILE] [--reference R] [--error-divisor D] [--output-divisor D]
+//   tervalo-sim --identify U1:U2 [--mode kit]
+//   tervalo-sim --suggest P|I|PI|PD|PID [--overshoot PCT] [--reference R] [--cycles N] [--mode kit]
 
 #include "controls/graph/PictureFile.h"
 #include "engine/ClassicPanels.h"
 #include "engine/RunRecord.h"
 #include "plant/EventPump.h"
+#include "plant/KitEmulator.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
 #include "tervalo_version.h"
 #include "ui/Form2.h"
 #include "tools/CheckedOutput.h"
 #include "tools/SimArguments.h"
+#include "tools/SimSession.h"
+#include "tools/SimTuning.h"
 
 #include <QApplication>
 
@@ -43,50 +51,57 @@ using tervalo::sim::Options;
     throw BadArgument{message};
 }
 
-// The counting loop's pump: instead of waiting for the 200 ms timer, every
-// pass runs the next control cycle at once and writes its row.
-class CyclePump : public tervalo::EventPump {
+// One control cycle of the CSV run: the load step due before it, the cycle,
+// its row. False ends the run (after the last cycle, or when the table can no
+// longer be written).
+class CsvRun {
 public:
-    CyclePump(const Options &o, CheckedOutput &out) : options_(o), out_(out) {}
-    void attach(Form2 *form) { form_ = form; }
-    void processEvents() override { next(); }
-    void waitForEvents() override { next(); }
-    int cyclesRun() const { return cycle_; }
-
-private:
-    void next()
+    CsvRun(const Options &o, CheckedOutput &out, tervalo::sim::Session &session)
+        : options_(o), out_(out), session_(session)
     {
-        if (cycle_ >= options_.cycles || out_.failed()) {
-            form_->Label33_Click(); // STOP
-            return;
-        }
+    }
+
+    bool next()
+    {
+        if (cycle_ >= options_.cycles || out_.failed())
+            return false;
         ++cycle_;
         for (const LoadStep &s : options_.loads)
             if (s.cycle == cycle_)
                 moveLoad(s);
-        form_->Timer1_Timer();
+        form().Timer1_Timer();
         // A table that can no longer be written ends the run.
-        if ((!options_.summary && !out_.write(row())) || cycle_ >= options_.cycles)
-            form_->Label33_Click();
+        return (options_.summary || out_.write(row())) && cycle_ < options_.cycles;
     }
 
-    void moveLoad(const LoadStep &s) { form_->moveLoad(s.from, s.to); }
+private:
+    Form2 &form() { return session_.form(); }
 
-    std::string row() const
+    // In simulation the load slider is dragged; on the kit the emulator's
+    // load torque steps to the slider level's torque.
+    void moveLoad(const LoadStep &s)
+    {
+        if (tervalo::KitEmulator *kit = session_.emulator())
+            kit->setLoadTorque(tervalo::KitEmulator::loadTorqueForLevel(s.to));
+        else
+            form().moveLoad(s.from, s.to);
+    }
+
+    std::string row()
     {
         using tervalo::NumberText;
         std::string line = std::to_string(cycle_);
         line += ',';
         line += NumberText::dbl(cycle_ * 0.2);
         line += ',';
-        const tervalo::ExperimentState &st = form_->state();
+        const tervalo::ExperimentState &st = form().state();
         line += std::to_string(st.reference.value());
         line += ',';
         line += std::to_string(st.outputY);
         line += ',';
         line += std::to_string(st.errorE);
         line += ',';
-        line += std::to_string(form_->actuatorValue());
+        line += std::to_string(form().actuatorValue());
         line += ',';
         if (options_.controller == "fuzzy")
             line += std::to_string(st.outputDelta.value());
@@ -96,7 +111,7 @@ private:
 
     const Options &options_;
     CheckedOutput &out_;
-    Form2 *form_ = nullptr;
+    tervalo::sim::Session &session_;
     int cycle_ = 0;
 };
 
@@ -183,18 +198,16 @@ int main(int argc, char **argv)
         QApplication app(qtArgc, argv);
         std::setlocale(LC_NUMERIC, "C");
 
-        tervalo::MemoryPort port(888);
-        CyclePump pump(options, out);
-        Form2 form(&port, &pump);
-        pump.attach(&form);
-        form.showMessage = [](const QString &) {};
-        form.notifyUser = [](const QString &t) { std::fprintf(stderr, "tervalo-sim: %s\n", t.toLocal8Bit().constData()); };
-        form.showAbout = [] {};
-        form.quitApplication = [] {};
+        if (!options.surface.empty())
+            return tervalo::sim::writeSurface(options);
+        if (options.identify)
+            return tervalo::sim::identifyPlant(options, out);
+        if (!options.suggest.empty())
+            return tervalo::sim::suggestGains(options, out);
 
-        form.Form_Load();
-        form.selectMode(tervalo::LoopMode::Simulation);
-        form.selectController(options.controller);
+        tervalo::sim::Session session(options.kit());
+        Form2 &form = session.form();
+        session.selectLoop(options.controller);
 
         using tervalo::Gain;
         const struct {
@@ -216,10 +229,11 @@ int main(int argc, char **argv)
             for (int i = 0; i < 49; ++i)
                 form.setRuleTerm(i, (*options.rules)[static_cast<std::size_t>(i)]);
 
+        CsvRun run(options, out, session);
         if (options.summary || out.write("cycle,time_s,reference,output,error,actuator,fuzzy_step\n"))
-            form.Label32_Click(); // START: runs until the last cycle's STOP
+            session.run([&run] { return run.next(); });
         if (options.summary)
-            out.write(summary(form));
+            out.write(summary(session.form()));
         if (!out.flush())
             return writeFailed(out.failure());
 

@@ -383,6 +383,8 @@ void Form2::Kapali()
     io.sampling = !c_.simulasyon->isChecked();
     io.statusAddress = s_.portBase.value() + 1;
     io.pump = pump_;
+    io.samplesPerPump = samplesPerPump_;
+    io.pumpInterval = pumpInterval_;
     io.onPortFailure = [this](const std::string &line) {
         if (reportPortFailure)
             reportPortFailure(line + "; port access stopped");
@@ -1034,6 +1036,19 @@ void Form2::moveLoad(int from, int to)
 QImage Form2::graphPicture() const
 {
     return c_.Mygraph1->picture();
+}
+
+std::array<std::string, 49> Form2::ruleTexts() const
+{
+    std::array<std::string, 49> out;
+    host_->ruleTexts(out);
+    return out;
+}
+
+void Form2::setCountingPace(std::uint64_t samplesPerPump, std::chrono::nanoseconds pumpInterval)
+{
+    samplesPerPump_ = samplesPerPump;
+    pumpInterval_ = pumpInterval;
 }
 
 } // namespace tervalo

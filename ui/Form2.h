@@ -17,6 +17,8 @@
 
 class QMenu;
 
+#include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -102,6 +104,13 @@ public:
     // The load slider pressed at from, dragged and released at to.
     void moveLoad(int from, int to);
     QImage graphPicture() const;
+    // The texts of the 49 rule cells as they stand.
+    std::array<std::string, 49> ruleTexts() const;
+
+    // How the counting loop paces its samples between two pumps (see
+    // PulseCounterIo): a virtual-clock run needs a fixed number of samples
+    // per pump. 0 samples: limited by the interval only (the default).
+    void setCountingPace(std::uint64_t samplesPerPump, std::chrono::nanoseconds pumpInterval);
 
     // Language switch: new item lists; each cell's term translated from the
     // previous language's names.
@@ -192,6 +201,8 @@ private:
     bool runActive_ = false;
     std::vector<std::function<void(int, int)>> loadListeners_;
     std::unique_ptr<RunSession> runSession_;
+    std::uint64_t samplesPerPump_ = 0;
+    std::chrono::nanoseconds pumpInterval_ = std::chrono::microseconds(300);
 };
 
 } // namespace tervalo

@@ -178,6 +178,30 @@ TEST(GainSearch, SuggestionsStayOnTheirSlidersAndKeepTheirPrediction)
     EXPECT_FLOAT_EQ(gainOf(350), 0.35f);
 }
 
+// The search's ranges are the panels' sliders, law by law.
+TEST(GainSearch, RangesAreThePanelsSliders)
+{
+    struct Case {
+        ClassicLaw law;
+        GainSliderRanges r;
+    };
+    const Case cases[] = {
+        {ClassicLaw::P, {1200, 0, 0, true, false, false}},   {ClassicLaw::I, {0, 5000, 0, false, true, false}},
+        {ClassicLaw::PI, {1000, 3000, 0, true, true, false}}, {ClassicLaw::PD, {200, 0, 100, true, false, true}},
+        {ClassicLaw::PID, {200, 500, 100, true, true, true}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(lawName(c.law));
+        const GainSliderRanges r = gainSliderRanges(c.law);
+        EXPECT_EQ(r.kpMax, c.r.kpMax);
+        EXPECT_EQ(r.kiMax, c.r.kiMax);
+        EXPECT_EQ(r.kdMax, c.r.kdMax);
+        EXPECT_EQ(r.usesKp, c.r.usesKp);
+        EXPECT_EQ(r.usesKi, c.r.usesKi);
+        EXPECT_EQ(r.usesKd, c.r.usesKd);
+    }
+}
+
 // Identify the simulated plant by a bump test, suggest PI gains on the fitted
 // model and run them in the simulation mode: the run matches the prediction.
 TEST(GainSearch, PredictionHoldsOnTheSimulatedPlant)

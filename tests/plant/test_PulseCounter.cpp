@@ -245,3 +245,16 @@ TEST_F(PulseCounterTest, RequiredPartsMissing)
     io.pump = nullptr;
     EXPECT_THROW(PulseCounter::run(io), std::invalid_argument);
 }
+
+// Paced by the sample budget alone: exactly that many samples between two
+// pumps, also when it is no multiple of the loop's batches.
+TEST_F(PulseCounterTest, UntimedPaceTakesTheWholeBudgetBetweenPumps)
+{
+    port.setStatusScript({0x00, 0x01}, true);
+    io.pumpInterval = PulseCounterIo::NoTimeLimit;
+    io.samplesPerPump = 37;
+    stopAfter(4);
+    PulseCounter::run(io);
+    EXPECT_EQ(port.reads(), 1u + 3 * 37);
+    EXPECT_EQ(taken, (std::vector<int>{0, 37, 37, 37}));
+}

@@ -1,0 +1,190 @@
+#include "tools/SimTuning.h"
+
+#include "engine/ClassicPanels.h"
+#include "engine/FuzzySurface.h"
+#include "engine/GainSearch.h"
+#include "engine/PlantIdentification.h"
+#include "engine/SimulatedPlant.h"
+#include "engine/StepFigures.h"
+#include "store/RunFiles.h"
+#include "tools/SimSession.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <stdexcept>
+
+namespace tervalo::sim {
+
+namespace {
+
+int refuse(const std::string &line)
+{
+    std::fprintf(stderr, "tervalo-sim: %s\n", line.c_str());
+    return 1;
+}
+
+int finish(CheckedOutput &out, const std::string &text)
+{
+    if (!out.write(text) || !out.flush())
+        return refuse(out.failure());
+    return 0;
+}
+
+std::string line(const char *metric, double value)
+{
+    return std::string(metric) + ',' + shortestDecimal(value) + '\n';
+}
+
+// The bump test through the window's open loop: the test's actuator value is
+// set before START, and each cycle's Y goes to the test, whose answer is set
+// right after the cycle, as a law sets it.
+Identification bumpTest(bool kit, int u1, int u2)
+{
+    Session session(kit);
+    Form2 &form = session.form();
+    session.selectLoop("open");
+
+    BumpTestSettings settings;
+    settings.u1 = u1;
+    settings.u2 = u2;
+    settings.actuatorMin = session.actuatorMin();
+    settings.actuatorMax = 4095;
+    settings.fit.measurement = kit ? Measurement::PeriodMean : Measurement::Sample;
+    settings.fit.resolution = kit ? 5 : 1;
+    BumpTest test(settings);
+    if (test.finished()) // settings refused
+        return test.result();
+
+    form.setActuator(test.actuator());
+    session.run([&] {
+        if (test.finished())
+            return false;
+        form.Timer1_Timer();
+        form.setActuator(test.cycle(form.state().outputY));
+        return !test.finished();
+    });
+    return test.result();
+}
+
+std::string refusal(const char *command, int u1, int u2, const Identification &r)
+{
+    std::string text = std::string(command) + " " + std::to_string(u1) + ":" + std::to_string(u2) + ": "
+        + bumpStatusName(r.status) + ": " + r.reason;
+    if (r.suggestedU2 >= 0)
+        text += "; try a larger step, " + std::to_string(u1) + ":" + std::to_string(r.suggestedU2);
+    return text;
+}
+
+// The smallest actuator value whose steady speed reaches the reference, on
+// the plant a session runs against (no load).
+int actuatorForReference(Session &session, int reference)
+{
+    for (int u = session.actuatorMin(); u <= 4095; ++u) {
+        const double speed = session.kit() ? session.emulator()->steadySpeed(u)
+                                           : double(SimulatedPlant::output(Integer::fromExtended(u)).value());
+        if (speed >= reference)
+            return u;
+    }
+    return 4095;
+}
+
+} // namespace
+
+int writeSurface(const Options &o)
+{
+    Session session(false);
+    Form2 &form = session.form();
+    form.selectMode(LoopMode::Simulation);
+    form.selectController("fuzzy");
+    form.setReference(o.reference);
+    form.setDivisors(o.errorDivisor, o.outputDivisor);
+    if (o.rules)
+        for (int i = 0; i < 49; ++i)
+            form.setRuleTerm(i, (*o.rules)[static_cast<std::size_t>(i)]);
+
+    FuzzySurfaceSettings settings;
+    settings.cellTexts = form.ruleTexts();
+    settings.termNames = form.state().termNames();
+    settings.controlReference = o.reference; // the reference slider's value, as its change sets it
+    settings.errorDivisor = o.errorDivisor;
+    settings.outputDivisor = o.outputDivisor;
+    settings.points = 201;
+    std::string csv;
+    try {
+        csv = FuzzySurface::compute(settings).csv();
+    } catch (const std::exception &e) {
+        return refuse(std::string("--surface: ") + e.what());
+    }
+    const FileError e = RunFiles::writeAtomically(QString::fromLocal8Bit(o.surface.c_str()),
+                                                  QByteArray(csv.data(), static_cast<qsizetype>(csv.size())));
+    if (e.failed())
+        return refuse(e.message().toLocal8Bit().toStdString());
+    return 0;
+}
+
+int identifyPlant(const Options &o, CheckedOutput &out)
+{
+    const auto [u1, u2] = *o.identify;
+    const Identification r = bumpTest(o.kit(), u1, u2);
+    if (!r.ok())
+        return refuse(refusal("--identify", u1, u2, r));
+    return finish(out, line("gain", r.model.gain) + line("offset", r.model.offset)
+                           + line("time_constant_s", r.model.timeConstant) + line("dead_time_s", r.model.deadTime)
+                           + line("rmse", r.rmse));
+}
+
+// The bump test steps by kSuggestStep around the actuator value that gives
+// the reference on the plant (U1 = u - 100, U2 = u + 100, held within the
+// actuator's range), so the model is fitted where the loop will work.
+constexpr int kSuggestStep = 100;
+
+int suggestGains(const Options &o, CheckedOutput &out)
+{
+    const ClassicLaw law = ClassicPanels::named(o.suggest)->law;
+    int start = 0, minimum = 0, u1 = 0, u2 = 0;
+    {
+        // The run as tervalo-sim starts one: where START leaves the actuator.
+        Session session(o.kit());
+        session.selectLoop(o.suggest);
+        if (o.actuator)
+            session.form().setActuator(*o.actuator);
+        minimum = session.actuatorMin();
+        start = std::clamp(session.form().actuatorValue(), minimum, 4095);
+        const int u = actuatorForReference(session, o.reference);
+        u1 = std::clamp(u - kSuggestStep, minimum, 4095 - 2 * kSuggestStep);
+        u2 = u1 + 2 * kSuggestStep;
+    }
+    const Identification r = bumpTest(o.kit(), u1, u2);
+    if (!r.ok())
+        return refuse(refusal("--suggest: the bump test", u1, u2, r));
+
+    SearchSettings search;
+    search.loop.reference = o.reference;
+    search.loop.cycles = o.cycles;
+    search.loop.actuatorMin = minimum;
+    search.loop.actuatorMax = 4095;
+    search.loop.actuatorStart = start;
+    search.loop.resolution = o.kit() ? 5 : 1;
+    search.overshootLimit = o.overshoot;
+    GainSuggestion g;
+    try {
+        g = tervalo::suggestGains(r.model, law, search);
+    } catch (const std::invalid_argument &e) {
+        return refuse(std::string("--suggest: the fitted model cannot be used: ") + e.what());
+    }
+    if (!g.found)
+        return refuse("--suggest " + o.suggest + ": " + g.reason);
+
+    const GainSliderRanges ranges = gainSliderRanges(law);
+    std::string text;
+    if (ranges.usesKp)
+        text += line("kp", g.gains.kp / 1000.0);
+    if (ranges.usesKi)
+        text += line("ki", g.gains.ki / 1000.0);
+    if (ranges.usesKd)
+        text += line("kd", g.gains.kd / 1000.0);
+    text += summaryLines(g.figures);
+    return finish(out, text);
+}
+
+} // namespace tervalo::sim
