@@ -17,6 +17,7 @@
 
 class QMenu;
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -123,6 +124,14 @@ public:
     // run (false).
     void addRunListener(std::function<void(bool started)> listener);
     bool runActive() const { return runActive_; }
+    // Called when a rule cell's text, a divisor or the reference changes.
+    void addSessionListener(std::function<void()> listener);
+    // The fuzzy controller's inputs as they stand: rule texts, divisors, reference.
+    std::array<std::string, 49> ruleTexts() const;
+    int errorDivisor() const;
+    int outputDivisor() const;
+    int referenceValue() const;
+    LoopMode loopMode() const;
 
     // ---- seams -------------------------------------------------------------
     // The start-up driver message; a modal box unless a test replaces it.
@@ -180,6 +189,8 @@ private:
     QMenu *ruleTableMenu_ = nullptr;
     std::vector<std::function<void(bool)>> languageListeners_;
     std::vector<std::function<void(bool)>> runListeners_;
+    std::vector<std::function<void()>> sessionListeners_;
+    void sessionChanged();
     bool runActive_ = false;
 };
 
