@@ -31,6 +31,11 @@ const std::array<Pair, static_cast<std::size_t>(TuneText::Count)> kTexts{{
     {"kit", "deney seti"},
     {"U1 (held)", "U1 (tutulan)"},
     {"U2 (step to)", "U2 (basamak)"},
+    {"steady within (rpm)", "oturma bandı (d/dk)"},
+    {"How far the speed may spread over 10 cycles and still count as steady; 0: automatic "
+     "(2 counts or 1 % of the speed). Widen it when the measured speed jitters.",
+     "Hızın 10 çevrim boyunca ne kadar yayılıp yine oturmuş sayılacağı; 0: otomatik "
+     "(2 sayım ya da hızın %1'i). Ölçülen hız titriyorsa genişletin."},
     {"Bump test", "Basamak testi"},
     {"Bump test running: cycle %1", "Basamak testi sürüyor: çevrim %1"},
     {"Bump test done in %1 cycles.", "Basamak testi %1 çevrimde bitti."},

@@ -27,6 +27,8 @@ enum class TuneText {
     PlantKit,
     U1,
     U2,
+    SteadyBand,
+    SteadyBandTip,
     StartBump,
     BumpRunning,
     BumpDone,

@@ -128,12 +128,16 @@ TuningWindow::TuningWindow(Form2 &form) : QWidget(&form, Qt::Window), form_(form
     u2_ = new QSpinBox(this);
     for (QSpinBox *b : {u1_, u2_})
         b->setRange(0, kActuatorMax);
+    bandLabel_ = new QLabel(this);
+    band_ = new QSpinBox(this);
+    band_->setRange(0, 500);
     bump_ = new QPushButton(this);
     status_Label_ = new QLabel(this);
     status_Label_->setWordWrap(true);
     model_ = new QLabel(this);
     model_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    model_->setMinimumWidth(240);
+    model_->setWordWrap(true);
+    model_->setFixedWidth(250);
     lawLabel_ = new QLabel(this);
     law_ = new QComboBox(this);
     for (const ClassicPanel &panel : ClassicPanels::all())
@@ -169,6 +173,8 @@ TuningWindow::TuningWindow(Form2 &form) : QWidget(&form, Qt::Window), form_(form
     top->addWidget(u1_);
     top->addWidget(u2Label_);
     top->addWidget(u2_);
+    top->addWidget(bandLabel_);
+    top->addWidget(band_);
     top->addWidget(bump_);
     top->addStretch(1);
 
@@ -252,6 +258,11 @@ void TuningWindow::setSteps(int u1, int u2)
     u2_->setValue(u2);
 }
 
+void TuningWindow::setSteadyBand(int rpm)
+{
+    band_->setValue(rpm);
+}
+
 void TuningWindow::setLaw(ClassicLaw law)
 {
     law_->setCurrentText(QString::fromUtf8(ClassicPanels::of(law).name));
@@ -286,6 +297,7 @@ void TuningWindow::startBumpTest()
     settings.u2 = u2_->value();
     settings.actuatorMin = bumpSimulation_ ? 0 : kKitMinimum;
     settings.actuatorMax = kActuatorMax;
+    settings.steadyBand = band_->value();
     settings.fit.measurement = bumpSimulation_ ? Measurement::Sample : Measurement::PeriodMean;
     settings.fit.resolution = bumpSimulation_ ? 1 : 5;
     identifiedMin_ = settings.actuatorMin;
@@ -541,6 +553,9 @@ void TuningWindow::setLanguage(bool english)
                         .arg(tuneText(simulation() ? TuneText::PlantSimulation : TuneText::PlantKit, english)));
     u1Label_->setText(tuneText(TuneText::U1, english));
     u2Label_->setText(tuneText(TuneText::U2, english));
+    bandLabel_->setText(tuneText(TuneText::SteadyBand, english));
+    for (QWidget *w : {static_cast<QWidget *>(bandLabel_), static_cast<QWidget *>(band_)})
+        w->setToolTip(tuneText(TuneText::SteadyBandTip, english));
     bump_->setText(tuneText(TuneText::StartBump, english));
     lawLabel_->setText(tuneText(TuneText::Law, english));
     overshootLabel_->setText(tuneText(TuneText::OvershootLimit, english));

@@ -56,6 +56,8 @@ public:
     void proposeSteps();
 
     void setSteps(int u1, int u2);
+    // How far the speed may spread and count as steady (rpm; 0: the test's own rule).
+    void setSteadyBand(int rpm);
     // Holds U1, steps to U2, records and fits (a run of the main window).
     void startBumpTest();
     // The gains for the chosen law and overshoot limit on the fitted model.
@@ -103,9 +105,9 @@ private:
     QString status_;
 
     QAction *action_ = nullptr;
-    QLabel *plant_ = nullptr, *u1Label_ = nullptr, *u2Label_ = nullptr, *status_Label_ = nullptr;
+    QLabel *plant_ = nullptr, *u1Label_ = nullptr, *u2Label_ = nullptr, *bandLabel_ = nullptr, *status_Label_ = nullptr;
     QLabel *model_ = nullptr, *lawLabel_ = nullptr, *overshootLabel_ = nullptr;
-    QSpinBox *u1_ = nullptr, *u2_ = nullptr, *overshoot_ = nullptr;
+    QSpinBox *u1_ = nullptr, *u2_ = nullptr, *band_ = nullptr, *overshoot_ = nullptr;
     QComboBox *law_ = nullptr;
     QPushButton *bump_ = nullptr, *suggest_ = nullptr, *apply_ = nullptr, *run_ = nullptr;
     QTableWidget *table_ = nullptr;
