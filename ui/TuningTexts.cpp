@@ -39,6 +39,7 @@ const std::array<Pair, static_cast<std::size_t>(TuneText::Count)> kTexts{{
     {"Bump test", "Basamak testi"},
     {"Bump test running: cycle %1", "Basamak testi sürüyor: çevrim %1"},
     {"Bump test done in %1 cycles.", "Basamak testi %1 çevrimde bitti."},
+    {"The bump test was stopped before it finished.", "Basamak testi bitmeden durduruldu."},
     {"A run is in progress; stop it first.", "Bir çalışma sürüyor; önce durdurun."},
     {"Model", "Model"},
     {"gain K (rpm per actuator unit)", "kazanç K (eyleyici birimi başına d/dk)"},

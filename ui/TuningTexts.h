@@ -32,6 +32,7 @@ enum class TuneText {
     StartBump,
     BumpRunning,
     BumpDone,
+    BumpStopped,
     Busy,
     Model,
     Gain,

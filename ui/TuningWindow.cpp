@@ -362,6 +362,12 @@ void TuningWindow::finishBump()
         form_.selectMode(*restoreMode_);
         restoreMode_.reset();
     }
+    if (test_ && !test_->finished()) { // STOP before the test had its answer
+        identified_.reset();
+        showIdentification();
+        setStatus(tuneText(TuneText::BumpStopped, english_));
+        return;
+    }
     if (test_)
         identified_ = test_->result();
     showIdentification();

@@ -291,3 +291,23 @@ TEST_F(TuningWindowTest, OnTheKitRefusesAStepBelowTheKitsMinimumWithoutARun)
     EXPECT_EQ(cycles, 0);
     EXPECT_EQ(form->loopMode(), LoopMode::Kit);
 }
+
+TEST_F(TuningWindowTest, AStopBeforeTheAnswerLeavesNoModel)
+{
+    pump.whenEmpty = [this] {
+        if (!deferred.empty()) {
+            auto f = std::move(deferred.front());
+            deferred.pop_front();
+            f();
+        } else if (++cycles < 5) {
+            form->Timer1_Timer();
+        } else {
+            form->Label33_Click(); // the student's STOP
+        }
+    };
+    identify(713, 871);
+    EXPECT_FALSE(window->identification().has_value());
+    EXPECT_EQ(window->statusText(), QStringLiteral("The bump test was stopped before it finished."));
+    window->suggest();
+    EXPECT_FALSE(window->suggestion().found);
+}
