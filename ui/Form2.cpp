@@ -137,6 +137,19 @@ Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent)
     offer(c_.Mygraph1, graphMenu_);
     offer(c_.Frame5, ruleTableMenu_);
     runSession_ = std::make_unique<RunSession>(*this);
+    for (RuleCell *cell : c_.Combo1Array)
+        QObject::connect(cell, &QComboBox::currentTextChanged, this, [this] { sessionChanged(); });
+}
+
+void Form2::addSessionListener(std::function<void()> listener)
+{
+    sessionListeners_.push_back(std::move(listener));
+}
+
+void Form2::sessionChanged()
+{
+    for (const auto &listener : sessionListeners_)
+        listener();
 }
 
 void Form2::addLanguageListener(std::function<void(bool)> listener)
@@ -818,6 +831,7 @@ void Form2::Myslider1_Change()
     s_.controlReference = v;
     c_.Mygraph1->setYmax(CLng(static_cast<Extended>(v) + static_cast<Extended>(v) * 0.8L));
     c_.Mygraph1->setGraph1Caption(QStringLiteral("RT=") + whole(v));
+    sessionChanged();
 }
 
 void Form2::Myslider1_Scroll()
@@ -855,6 +869,7 @@ void Form2::divisorChanged(Myslider *slider, QLineEdit *box, Integer &range)
     step([&] { s_.controlReference = s_.reference; });
     step([&] { box->setText(whole(slider->Value())); });
     step([&] { range = Integer::fromExtended(Int(divide(s_.controlReference.ld(), divisorIn(box)))); });
+    sessionChanged();
 }
 
 void Form2::Slider11_MouseDown()
@@ -1049,6 +1064,14 @@ void Form2::setCountingPace(std::uint64_t samplesPerPump, std::chrono::nanosecon
 {
     samplesPerPump_ = samplesPerPump;
     pumpInterval_ = pumpInterval;
+}
+
+int Form2::errorDivisor() const { return c_.Slider9->Value(); }
+int Form2::outputDivisor() const { return c_.Slider10->Value(); }
+int Form2::referenceValue() const { return c_.Myslider1->Value(); }
+LoopMode Form2::loopMode() const
+{
+    return c_.simulasyon->isChecked() ? LoopMode::Simulation : c_.Kapalii->isChecked() ? LoopMode::Kit : LoopMode::Open;
 }
 
 } // namespace tervalo

@@ -104,8 +104,6 @@ public:
     // The load slider pressed at from, dragged and released at to.
     void moveLoad(int from, int to);
     QImage graphPicture() const;
-    // The texts of the 49 rule cells as they stand.
-    std::array<std::string, 49> ruleTexts() const;
 
     // How the counting loop paces its samples between two pumps (see
     // PulseCounterIo): a virtual-clock run needs a fixed number of samples
@@ -139,6 +137,14 @@ public:
     // The record of the last run (kept until the next START).
     const RunRecord &runRecord() const;
     RunSession &runSession() { return *runSession_; }
+    // Called when a rule cell's text, a divisor or the reference changes.
+    void addSessionListener(std::function<void()> listener);
+    // The fuzzy controller's inputs as they stand: rule texts, divisors, reference.
+    std::array<std::string, 49> ruleTexts() const;
+    int errorDivisor() const;
+    int outputDivisor() const;
+    int referenceValue() const;
+    LoopMode loopMode() const;
 
     // ---- seams -------------------------------------------------------------
     // The start-up driver message; a modal box unless a test replaces it.
@@ -198,6 +204,8 @@ private:
     QMenu *ruleTableMenu_ = nullptr;
     std::vector<std::function<void(bool)>> languageListeners_;
     std::vector<std::function<void(bool)>> runListeners_;
+    std::vector<std::function<void()>> sessionListeners_;
+    void sessionChanged();
     bool runActive_ = false;
     std::vector<std::function<void(int, int)>> loadListeners_;
     std::unique_ptr<RunSession> runSession_;
