@@ -11,11 +11,14 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSqlDatabase>
+#include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
 
 #include <cmath>
+
+#include <sqlite3.h>
 
 namespace tervalo {
 
@@ -295,26 +298,9 @@ std::optional<std::int64_t> RunLibrary::store(const RunRecord &record)
         return abandon(run);
     const qlonglong id = run.lastInsertId().toLongLong();
 
-    QString columns, marks;
-    for (const RunColumnInfo &c : kRunColumns) {
-        columns += QStringLiteral(", ") + QString::fromLatin1(c.name);
-        marks += QStringLiteral(", ?");
-    }
-    QSqlQuery sample(db);
-    if (!sample.prepare(QStringLiteral("INSERT INTO samples (run") + columns + QStringLiteral(") VALUES (?") +
-                        marks + QStringLiteral(")")))
-        return abandon(sample);
-    for (const RunRow &row : record.rows()) {
-        sample.bindValue(0, id);
-        for (std::size_t c = 0; c < kRunColumnCount; ++c) {
-            const int at = static_cast<int>(c) + 1;
-            if (kRunColumns[c].column == RunColumn::Cycle)
-                sample.bindValue(at, static_cast<qlonglong>(row.cycle));
-            else
-                sample.bindValue(at, orNull(columnValue(row, kRunColumns[c].column)));
-        }
-        if (!sample.exec())
-            return abandon(sample);
+    if (!storeSamples(db, id, record)) {
+        db.rollback();
+        return std::nullopt;
     }
     if (!db.commit()) {
         fail(reasonOf(db.lastError()));
@@ -322,6 +308,53 @@ std::optional<std::int64_t> RunLibrary::store(const RunRecord &record)
         return std::nullopt;
     }
     return id;
+}
+
+// The samples of a run, straight through SQLite's own statement interface:
+// an hour holds 18,000 rows of eleven values, and binding each through
+// QVariant would cost most of the time a store may take.
+bool RunLibrary::storeSamples(QSqlDatabase &db, std::int64_t id, const RunRecord &record)
+{
+    const QVariant handle = db.driver()->handle();
+    sqlite3 *connection = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
+                              ? *static_cast<sqlite3 *const *>(handle.data())
+                              : nullptr;
+    if (!connection)
+        return fail(QStringLiteral("the SQLite driver gives no connection handle"));
+    QByteArray sql = "INSERT INTO samples (run";
+    QByteArray marks;
+    for (const RunColumnInfo &c : kRunColumns) {
+        sql += ", ";
+        sql += c.name;
+        marks += ", ?";
+    }
+    sql += ") VALUES (?" + marks + ")";
+    sqlite3_stmt *statement = nullptr;
+    if (sqlite3_prepare_v2(connection, sql.constData(), static_cast<int>(sql.size()), &statement, nullptr) !=
+        SQLITE_OK)
+        return fail(QString::fromUtf8(sqlite3_errmsg(connection)));
+    bool ok = true;
+    for (const RunRow &row : record.rows()) {
+        sqlite3_bind_int64(statement, 1, id);
+        for (std::size_t c = 0; c < kRunColumnCount; ++c) {
+            const int at = static_cast<int>(c) + 2;
+            const RunColumn column = kRunColumns[c].column;
+            const double v = columnValue(row, column);
+            if (column == RunColumn::Cycle)
+                sqlite3_bind_int64(statement, at, row.cycle);
+            else if (std::isnan(v))
+                sqlite3_bind_null(statement, at);
+            else
+                sqlite3_bind_double(statement, at, v);
+        }
+        if (sqlite3_step(statement) != SQLITE_DONE) {
+            ok = fail(QString::fromUtf8(sqlite3_errmsg(connection)));
+            break;
+        }
+        sqlite3_reset(statement);
+    }
+    sqlite3_finalize(statement);
+    return ok;
 }
 
 std::vector<StoredRun> RunLibrary::list()

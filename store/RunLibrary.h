@@ -19,6 +19,8 @@
 
 #include <QString>
 
+class QSqlDatabase;
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -89,6 +91,7 @@ public:
 
 private:
     bool fail(const QString &reason);
+    bool storeSamples(QSqlDatabase &db, std::int64_t id, const RunRecord &record);
     bool setText(std::int64_t id, const char *column, const QString &value);
 
     QString path_;
