@@ -1048,6 +1048,22 @@ void Form2::moveLoad(int from, int to)
     Slider11_MouseUp();
 }
 
+int Form2::loadValue() const
+{
+    return c_.Slider11->Value();
+}
+
+void Form2::stepReference(int rpm)
+{
+    s_.reference = rpm;
+    s_.controlReference = rpm;
+    s_.errorDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider9->Value())));
+    s_.outputDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider10->Value())));
+    c_.Mygraph1->RefValue = rpm;
+    c_.Mygraph1->setGraph1Caption(QStringLiteral("R(t) =") + whole(rpm));
+    c_.Text6->setText(whole(rpm));
+}
+
 QImage Form2::graphPicture() const
 {
     return c_.Mygraph1->picture();

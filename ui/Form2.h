@@ -103,6 +103,10 @@ public:
     void setRuleTerm(int cell, int term); // term 0..6 of the current language
     // The load slider pressed at from, dragged and released at to.
     void moveLoad(int from, int to);
+    int loadValue() const;
+    // A step of the reference during a run: the next cycle and the graph's
+    // reference line take the new value; the sweep is not cleared.
+    void stepReference(int rpm);
     QImage graphPicture() const;
 
     // How the counting loop paces its samples between two pumps (see

@@ -1,0 +1,80 @@
+#pragma once
+// Experiment files: everything a student sets up before START in one JSON
+// file, so that a whole class runs the same experiment:
+//
+//   { "format": "tervalo-experiment", "version": 1,
+//     "mode": "open" | "kit" | "simulation",
+//     "controller": "P" | "I" | "PI" | "PD" | "PID" | "fuzzy",
+//     "gains": { "kp": 0.5, "ki": 0, "kd": 0 },
+//     "divisors": { "error": 2, "output": 10 },
+//     "reference": 1000,
+//     "rules": [ seven rows (by error term, NB first) of seven term names ],
+//     "test_program": [ { "cycle": 50, "reference": 1500 }, { "cycle": 90, "load": 12 } ] }
+//
+// A file is read whole and checked whole before anything uses it: JSON, the
+// format and version, every key present and no other, each value inside the
+// range of its slider (gains on the steps of their bars), rule terms that
+// are term names (English or Turkish). A file that fails is refused with the
+// key and the reason. Files are written atomically.
+
+#include "engine/ClassicPanels.h"
+#include "engine/RunRecord.h"
+#include "engine/TestProgram.h"
+#include "store/RunFiles.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <array>
+#include <string>
+
+namespace tervalo {
+
+struct Experiment {
+    RunMode mode = RunMode::Simulation;
+    std::string controller = "P"; // "P" ... "PID", "fuzzy"
+    double kp = 0, ki = 0, kd = 0;
+    int errorDivisor = 2, outputDivisor = 10;
+    int reference = 1000;
+    std::array<int, 49> rules{}; // term index 0..6 (NB..PB) of every cell, by FuzzyController::cellIndex
+    TestProgram program;
+
+    bool operator==(const Experiment &o) const
+    {
+        return mode == o.mode && controller == o.controller && kp == o.kp && ki == o.ki && kd == o.kd &&
+               errorDivisor == o.errorDivisor && outputDivisor == o.outputDivisor && reference == o.reference &&
+               rules == o.rules && program == o.program;
+    }
+};
+
+// Why a file was refused: the key ("gains.kp", "rules[2][5]",
+// "test_program[1].cycle"; empty for the file as a whole) and the reason.
+struct ExperimentError {
+    QString key;
+    QString reason;
+
+    QString message() const { return key.isEmpty() ? reason : key + QStringLiteral(": ") + reason; }
+};
+
+class ExperimentFile {
+public:
+    static constexpr const char *kFormat = "tervalo-experiment";
+    static constexpr int kVersion = 1;
+
+    static QByteArray toJson(const Experiment &e);
+    // Reads and checks contents; false (and why) when refused, out untouched.
+    static bool fromJson(const QByteArray &contents, Experiment &out, ExperimentError &why);
+
+    // Atomic: the file is replaced whole or left as it was.
+    static FileError write(const Experiment &e, const QString &path);
+    // Reads at most a megabyte; a file that cannot be read is refused with
+    // its path and the system's reason.
+    static bool read(const QString &path, Experiment &out, ExperimentError &why);
+
+    // The largest value the gain may take with the controller (the bar's
+    // maximum / 1000; for a gain the controller has no bar, the largest of
+    // all bars of that gain).
+    static double gainLimit(const std::string &controller, Gain g);
+};
+
+} // namespace tervalo

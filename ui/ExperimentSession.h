@@ -1,0 +1,20 @@
+#pragma once
+// An experiment file and a window: the file's settings applied through the
+// handlers a student's clicks and drags run.
+
+#include "store/ExperimentFile.h"
+
+#include <QString>
+
+namespace tervalo {
+
+class Form2;
+class TestProgramRunner;
+
+// Applies a checked experiment (ExperimentFile::fromJson has accepted it):
+// mode, gains, controller, divisors, reference and rule table; the test
+// program goes to runner when given. Refused (false, why) while a run is in
+// progress: nothing is changed then.
+bool applyExperiment(Form2 &form, const Experiment &e, TestProgramRunner *runner, QString &why);
+
+} // namespace tervalo
