@@ -1,6 +1,7 @@
 #pragma once
-// The ranges of the session's sliders that files and programs are checked
-// against: the reference bar, the fuzzy divisors and the load slider.
+// The ranges of the session's sliders: the reference bar, the fuzzy
+// divisors and the load slider. The window sets its sliders from them at
+// start-up; experiment files and test programs are checked against them.
 
 namespace tervalo {
 

@@ -5,6 +5,7 @@
 #include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
 #include "engine/SimulatedPlant.h"
+#include "engine/SessionLimits.h"
 #include "plant/ActuatorOutput.h"
 #include "plant/PortDriver.h"
 #include "plant/PulseCounter.h"
@@ -288,8 +289,8 @@ void Form2::Form_Load()
         // The desktop has no system menu to trim, and the rounded window
         // region is laid on when the window is built.
         s_.sampleCount = 0;
-        c_.Myslider1->setMax(2000);
-        c_.Myslider1->setMin(500);
+        c_.Myslider1->setMax(SessionLimits::kReferenceMax);
+        c_.Myslider1->setMin(SessionLimits::kReferenceMin);
         c_.Myslider1->setValue(1000);
         Label34_Click();
         c_.Acik->setValue(true);
@@ -303,12 +304,12 @@ void Form2::Form_Load()
                 bar->setMax(panel.sliders[k].max);
                 bar->setMin(0);
             }
-        c_.Slider9->setMax(20);
-        c_.Slider9->setMin(1);
-        c_.Slider10->setMax(20);
-        c_.Slider10->setMin(2);
-        c_.Slider11->setMax(30);
-        c_.Slider11->setMin(1);
+        c_.Slider9->setMax(SessionLimits::kErrorDivisorMax);
+        c_.Slider9->setMin(SessionLimits::kErrorDivisorMin);
+        c_.Slider10->setMax(SessionLimits::kOutputDivisorMax);
+        c_.Slider10->setMin(SessionLimits::kOutputDivisorMin);
+        c_.Slider11->setMax(SessionLimits::kLoadMax);
+        c_.Slider11->setMin(SessionLimits::kLoadMin);
         c_.Slider9->setValue(2);
         c_.Slider10->setValue(10);
         for (ScrollBar *bar : gainBars(c_)) {
