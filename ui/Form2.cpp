@@ -668,6 +668,11 @@ void Form2::bringToFront(QWidget *panel)
     frontPanel_ = panel;
 }
 
+std::optional<ClassicLaw> Form2::selectedLaw() const
+{
+    return host_->selection().law;
+}
+
 QWidget *Form2::selectedControllerPanel() const
 {
     if (c_.Bulanik->isChecked())
