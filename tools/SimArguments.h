@@ -3,6 +3,8 @@
 // refusal is a BadArgument whose message is one line; the program prints it
 // and ends with status 2.
 
+#include "engine/TestProgram.h"
+
 #include <array>
 #include <cstddef>
 #include <optional>
@@ -29,6 +31,12 @@ struct Options {
     std::optional<std::array<int, 49>> rules; // term index of every cell
     std::string picture;
     bool summary = false; // the run's figures instead of the per-cycle table
+    // Events at given cycles (--at, or the experiment file's test program);
+    // those after the last cycle are never reached.
+    TestProgram program;
+    std::string library;        // --library FILE: the run goes into this run library
+    std::string experiment;     // --experiment FILE, already read into these options
+    std::string saveExperiment; // --save-experiment FILE
 
     // The tuning commands (at most one): no CSV run then.
     std::string surface;                   // --surface FILE
