@@ -314,7 +314,8 @@ Parsed parseArguments(int argc, char **argv)
     };
     cli.add_option("--mode", o.mode, "simulation (the simulated plant, default) or kit (the emulated kit)")
         ->check(CLI::IsMember({"simulation", "kit"}));
-    cli.add_option("--controller", o.controller, "P, I, PI, PD, PID, fuzzy, or open (open loop, --actuator held)")
+    cli.add_option("--controller", o.controller,
+                   "P, I, PI, PD, PID, fuzzy, or open (open loop, --actuator held); required unless --experiment")
         ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID", "fuzzy", "open"}));
     number("--reference", o.reference, "reference speed, 500..2000")->check(CLI::Range(500, 2000));
     number("--cycles", o.cycles, "control cycles of 0.2 s")->check(CLI::Range(1, 100000000));
@@ -330,11 +331,13 @@ Parsed parseArguments(int argc, char **argv)
     cli.add_option("--rules", rules, "fuzzy rule table: seven lines of seven English term names")->check(kNonEmpty);
     std::vector<std::string> at;
     cli.add_option("--at", at,
-                   "CYCLE:reference=R (500..2000) or CYCLE:load=L (1..30), applied just before CYCLE; repeatable")
+                   "CYCLE:reference=R (500..2000) or CYCLE:load=L (1..30), in force from cycle CYCLE on; repeatable; "
+                   "replaces the test program of --experiment")
         ->check(kNonEmpty);
     cli.add_flag("--summary", o.summary,
-                 "print the run's figures as metric,value lines instead of the table; after reference steps "
-                 "also the figures of each stretch of constant reference (metric@K)");
+                 "print the run's figures as metric,value lines instead of the table; when the reference "
+                 "stepped, then stretches,N and each stretch K's first_cycle@K, last_cycle@K, reference@K "
+                 "and figures as metric@K,value");
     cli.add_option("--picture", o.picture, "write the graph's picture to this bitmap file after the run")
         ->check(kNonEmpty);
     cli.add_option("--library", o.library, "store the run in this run library (SQLite), made when missing")
