@@ -82,17 +82,6 @@ TestProgram parseEvents(const std::vector<std::string> &given, int cycles)
     return program;
 }
 
-// One line whatever a file holds: control characters in its values are
-// shown as '?'.
-std::string oneLine(const QString &text)
-{
-    std::string out = text.toLocal8Bit().toStdString();
-    for (char &c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return out;
-}
-
 // An experiment file's values for whatever the command line leaves unsaid.
 // The file's mode "open" is the open loop on the kit (--mode kit
 // --controller open); its gains go to the sliders of the loop's controller.
@@ -249,6 +238,15 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
 }
 
 } // namespace
+
+std::string oneLine(const QString &text)
+{
+    std::string out = text.toLocal8Bit().toStdString();
+    for (char &c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return out;
+}
 
 std::array<int, 49> readRulesFile(const std::string &path)
 {

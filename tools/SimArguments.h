@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+class QString;
+
 namespace tervalo::sim {
 
 struct LoadStep {
@@ -63,6 +65,10 @@ Parsed parseArguments(int argc, char **argv);
 
 // The lowest actuator value a run on the kit starts from.
 constexpr int kKitActuatorMin = 1300;
+
+// A text for a line of stderr in the local encoding: control characters
+// (a file's values may hold any) are shown as '?'.
+std::string oneLine(const QString &text);
 
 // Limits of a rule-table file.
 constexpr std::size_t kRulesFileLimit = 64 * 1024;

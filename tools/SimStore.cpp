@@ -1,6 +1,7 @@
 #include "tools/SimStore.h"
 
 #include "store/RunLibrary.h"
+#include "tools/SimArguments.h"
 #include "ui/Form2.h"
 #include "ui/RunSession.h"
 
@@ -9,15 +10,6 @@
 namespace tervalo::sim {
 
 namespace {
-
-std::string local(const QString &text)
-{
-    std::string out = text.toLocal8Bit().toStdString();
-    for (char &c : out)
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
-            c = '?';
-    return out;
-}
 
 double orZero(double gain)
 {
@@ -51,7 +43,7 @@ Experiment experimentOf(Form2 &form, const TestProgram &program)
 std::string saveExperiment(Form2 &form, const TestProgram &program, const std::string &path)
 {
     const FileError failure = ExperimentFile::write(experimentOf(form, program), QString::fromLocal8Bit(path.c_str()));
-    return failure ? local(failure.message()) : std::string();
+    return failure ? oneLine(failure.message()) : std::string();
 }
 
 std::string storeRun(const RunRecord &record, const std::string &path)
@@ -60,7 +52,7 @@ std::string storeRun(const RunRecord &record, const std::string &path)
         return {};
     RunLibrary library(QString::fromLocal8Bit(path.c_str()));
     if (!library.store(record))
-        return local(library.error().message());
+        return oneLine(library.error().message());
     return {};
 }
 

@@ -261,10 +261,13 @@ TEST(SimExperiment, SavedFileRunsAsTheOptionsDid)
         EXPECT_EQ(saved.value("format").toString(), "tervalo-experiment");
         const QStringList again = rowsOf(QStringList{"--experiment", file} + c.besides);
         EXPECT_EQ(again, plain);
-        // and a file saved from the file is the same file
-        const QString copy = file + ".copy";
-        rowsOf(QStringList{"--experiment", file, "--save-experiment", copy} + c.besides);
-        EXPECT_EQ(readFile(copy), readFile(file));
+        // and a file saved from the file is the same file (the modes that
+        // map to other loops)
+        if (c.options.contains(QStringLiteral("open"))) {
+            const QString copy = file + ".copy";
+            rowsOf(QStringList{"--experiment", file, "--save-experiment", copy} + c.besides);
+            EXPECT_EQ(readFile(copy), readFile(file));
+        }
     }
 }
 
