@@ -101,8 +101,13 @@ void fillFromExperiment(const CLI::App &cli, Options &o)
     const auto given = [&](const std::string &name) { return cli.count(name) > 0; };
     if (!given("--mode"))
         o.mode = e.mode == RunMode::Simulation ? "simulation" : "kit";
-    if (!given("--controller"))
+    if (!given("--controller")) {
         o.controller = e.mode == RunMode::OpenLoop ? "open" : e.controller;
+        if (e.mode == RunMode::OpenLoop && o.kit()) {
+            o.heldController = e.controller;
+            o.heldGains = {e.kp, e.ki, e.kd};
+        }
+    }
     if (!given("--reference"))
         o.reference = e.reference;
     if (!given("--error-divisor"))

@@ -39,6 +39,10 @@ struct Options {
     std::string library;        // --library FILE: the run goes into this run library
     std::string experiment;     // --experiment FILE, already read into these options
     std::string saveExperiment; // --save-experiment FILE
+    // An experiment file's open loop on the kit keeps its controller and
+    // gains selected, as the window does, though they do not act.
+    std::string heldController;
+    std::array<double, 3> heldGains{}; // kp, ki, kd
 
     // The tuning commands (at most one): no CSV run then.
     std::string surface;                   // --surface FILE

@@ -269,6 +269,14 @@ int main(int argc, char **argv)
 
         tervalo::sim::Session session(options.kit());
         Form2 &form = session.form();
+        if (!options.heldController.empty()) {
+            form.selectController(options.heldController);
+            if (const tervalo::ClassicPanel *panel = tervalo::ClassicPanels::named(options.heldController))
+                for (std::size_t k = 0; k < panel->sliderCount; ++k)
+                    form.setGainBar(panel->sliders[k].bar,
+                                    static_cast<int>(std::lround(
+                                        options.heldGains[static_cast<std::size_t>(panel->sliders[k].gain)] * 1000)));
+        }
         session.selectLoop(options.controller);
 
         using tervalo::Gain;

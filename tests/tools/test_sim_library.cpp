@@ -309,6 +309,30 @@ TEST(SimExperiment, OptionsBesideTheFileOverrideItsValues)
               rowsOf(fuzzyPlain + QStringList{"--rules", rules, "--error-divisor", "5"}));
 }
 
+// The open loop on the kit keeps the file's controller and gains selected,
+// as the window does: they are saved again and recorded with the run.
+TEST(SimExperiment, OpenLoopFileKeepsItsController)
+{
+    QTemporaryDir dir;
+    QJsonObject o = QJsonDocument::fromJson(experimentJson("mode", "open")).object();
+    o["controller"] = "PI";
+    o["gains"] = QJsonObject{{"kp", 0.3}, {"ki", 1}, {"kd", 0}};
+    const QString file = writeFile(dir, "open.json", QJsonDocument(o).toJson());
+    const QString copy = dir.filePath("copy.json"), db = dir.filePath("runs.sqlite");
+    const QStringList rows =
+        rowsOf({"--experiment", file, "--actuator", "2000", "--cycles", "35", "--save-experiment", copy, "--library", db});
+    EXPECT_EQ(rows, rowsOf({"--mode", "kit", "--controller", "open", "--actuator", "2000", "--cycles", "35", "--at",
+                            "30:reference=1500"}));
+    EXPECT_EQ(QJsonDocument::fromJson(readFile(copy)).object(), QJsonDocument::fromJson(readFile(file)).object());
+    tervalo::RunLibrary library(db);
+    const std::vector<tervalo::StoredRun> list = library.list();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0].mode, "open");
+    EXPECT_EQ(list[0].controller, "PI");
+    EXPECT_DOUBLE_EQ(list[0].kp, 0.3);
+    EXPECT_DOUBLE_EQ(list[0].ki, 1);
+}
+
 // A file refused: one line naming the file, the key and the reason, status 2,
 // no table.
 TEST(SimExperiment, RefusedFilesNameTheKeyAndTheReason)
