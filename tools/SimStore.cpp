@@ -58,28 +58,18 @@ std::string storeRun(const RunRecord &record, const std::string &path)
 
 std::string stretchLines(const RunRecord &record)
 {
-    const std::vector<StepSample> &samples = record.samples();
-    const std::vector<Stretch> stretches = constantReferenceStretches(samples.data(), samples.size());
+    const std::vector<RunRecord::StretchFigures> stretches = record.stretchFigures();
     if (stretches.size() < 2)
         return {};
     std::string out = "stretches," + std::to_string(stretches.size()) + "\n";
-    std::vector<StepSample> rows;
     for (std::size_t k = 0; k < stretches.size(); ++k) {
-        const Stretch &s = stretches[k];
+        const RunRecord::StretchFigures &s = stretches[k];
         const std::string at = "@" + std::to_string(k + 1);
-        const std::int64_t first = record.row(s.begin).cycle;
-        out += "first_cycle" + at + "," + std::to_string(first) + "\n";
-        out += "last_cycle" + at + "," + std::to_string(record.row(s.end - 1).cycle) + "\n";
+        out += "first_cycle" + at + "," + std::to_string(s.firstCycle) + "\n";
+        out += "last_cycle" + at + "," + std::to_string(s.lastCycle) + "\n";
         out += "reference" + at + "," + shortestDecimal(s.reference) + "\n";
-        // time from the step: the stretch's first cycle at 0.2 s
-        rows.assign(samples.begin() + static_cast<std::ptrdiff_t>(s.begin),
-                    samples.begin() + static_cast<std::ptrdiff_t>(s.end));
-        for (std::size_t r = 0; r < rows.size(); ++r)
-            rows[r].time_s = static_cast<double>(record.row(s.begin + r).cycle - first + 1) / kCyclesPerSecond;
-        const StepFigures figures =
-            computeStepFigures(rows, record.settings().actuatorMin, record.settings().actuatorMax);
         for (const MetricInfo &m : kMetrics)
-            out += std::string(m.key) + at + "," + figureText(figures[m.metric]) + "\n";
+            out += std::string(m.key) + at + "," + figureText(s.figures[m.metric]) + "\n";
     }
     return out;
 }
