@@ -15,6 +15,7 @@
 
 #include "store/RunLibrary.h"
 #include "store/RunLibraryWriter.h"
+#include "ui/RunsWindow.h"
 
 #include <QObject>
 #include <QPointer>
@@ -29,7 +30,6 @@ namespace tervalo {
 
 class Form2;
 class RunRecord;
-class RunsWindow;
 
 class LibrarySession : public QObject {
 public:
