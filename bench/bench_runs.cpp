@@ -101,7 +101,7 @@ void BM_CompareFiveHours(benchmark::State &state)
 {
     std::vector<tervalo::RunWindow::ComparedRun> runs;
     for (int k = 0; k < 5; ++k)
-        runs.push_back({QStringLiteral("run %1").arg(k), makeRun(kHour, k)});
+        runs.push_back({QStringLiteral("run %1").arg(k), makeRun(kHour, k), {}});
     tervalo::RunWindow w(runs.front().record);
     w.show();
     QApplication::processEvents();

@@ -740,6 +740,18 @@ void RunWindow::onSaveReport()
 namespace {
 
 // One colour a compared run, in turn.
+// A compared figure to three decimals at most ("3.245", "186.3", "0"): the
+// columns stay narrow enough to be read side by side; the tooltip has it whole.
+QString comparedFigureText(double v)
+{
+    QString t = QString::number(v, 'f', 3);
+    while (t.endsWith(QLatin1Char('0')))
+        t.chop(1);
+    if (t.endsWith(QLatin1Char('.')))
+        t.chop(1);
+    return t == QLatin1String("-0") ? QStringLiteral("0") : t;
+}
+
 const QColor kCompareColours[] = {
     QColor(200, 0, 0),   QColor(0, 0, 200),    QColor(0, 140, 0),  QColor(230, 120, 0),
     QColor(120, 60, 160), QColor(0, 150, 150), QColor(140, 80, 20), QColor(200, 0, 160),
@@ -784,7 +796,10 @@ void RunWindow::showCompare(bool on)
             compareView_->hide();
         view_->show();
         table_->setColumnCount(2);
+        table_->setMinimumWidth(0);
         table_->horizontalHeader()->setStretchLastSection(true);
+        for (int k = 0; k < static_cast<int>(kMetricCount); ++k)
+            table_->item(k, 1)->setToolTip(QString());
     } else {
         view_->hide();
         compareView_->show();
@@ -869,8 +884,6 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
         for (int c = 1; c < columns; ++c)
             if (!table_->item(k, c))
                 table_->setItem(k, c, new QTableWidgetItem);
-    for (int c = 1; c < columns; ++c)
-        table_->horizontalHeader()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
     for (std::size_t c = 0; c < compared_.size(); ++c) {
         const StepFigures f = compared_[c].record->figures();
         for (std::size_t k = 0; k < kMetricCount; ++k) {
@@ -891,18 +904,28 @@ void RunWindow::retranslateCompare()
     buttons_[3]->setText(text(Text::SaveReport));
     QStringList header{text(Text::Figure)};
     for (std::size_t k = 0; k < compared_.size(); ++k) {
-        header << compared_[k].label;
-        compareOutputs_[k]->setName(compared_[k].label);
+        const ComparedRun &run = compared_[k];
+        header << (run.heading.isEmpty() ? run.label : run.heading);
+        compareOutputs_[k]->setName(run.label);
     }
     table_->setHorizontalHeaderLabels(header);
+    for (std::size_t k = 0; k < compared_.size(); ++k)
+        table_->horizontalHeaderItem(static_cast<int>(k) + 1)->setToolTip(compared_[k].label);
     for (int k = 0; k < static_cast<int>(kMetricCount); ++k) {
         table_->item(k, 0)->setText(metricText(kMetrics[static_cast<std::size_t>(k)].metric, english_));
         for (int c = 1; c < table_->columnCount(); ++c) {
             QTableWidgetItem *item = table_->item(k, c);
             const QVariant v = item->data(Qt::UserRole);
-            item->setText(v.isNull() ? text(Text::NotAvailable) : QString::fromStdString(shortestDecimal(v.toDouble())));
+            item->setText(v.isNull() ? text(Text::NotAvailable) : comparedFigureText(v.toDouble()));
+            item->setToolTip(v.isNull() ? QString() : QString::fromStdString(shortestDecimal(v.toDouble())));
         }
     }
+    // the columns side by side in view, as far as the screen allows
+    table_->resizeColumnsToContents();
+    int width = 2 * table_->frameWidth() + 4;
+    for (int c = 0; c < table_->columnCount(); ++c)
+        width += std::max(table_->columnWidth(c), table_->horizontalHeader()->sectionSizeHint(c));
+    table_->setMinimumWidth(std::min(width, 720));
     compareTime_->setTitleText(text(Text::TimeAxis));
     const bool sim = compared_.front().record->settings().mode == RunMode::Simulation;
     compareLeft_->setTitleText(QStringLiteral("%1 (%2)").arg(text(Text::CompareAxis),

@@ -108,10 +108,12 @@ public:
     // A window that keeps the run it shows.
     explicit RunWindow(std::shared_ptr<const RunRecord> record, QWidget *parent = nullptr);
 
-    // One run of a comparison, named in the legend and the figures' header.
+    // One run of a comparison: named in the legend by its label, and in the
+    // figures' header by its heading (its label when empty).
     struct ComparedRun {
         QString label;
         std::shared_ptr<const RunRecord> record;
+        QString heading;
     };
 
     // The suggested key for opening the window (Ctrl+R).

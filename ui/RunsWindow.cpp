@@ -300,7 +300,7 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
     };
     build();
     retranslate();
-    resize(1100, 520);
+    resize(1200, 520);
 }
 
 RunsWindow::~RunsWindow() = default;
@@ -344,7 +344,7 @@ void RunsWindow::build()
     header->setStretchLastSection(true);
     const QFontMetrics fm = view_->fontMetrics();
     const char *typical[] = {"2026-12-10 07:22:14", "Feedback Simulation", "Bulanık Mantık", "Kp=0.125 Ki=0.05 Kd=0.01",
-                             "Rise time (s)", "Overshoot (%)", "Settling time (s)", "IAE 00000", "a name of a run"};
+                             "Rise time (s)", "Overshoot (%)", "Settling time (s)", "IAE 00000", "name of a run"};
     for (int c = 0; c < static_cast<int>(std::size(typical)); ++c)
         header->resizeSection(c, fm.horizontalAdvance(QString::fromUtf8(typical[c])) + 24);
     connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
@@ -367,7 +367,7 @@ void RunsWindow::build()
         if (slot)
             connect(a, &QAction::triggered, this, slot);
         actions_.emplace_back(which, a);
-        if (which == Text::Pin || which == Text::Retry)
+        if (which == Text::Retry)
             tools_->addSeparator();
         tools_->addAction(a);
         view_->addAction(a);
@@ -614,7 +614,8 @@ bool RunsWindow::compareRuns(const std::vector<std::int64_t> &ids)
         if (!record)
             return false;
         const StoredRun *run = model_->run(id);
-        runs.push_back({run ? label(*run, english_) : QStringLiteral("#%1").arg(id), std::move(record)});
+        const QString heading = run && !run->name.isEmpty() ? run->name : QStringLiteral("#%1").arg(id);
+        runs.push_back({run ? label(*run, english_) : heading, std::move(record), heading});
     }
     if (runs.empty())
         return false;

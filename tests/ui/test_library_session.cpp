@@ -215,8 +215,9 @@ TEST_F(LibrarySessionTest, RunsEntryOnTheGraphMenuAndItsShortcut)
     EXPECT_TRUE(form->actions().contains(a));
     EXPECT_EQ(a->shortcut(), RunsWindow::shortcut());
     for (QAction *other : form->actions()) {
-        if (other != a)
+        if (other != a) {
             EXPECT_NE(other->shortcut(), a->shortcut()) << other->text().toStdString();
+        }
     }
     EXPECT_EQ(a->text(), QStringLiteral("Runs…"));
 

@@ -323,10 +323,16 @@ TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
     // figures side by side, one column a run
     QTableWidget *t = rw->figureTable();
     ASSERT_EQ(t->columnCount(), 4);
-    for (int c = 1; c < 4; ++c)
-        EXPECT_EQ(t->horizontalHeaderItem(c)->text(), labels[c - 1]);
+    const std::int64_t shown[] = {ids[2], ids[1], ids[0]};
+    for (int c = 1; c < 4; ++c) {
+        EXPECT_EQ(t->horizontalHeaderItem(c)->text(), QStringLiteral("#%1").arg(shown[c - 1]));
+        EXPECT_EQ(t->horizontalHeaderItem(c)->toolTip(), labels[c - 1]);
+    }
+    // to three decimals side by side, whole in the tooltip
     const StoredRun pi = storedRun(ids[0]);
-    EXPECT_EQ(t->item(0, 3)->text(), QString::fromStdString(shortestDecimal(pi.riseTime)));
+    EXPECT_EQ(t->item(0, 3)->toolTip(), QString::fromStdString(shortestDecimal(pi.riseTime)));
+    EXPECT_DOUBLE_EQ(t->item(0, 3)->text().toDouble(), std::round(pi.riseTime * 1000) / 1000);
+    EXPECT_LE(t->item(0, 3)->text().size(), 6);
     EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("n/a"));
 
     rw->setLanguage(false);
@@ -397,7 +403,7 @@ TEST(RunWindowCompare, ThinnedOutputsKeepTheirPeaks)
     auto shortRun = std::make_shared<RunRecord>(100);
     fill(*shortRun, piSettings(), 100, 0.2);
     RunWindow rw(shortRun);
-    rw.compare({{QStringLiteral("hour"), longRun}, {QStringLiteral("short"), shortRun}});
+    rw.compare({{QStringLiteral("hour"), longRun, {}}, {QStringLiteral("short"), shortRun, {}}});
     const QList<QPointF> points = rw.comparedPoints(0);
     EXPECT_LT(points.size(), 2500);
     const auto peak = std::max_element(points.begin(), points.end(),
@@ -405,7 +411,7 @@ TEST(RunWindowCompare, ThinnedOutputsKeepTheirPeaks)
     EXPECT_EQ(peak->y(), 1500);
     EXPECT_DOUBLE_EQ(peak->x(), 7777 / 5.0);
     EXPECT_EQ(points.back().x(), 18000 / 5.0);
-    EXPECT_EQ(rw.figureTable()->item(6, 1)->text(),
+    EXPECT_EQ(rw.figureTable()->item(6, 1)->toolTip(),
               QString::fromStdString(shortestDecimal(longRun->figures()[Metric::Iae].value)));
 }
 
