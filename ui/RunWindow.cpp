@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTextDocument>
@@ -770,6 +771,19 @@ void RunWindow::setRecord(std::shared_ptr<const RunRecord> record, const QString
     reload();
 }
 
+void RunWindow::relabel(const QStringList &labels, const QStringList &headings)
+{
+    if (comparing()) {
+        for (std::size_t k = 0; k < compared_.size() && k < static_cast<std::size_t>(labels.size()); ++k) {
+            compared_[k].label = labels[static_cast<qsizetype>(k)];
+            compared_[k].heading = headings.value(static_cast<qsizetype>(k));
+        }
+    } else if (!labels.isEmpty()) {
+        label_ = labels.front();
+    }
+    retranslate();
+}
+
 void RunWindow::buildCompare()
 {
     compareChart_ = new QChart;
@@ -797,6 +811,7 @@ void RunWindow::showCompare(bool on)
         view_->show();
         table_->setColumnCount(2);
         table_->setMinimumWidth(0);
+        table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
         table_->horizontalHeader()->setStretchLastSection(true);
         for (int k = 0; k < static_cast<int>(kMetricCount); ++k)
             table_->item(k, 1)->setToolTip(QString());
@@ -880,6 +895,7 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
     showCompare(true);
     const int columns = 1 + static_cast<int>(compared_.size());
     table_->setColumnCount(columns);
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
     for (int k = 0; k < static_cast<int>(kMetricCount); ++k)
         for (int c = 1; c < columns; ++c)
             if (!table_->item(k, c))
@@ -922,9 +938,9 @@ void RunWindow::retranslateCompare()
     }
     // the columns side by side in view, as far as the screen allows
     table_->resizeColumnsToContents();
-    int width = 2 * table_->frameWidth() + 4;
+    int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
     for (int c = 0; c < table_->columnCount(); ++c)
-        width += std::max(table_->columnWidth(c), table_->horizontalHeader()->sectionSizeHint(c));
+        width += table_->columnWidth(c);
     table_->setMinimumWidth(std::min(width, 720));
     compareTime_->setTitleText(text(Text::TimeAxis));
     const bool sim = compared_.front().record->settings().mode == RunMode::Simulation;

@@ -141,6 +141,9 @@ public:
     // saves are about one run and wait until a run is shown again.
     void compare(std::vector<ComparedRun> runs);
     bool comparing() const { return !compared_.empty(); }
+    // New names for the runs shown (a rename, the language switch): one for
+    // the run shown alone, or one each for the compared runs in their order.
+    void relabel(const QStringList &labels, const QStringList &headings = QStringList());
     const std::vector<ComparedRun> &comparedRuns() const { return compared_; }
     // The names the legend of the shown plot carries.
     QStringList legendNames() const;

@@ -300,7 +300,7 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
     };
     build();
     retranslate();
-    resize(1200, 520);
+    resize(1240, 520);
 }
 
 RunsWindow::~RunsWindow() = default;
@@ -337,16 +337,9 @@ void RunsWindow::build()
     view_->setWordWrap(false);
     view_->verticalHeader()->hide();
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
-    // Widths from typical contents, not measured over every row: a long list
-    // stays quick to show.
     QHeaderView *header = view_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setStretchLastSection(true);
-    const QFontMetrics fm = view_->fontMetrics();
-    const char *typical[] = {"2026-12-10 07:22:14", "Feedback Simulation", "Bulanık Mantık", "Kp=0.125 Ki=0.05 Kd=0.01",
-                             "Rise time (s)", "Overshoot (%)", "Settling time (s)", "IAE 00000", "name of a run"};
-    for (int c = 0; c < static_cast<int>(std::size(typical)); ++c)
-        header->resizeSection(c, fm.horizontalAdvance(QString::fromUtf8(typical[c])) + 24);
     connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
         if (at.column() != RunsTableModel::Name && at.column() != RunsTableModel::Note)
             openRun(at.data(RunsTableModel::IdRole).toLongLong());
@@ -416,15 +409,40 @@ void RunsWindow::retranslate()
     for (const auto &[which, a] : actions_)
         a->setText(text(which));
     model_->setLanguage(english_);
+    fitColumns();
     updateStatus();
-    if (runWindow_)
+    if (runWindow_) {
         runWindow_->setLanguage(english_);
+        relabelRunWindow();
+    }
 }
 
 void RunsWindow::showEvent(QShowEvent *event)
 {
     updateActions();
     QWidget::showEvent(event);
+}
+
+void RunsWindow::fitColumns()
+{
+    // Widths from the headings and typical contents, not measured over every
+    // row: a long list stays quick to show.
+    const char *typical[] = {"2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00",
+                             "00000.0", "a name"};
+    QFont bold = view_->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetrics heading(bold);
+    const QFontMetrics cells = view_->fontMetrics();
+    for (int c = 0; c < static_cast<int>(std::size(typical)); ++c) {
+        QString sample = QString::fromUtf8(typical[c]);
+        if (c == RunsTableModel::Mode)
+            sample = RunWindow::text(RunWindow::Text::ModeSimulation, english_);
+        else if (c == RunsTableModel::Controller)
+            sample = RunWindow::text(RunWindow::Text::Fuzzy, english_);
+        const int width = std::max(heading.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()) + 22,
+                                   cells.horizontalAdvance(sample) + 12);
+        view_->horizontalHeader()->resizeSection(c, width);
+    }
 }
 
 RunLibrary *RunsWindow::library()
@@ -451,6 +469,23 @@ void RunsWindow::refresh()
     select(kept);
     updateStatus();
     updateActions();
+    relabelRunWindow();
+}
+
+// The run window's names after a rename or the language switch.
+void RunsWindow::relabelRunWindow()
+{
+    if (!runWindow_ || shownIds_.empty())
+        return;
+    QStringList labels, headings;
+    for (std::int64_t id : shownIds_) {
+        const StoredRun *run = model_->run(id);
+        if (!run)
+            return; // deleted: the window keeps what it shows
+        labels << label(*run, english_);
+        headings << (run->name.isEmpty() ? QStringLiteral("#%1").arg(id) : run->name);
+    }
+    runWindow_->relabel(labels, headings);
 }
 
 void RunsWindow::setUnsaved(std::size_t count)
@@ -600,6 +635,7 @@ bool RunsWindow::openRun(std::int64_t id)
     if (!record)
         return false;
     RunWindow *w = ensureRunWindow(record, run ? label(*run, english_) : QStringLiteral("#%1").arg(id));
+    shownIds_ = {id};
     w->show();
     w->raise();
     w->activateWindow();
@@ -621,6 +657,7 @@ bool RunsWindow::compareRuns(const std::vector<std::int64_t> &ids)
         return false;
     RunWindow *w = runWindow_ ? runWindow_.data() : ensureRunWindow(runs.front().record, runs.front().label);
     w->compare(std::move(runs));
+    shownIds_ = ids;
     w->show();
     w->raise();
     w->activateWindow();

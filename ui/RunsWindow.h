@@ -183,11 +183,13 @@ private:
     void retranslate();
     void updateActions();
     void updateStatus();
+    void fitColumns();
     void showEvent(QShowEvent *event) override;
     RunLibrary *library();
     void failed(const LibraryError &e);
     RunWindow *ensureRunWindow(std::shared_ptr<const RunRecord> first, const QString &label);
     std::int64_t currentId() const;
+    void relabelRunWindow();
 
     QString path_;
     bool english_ = true;
@@ -203,6 +205,7 @@ private:
     QLabel *status_ = nullptr;
     std::vector<std::pair<Text, QAction *>> actions_;
     QPointer<RunWindow> runWindow_;
+    std::vector<std::int64_t> shownIds_; // the runs the run window shows
 };
 
 } // namespace tervalo

@@ -335,11 +335,16 @@ TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
     EXPECT_LE(t->item(0, 3)->text().size(), 6);
     EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("n/a"));
 
-    rw->setLanguage(false);
+    // the language switch and a rename reach the names shown
+    w->setLanguage(false);
     EXPECT_EQ(rw->windowTitle(), QString::fromUtf8("Karşılaştırılan deneyler"));
     EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("yok"));
     EXPECT_EQ(t->horizontalHeaderItem(0)->text(), QString::fromUtf8("Ölçüt"));
-    rw->setLanguage(true);
+    EXPECT_EQ(rw->legendNames()[1], QString::fromUtf8("#%1 Bulanık Mantık 3 / 12").arg(ids[1]));
+    w->setLanguage(true);
+    EXPECT_TRUE(w->renameRun(ids[1], QStringLiteral("fuzzy, slow")));
+    EXPECT_EQ(rw->legendNames()[1], QStringLiteral("fuzzy, slow"));
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), QStringLiteral("fuzzy, slow"));
 
     const QImage plot = rw->plotImage();
     EXPECT_FALSE(plot.isNull());
