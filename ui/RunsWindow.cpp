@@ -265,15 +265,25 @@ bool RunsTableModel::setData(const QModelIndex &index, const QVariant &value, in
     const auto column = static_cast<Column>(index.column());
     if (column != Name && column != Note)
         return false;
-    StoredRun &r = runs_[static_cast<std::size_t>(index.row())];
+    const StoredRun &r = runs_[static_cast<std::size_t>(index.row())];
     const QString text = value.toString();
     if (text == (column == Name ? r.name : r.note))
         return true;
-    if (!edit || !edit(r.id, column, text))
-        return false;
-    (column == Name ? r.name : r.note) = text;
-    emit dataChanged(index, index);
-    return true;
+    // the edit puts the new text in (setText) once the library took it
+    return edit && edit(r.id, column, text);
+}
+
+void RunsTableModel::setText(std::int64_t id, Column column, const QString &text)
+{
+    for (std::size_t row = 0; row < runs_.size(); ++row) {
+        StoredRun &r = runs_[row];
+        if (r.id != id)
+            continue;
+        (column == Name ? r.name : r.note) = text;
+        const QModelIndex at = index(static_cast<int>(row), column);
+        emit dataChanged(at, at);
+        return;
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -570,7 +580,8 @@ bool RunsWindow::renameRun(std::int64_t id, const QString &name)
         failed(library()->error());
         return false;
     }
-    refresh();
+    model_->setText(id, RunsTableModel::Name, name);
+    relabelRunWindow();
     return true;
 }
 
@@ -580,7 +591,7 @@ bool RunsWindow::setNote(std::int64_t id, const QString &note)
         failed(library()->error());
         return false;
     }
-    refresh();
+    model_->setText(id, RunsTableModel::Note, note);
     return true;
 }
 

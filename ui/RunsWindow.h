@@ -53,8 +53,10 @@ public:
     const StoredRun *run(std::int64_t id) const;
     void setLanguage(bool english);
 
-    // An edit of a name or note cell; true when the library took it.
+    // An edit of a name or note cell; true when the library took it (and
+    // the text was put in with setText).
     std::function<bool(std::int64_t id, Column column, const QString &text)> edit;
+    void setText(std::int64_t id, Column column, const QString &text);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
