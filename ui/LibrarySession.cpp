@@ -132,12 +132,15 @@ void LibrarySession::showRunsWindow()
         window_ = new RunsWindow(path_, &form_);
         window_->setLanguage(english_);
         window_->retrySaving = [this] { retry(); };
-        if (pinBaseline)
-            window_->pinBaseline = [this](const RunRecord *r) {
-                if (pinBaseline)
-                    pinBaseline(r);
-            };
     }
+    // the pin entries are offered while someone takes the pinned run
+    if (pinBaseline)
+        window_->pinBaseline = [this](const RunRecord *r) {
+            if (pinBaseline)
+                pinBaseline(r);
+        };
+    else
+        window_->pinBaseline = nullptr;
     window_->setUnsaved(unsaved());
     window_->refresh();
     window_->show();

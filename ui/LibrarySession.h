@@ -62,7 +62,8 @@ public:
     RunsWindow *runsWindow() const { return window_; }
     QAction *runsAction() const { return action_; }
 
-    // Handed on to the Runs window's "Pin as baseline" (see RunsWindow).
+    // Handed on to the Runs window's "Pin as baseline" (see RunsWindow) each time it
+    // is opened; while empty the pin entries are not shown.
     std::function<void(const RunRecord *)> pinBaseline;
 
 private:

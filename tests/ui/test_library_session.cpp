@@ -243,13 +243,16 @@ TEST_F(LibrarySessionTest, RunsEntryOnTheGraphMenuAndItsShortcut)
 // The pin entries exist only once someone takes the pinned run.
 TEST_F(LibrarySessionTest, PinningIsHandedOnFromTheSession)
 {
-    std::vector<std::size_t> pinned;
-    library->pinBaseline = [&](const RunRecord *r) { pinned.push_back(r ? r->size() : 0); };
     pi();
     run(9);
     settle();
     library->showRunsWindow();
     RunsWindow *w = library->runsWindow();
+    EXPECT_FALSE(w->action(RunsWindow::Text::Pin)->isVisible());
+
+    std::vector<std::size_t> pinned;
+    library->pinBaseline = [&](const RunRecord *r) { pinned.push_back(r ? r->size() : 0); };
+    library->showRunsWindow(); // opened again
     EXPECT_TRUE(w->action(RunsWindow::Text::Pin)->isVisible());
     w->select({w->model()->runs().front().id});
     w->action(RunsWindow::Text::Pin)->trigger();
