@@ -14,6 +14,7 @@
 #include "runtime/NumberText.h"
 #include "tervalo_version.h"
 #include "ui/Form2.h"
+#include "ui/LibrarySession.h"
 #include "ui/SurfaceWindow.h"
 #include "ui/TuningWindow.h"
 #include "ui/ExitPaths.h"
@@ -149,6 +150,7 @@ int main(int argc, char **argv)
     tervalo::Form2 window(port.get());
     tervalo::SurfaceWindow::attach(window);
     tervalo::TuningWindow::attach(window);
+    tervalo::LibrarySession::attach(window);
     if (emulated)
         window.setWindowTitle(window.windowTitle() + QStringLiteral(" (emulated kit)"));
     // Every way out that software can catch leaves the kit undriven.

@@ -20,6 +20,7 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTextDocument>
@@ -87,6 +88,8 @@ const Both kTexts[] = {
     {"Could not save", "Kaydedilemedi"},
     {"Run…", "Deney…"},
     {"Save run data…", "Deney verilerini kaydet…"},
+    {"Compared runs", "Karşılaştırılan deneyler"},
+    {"R dashed, Y solid", "R kesikli, Y düz"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
 
@@ -180,8 +183,13 @@ struct RunWindow::Trace {
     }
 };
 
+RunWindow::RunWindow(std::shared_ptr<const RunRecord> record, QWidget *parent) : RunWindow(*record, parent)
+{
+    kept_ = std::move(record);
+}
+
 RunWindow::RunWindow(const RunRecord &record, QWidget *parent)
-    : QWidget(parent, Qt::Window), record_(record), tracesOwner_(new Trace[4]), traces_(tracesOwner_.get())
+    : QWidget(parent, Qt::Window), record_(&record), tracesOwner_(new Trace[4]), traces_(tracesOwner_.get())
 {
     askPath = [this](Purpose, const QString &title, const QString &filter) {
         return QFileDialog::getSaveFileName(this, title, QString(), filter);
@@ -326,7 +334,11 @@ void RunWindow::setLanguage(bool english)
 
 void RunWindow::retranslate()
 {
-    setWindowTitle(text(Text::Title));
+    if (comparing()) {
+        retranslateCompare();
+        return;
+    }
+    setWindowTitle(label_.isEmpty() ? text(Text::Title) : text(Text::Title) + QStringLiteral(" — ") + label_);
     buttons_[0]->setText(text(Text::SaveData));
     buttons_[1]->setText(text(Text::SavePlot));
     buttons_[2]->setText(text(Text::CopyPlot));
@@ -339,7 +351,7 @@ void RunWindow::retranslate()
     uMax_->setName(text(Text::ActuatorMax));
     sat_->setName(text(Text::Saturated));
     time_->setTitleText(text(Text::TimeAxis));
-    const bool sim = record_.settings().mode == RunMode::Simulation;
+    const bool sim = record_->settings().mode == RunMode::Simulation;
     left_->setTitleText(QStringLiteral("R, Y, E (%1)").arg(text(sim ? Text::UnitSimulation : Text::UnitKit)));
     right_->setTitleText(QStringLiteral("U"));
     table_->setHorizontalHeaderLabels({text(Text::Figure), text(Text::Value)});
@@ -351,27 +363,29 @@ void RunWindow::retranslate()
 
 void RunWindow::update()
 {
-    if (record_.runNumber() != run_ || record_.size() < shown_) {
+    if (comparing())
+        return; // the compared runs are finished runs
+    if (record_->runNumber() != run_ || record_->size() < shown_) {
         reload();
         return;
     }
-    if (record_.size() == shown_)
+    if (record_->size() == shown_)
         return;
-    if (record_.size() > kBuckets * stride_) {
+    if (record_->size() > kBuckets * stride_) {
         reload(); // a coarser bucket keeps the plot small
         return;
     }
     const std::size_t from = shown_;
-    take(from, record_.size());
+    take(from, record_->size());
     publish(from);
 }
 
 void RunWindow::reload()
 {
-    run_ = record_.runNumber();
+    run_ = record_->runNumber();
     shown_ = 0;
     stride_ = 1;
-    while (record_.size() > kBuckets * stride_)
+    while (record_->size() > kBuckets * stride_)
         stride_ *= 2;
     for (int i = 0; i < 4; ++i) {
         traces_[i] = Trace();
@@ -387,22 +401,22 @@ void RunWindow::reload()
     limitsSet_ = false;
     timeMax_ = 0;
 
-    const RunSettings &s = record_.settings();
+    const RunSettings &s = record_->settings();
     const double span = std::max(1, s.actuatorMax - s.actuatorMin);
     uLow_ = s.actuatorMin - 0.05 * span;
     uHigh_ = s.actuatorMax + 0.05 * span;
     right_->setRange(uLow_, uHigh_);
     retranslate();
 
-    take(0, record_.size());
+    take(0, record_->size());
     publish(0);
 }
 
 void RunWindow::take(std::size_t from, std::size_t to)
 {
-    const RunSettings &s = record_.settings();
+    const RunSettings &s = record_->settings();
     for (std::size_t k = from; k < to; ++k) {
-        const RunRow &row = record_.row(k);
+        const RunRow &row = record_->row(k);
         const double t = row.time_s();
         const double values[4] = {row.reference, row.y, row.e, row.u};
         for (int i = 0; i < 4; ++i)
@@ -461,10 +475,10 @@ void RunWindow::publish(std::size_t from)
     if (from == 0 || lastSaturated_ >= static_cast<long long>(from))
         satUpper_->replace(satPoints_);
 
-    const double end = shown_ ? record_.row(shown_ - 1).time_s() : 0;
-    const double start = shown_ ? record_.row(0).time_s() : 0;
+    const double end = shown_ ? record_->row(shown_ - 1).time_s() : 0;
+    const double start = shown_ ? record_->row(0).time_s() : 0;
     satLower_->replace({QPointF(start, uLow_), QPointF(end, uLow_)});
-    const RunSettings &s = record_.settings();
+    const RunSettings &s = record_->settings();
     uMin_->replace({QPointF(start, s.actuatorMin), QPointF(end, s.actuatorMin)});
     uMax_->replace({QPointF(start, s.actuatorMax), QPointF(end, s.actuatorMax)});
 
@@ -508,7 +522,7 @@ QList<QPointF> RunWindow::plottedPoints(Series which) const
 
 void RunWindow::refreshFigures()
 {
-    const StepFigures f = record_.figures();
+    const StepFigures f = record_->figures();
     for (std::size_t k = 0; k < kMetricCount; ++k) {
         const Figure &fig = f[kMetrics[k].metric];
         const QString value = fig.available()
@@ -531,18 +545,24 @@ void RunWindow::ensureLaidOut()
     }
 }
 
+QChartView *RunWindow::shownView() const
+{
+    return comparing() ? compareView_ : view_;
+}
+
 QImage RunWindow::plotImage()
 {
     ensureLaidOut();
-    view_->setRenderHint(QPainter::Antialiasing, true);
-    const QImage image = view_->grab().toImage();
-    view_->setRenderHint(QPainter::Antialiasing, false);
+    QChartView *view = shownView();
+    view->setRenderHint(QPainter::Antialiasing, true);
+    const QImage image = view->grab().toImage();
+    view->setRenderHint(QPainter::Antialiasing, false);
     return image;
 }
 
 FileError RunWindow::saveData(const QString &chosen)
 {
-    return RunFiles::save(record_, chosen);
+    return RunFiles::save(*record_, chosen);
 }
 
 FileError RunWindow::savePlot(const QString &chosen)
@@ -553,14 +573,15 @@ FileError RunWindow::savePlot(const QString &chosen)
     buffer.open(QIODevice::WriteOnly);
     if (suffix == QLatin1String("svg")) {
         ensureLaidOut();
+        QChartView *view = shownView();
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
-        svg.setSize(view_->size());
-        svg.setViewBox(QRect(QPoint(0, 0), view_->size()));
-        svg.setTitle(text(Text::Title));
+        svg.setSize(view->size());
+        svg.setViewBox(QRect(QPoint(0, 0), view->size()));
+        svg.setTitle(windowTitle());
         QPainter painter(&svg);
         painter.setRenderHint(QPainter::Antialiasing);
-        view_->render(&painter);
+        view->render(&painter);
     } else {
         if (suffix.isEmpty())
             path += QStringLiteral(".png");
@@ -591,7 +612,7 @@ QString numberText(double v)
 
 QString RunWindow::reportHtml(const QString &plotResource)
 {
-    const RunSettings &s = record_.settings();
+    const RunSettings &s = record_->settings();
     QString h;
     h += QStringLiteral("<html><body style='font-family: sans-serif'>");
     h += QStringLiteral("<h2>%1</h2>").arg(text(Text::ReportTitle).toHtmlEscaped());
@@ -628,9 +649,9 @@ QString RunWindow::reportHtml(const QString &plotResource)
             changes << QStringLiteral("%1 %2: %3 → %4").arg(text(Text::Cycle)).arg(c.cycle).arg(c.from).arg(c.to);
         line(Text::LoadChanges, changes.join(QStringLiteral("; ")));
     }
-    QString rows = QString::number(record_.size());
-    if (record_.truncated())
-        rows += QStringLiteral(" (%1 %2)").arg(record_.droppedRows()).arg(text(Text::RowsNotKept));
+    QString rows = QString::number(record_->size());
+    if (record_->truncated())
+        rows += QStringLiteral(" (%1 %2)").arg(record_->droppedRows()).arg(text(Text::RowsNotKept));
     line(Text::Rows, rows);
     h += QStringLiteral("</table>");
 
@@ -712,6 +733,236 @@ void RunWindow::onSaveReport()
         askPath ? askPath(Purpose::Report, text(Text::SaveReport), text(Text::ReportFilter)) : QString();
     if (!path.isEmpty())
         report(saveReport(path));
+}
+
+// ---------------------------------------------------------------------------
+// a run kept by the window, and compared runs
+
+namespace {
+
+// One colour a compared run, in turn.
+// A compared figure to three decimals at most ("3.245", "186.3", "0"): the
+// columns stay narrow enough to be read side by side; the tooltip has it whole.
+QString comparedFigureText(double v)
+{
+    QString t = QString::number(v, 'f', 3);
+    while (t.endsWith(QLatin1Char('0')))
+        t.chop(1);
+    if (t.endsWith(QLatin1Char('.')))
+        t.chop(1);
+    return t == QLatin1String("-0") ? QStringLiteral("0") : t;
+}
+
+const QColor kCompareColours[] = {
+    QColor(200, 0, 0),   QColor(0, 0, 200),    QColor(0, 140, 0),  QColor(230, 120, 0),
+    QColor(120, 60, 160), QColor(0, 150, 150), QColor(140, 80, 20), QColor(200, 0, 160),
+};
+
+} // namespace
+
+void RunWindow::setRecord(std::shared_ptr<const RunRecord> record, const QString &label)
+{
+    if (!record)
+        return;
+    kept_ = std::move(record);
+    record_ = kept_.get();
+    label_ = label;
+    showCompare(false);
+    reload();
+}
+
+void RunWindow::relabel(const QStringList &labels, const QStringList &headings)
+{
+    if (comparing()) {
+        for (std::size_t k = 0; k < compared_.size() && k < static_cast<std::size_t>(labels.size()); ++k) {
+            compared_[k].label = labels[static_cast<qsizetype>(k)];
+            compared_[k].heading = headings.value(static_cast<qsizetype>(k));
+        }
+    } else if (!labels.isEmpty()) {
+        label_ = labels.front();
+    }
+    retranslate();
+}
+
+void RunWindow::buildCompare()
+{
+    compareChart_ = new QChart;
+    compareTime_ = new QValueAxis;
+    compareLeft_ = new QValueAxis;
+    compareChart_->addAxis(compareTime_, Qt::AlignBottom);
+    compareChart_->addAxis(compareLeft_, Qt::AlignLeft);
+    compareTime_->setLabelFormat(QStringLiteral("%g"));
+    compareLeft_->setLabelFormat(QStringLiteral("%g"));
+    compareChart_->legend()->setAlignment(Qt::AlignBottom);
+    compareChart_->setMargins(QMargins(4, 4, 4, 4));
+    compareView_ = new QChartView(compareChart_, this);
+    compareView_->setRenderHint(QPainter::Antialiasing, false);
+    compareView_->setMinimumSize(480, 320);
+    compareView_->hide();
+    static_cast<QHBoxLayout *>(layout())->insertWidget(1, compareView_, 3);
+}
+
+void RunWindow::showCompare(bool on)
+{
+    if (!on) {
+        compared_.clear();
+        if (compareView_)
+            compareView_->hide();
+        view_->show();
+        table_->setColumnCount(2);
+        table_->setMinimumWidth(0);
+        table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+        table_->horizontalHeader()->setStretchLastSection(true);
+        for (int k = 0; k < static_cast<int>(kMetricCount); ++k)
+            table_->item(k, 1)->setToolTip(QString());
+    } else {
+        view_->hide();
+        compareView_->show();
+    }
+    buttons_[0]->setEnabled(!on); // the data and the report of one run
+    buttons_[3]->setEnabled(!on);
+}
+
+void RunWindow::compare(std::vector<ComparedRun> runs)
+{
+    runs.erase(std::remove_if(runs.begin(), runs.end(), [](const ComparedRun &r) { return !r.record; }),
+               runs.end());
+    if (runs.empty())
+        return;
+    if (!compareChart_)
+        buildCompare();
+    for (QLineSeries *s : compareOutputs_)
+        compareChart_->removeSeries(s);
+    for (QLineSeries *s : compareReferences_)
+        compareChart_->removeSeries(s);
+    qDeleteAll(compareOutputs_);
+    qDeleteAll(compareReferences_);
+    compareOutputs_.clear();
+    compareReferences_.clear();
+    compared_ = std::move(runs);
+
+    // Each run thinned as the single plot is: a bucket of rows gives its
+    // smallest and largest value, so that a peak between pixels still shows.
+    double low = 0, high = 1, end = 0;
+    bool any = false;
+    for (std::size_t k = 0; k < compared_.size(); ++k) {
+        const RunRecord &r = *compared_[k].record;
+        std::size_t stride = 1;
+        while (r.size() > kBuckets * stride)
+            stride *= 2;
+        Trace reference, output;
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            const RunRow &row = r.row(i);
+            const double t = row.time_s();
+            reference.add(t, row.reference);
+            output.add(t, row.y);
+            if ((i + 1) % stride == 0) {
+                reference.close();
+                output.close();
+            }
+            for (double v : {row.reference, row.y}) {
+                low = any ? std::min(low, v) : v;
+                high = any ? std::max(high, v) : v;
+                any = true;
+            }
+            end = std::max(end, t);
+        }
+        QList<QPointF> rPoints = reference.done, yPoints = output.done;
+        reference.appendOpen(rPoints);
+        output.appendOpen(yPoints);
+
+        const QColor colour = kCompareColours[k % std::size(kCompareColours)];
+        auto *y = new QLineSeries;
+        y->setPen(QPen(colour, 1.5));
+        y->replace(yPoints);
+        auto *ref = new QLineSeries;
+        ref->setPen(QPen(colour, 1, Qt::DashLine));
+        ref->replace(rPoints);
+        for (QLineSeries *s : {y, ref}) {
+            compareChart_->addSeries(s);
+            s->attachAxis(compareTime_);
+            s->attachAxis(compareLeft_);
+        }
+        for (QLegendMarker *m : compareChart_->legend()->markers(ref))
+            m->setVisible(false);
+        compareOutputs_.push_back(y);
+        compareReferences_.push_back(ref);
+    }
+    compareTime_->setRange(0, std::max(20.0, std::ceil(end * 1.05 / 10) * 10));
+    const double margin = 0.1 * std::max(10.0, high - low);
+    compareLeft_->setRange(low - margin, high + margin);
+
+    showCompare(true);
+    const int columns = 1 + static_cast<int>(compared_.size());
+    table_->setColumnCount(columns);
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Interactive);
+    for (int k = 0; k < static_cast<int>(kMetricCount); ++k)
+        for (int c = 1; c < columns; ++c)
+            if (!table_->item(k, c))
+                table_->setItem(k, c, new QTableWidgetItem);
+    for (std::size_t c = 0; c < compared_.size(); ++c) {
+        const StepFigures f = compared_[c].record->figures();
+        for (std::size_t k = 0; k < kMetricCount; ++k) {
+            const Figure &fig = f[kMetrics[k].metric];
+            table_->item(static_cast<int>(k), static_cast<int>(c) + 1)
+                ->setData(Qt::UserRole, fig.available() ? QVariant(fig.value) : QVariant());
+        }
+    }
+    retranslate();
+}
+
+void RunWindow::retranslateCompare()
+{
+    setWindowTitle(text(Text::CompareTitle));
+    buttons_[0]->setText(text(Text::SaveData));
+    buttons_[1]->setText(text(Text::SavePlot));
+    buttons_[2]->setText(text(Text::CopyPlot));
+    buttons_[3]->setText(text(Text::SaveReport));
+    QStringList header{text(Text::Figure)};
+    for (std::size_t k = 0; k < compared_.size(); ++k) {
+        const ComparedRun &run = compared_[k];
+        header << (run.heading.isEmpty() ? run.label : run.heading);
+        compareOutputs_[k]->setName(run.label);
+    }
+    table_->setHorizontalHeaderLabels(header);
+    for (std::size_t k = 0; k < compared_.size(); ++k)
+        table_->horizontalHeaderItem(static_cast<int>(k) + 1)->setToolTip(compared_[k].label);
+    for (int k = 0; k < static_cast<int>(kMetricCount); ++k) {
+        table_->item(k, 0)->setText(metricText(kMetrics[static_cast<std::size_t>(k)].metric, english_));
+        for (int c = 1; c < table_->columnCount(); ++c) {
+            QTableWidgetItem *item = table_->item(k, c);
+            const QVariant v = item->data(Qt::UserRole);
+            item->setText(v.isNull() ? text(Text::NotAvailable) : comparedFigureText(v.toDouble()));
+            item->setToolTip(v.isNull() ? QString() : QString::fromStdString(shortestDecimal(v.toDouble())));
+        }
+    }
+    // the columns side by side in view, as far as the screen allows
+    table_->resizeColumnsToContents();
+    int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < table_->columnCount(); ++c)
+        width += table_->columnWidth(c);
+    table_->setMinimumWidth(std::min(width, 720));
+    compareTime_->setTitleText(text(Text::TimeAxis));
+    const bool sim = compared_.front().record->settings().mode == RunMode::Simulation;
+    compareLeft_->setTitleText(QStringLiteral("%1 (%2)").arg(text(Text::CompareAxis),
+                                                             text(sim ? Text::UnitSimulation : Text::UnitKit)));
+}
+
+QStringList RunWindow::legendNames() const
+{
+    QStringList out;
+    const QChart *chart = comparing() ? compareChart_ : chart_;
+    // the pieces after a quantity's first and the compared references carry
+    // no name and no marker
+    for (QLegendMarker *m : chart->legend()->markers())
+        if (!m->label().isEmpty())
+            out << m->label();
+    return out;
+}
+
+QList<QPointF> RunWindow::comparedPoints(std::size_t k) const
+{
+    return k < compareOutputs_.size() ? compareOutputs_[k]->points() : QList<QPointF>();
 }
 
 } // namespace tervalo

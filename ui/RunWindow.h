@@ -7,6 +7,11 @@
 // a PDF report. It follows a running run: the cycle calls update() after
 // each row.
 //
+// The window can also show a run it keeps itself (a stored run read back
+// from the library), or compare runs: the output and reference of each drawn
+// in its own colour over a common time axis, a legend naming each run, and
+// their figures side by side in the figures table.
+//
 // File dialogs and messages go through askPath and showError, so that a
 // caller (or a test) can answer them without a display.
 
@@ -18,6 +23,7 @@
 #include <QList>
 #include <QPointF>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 #include <array>
@@ -87,6 +93,8 @@ public:
         SaveFailed,
         MenuRun,         // the graph's context menu: open this window
         MenuSaveRunData, // the graph's context menu: save the record at once
+        CompareTitle,
+        CompareAxis,
         Count
     };
 
@@ -97,6 +105,16 @@ public:
     enum class Purpose { Data, Plot, Report };
 
     explicit RunWindow(const RunRecord &record, QWidget *parent = nullptr);
+    // A window that keeps the run it shows.
+    explicit RunWindow(std::shared_ptr<const RunRecord> record, QWidget *parent = nullptr);
+
+    // One run of a comparison: named in the legend by its label, and in the
+    // figures' header by its heading (its label when empty).
+    struct ComparedRun {
+        QString label;
+        std::shared_ptr<const RunRecord> record;
+        QString heading;
+    };
 
     // The suggested key for opening the window (Ctrl+R).
     static QKeySequence shortcut();
@@ -115,6 +133,23 @@ public:
     // last call are appended (cheap, for every cycle); a new run is drawn
     // from its start.
     void update();
+
+    // Shows a run the window keeps (the title names it), leaving a comparison.
+    void setRecord(std::shared_ptr<const RunRecord> record, const QString &label = QString());
+    // Draws the runs over each other (output solid, reference dashed, one
+    // colour a run) with their figures side by side. The data and report
+    // saves are about one run and wait until a run is shown again.
+    void compare(std::vector<ComparedRun> runs);
+    bool comparing() const { return !compared_.empty(); }
+    // New names for the runs shown (a rename, the language switch): one for
+    // the run shown alone, or one each for the compared runs in their order.
+    void relabel(const QStringList &labels, const QStringList &headings = QStringList());
+    const std::vector<ComparedRun> &comparedRuns() const { return compared_; }
+    // The names the legend of the shown plot carries.
+    QStringList legendNames() const;
+    // The output points drawn for compared run k (thinned like the plot).
+    QList<QPointF> comparedPoints(std::size_t k) const;
+    QChartView *compareView() const { return compareView_; }
 
     // The buttons' work, callable without the dialogs.
     FileError saveData(const QString &chosen);
@@ -154,8 +189,14 @@ private:
     void onSavePlot();
     void onSaveReport();
     QString reportHtml(const QString &plotResource);
+    void buildCompare();
+    void retranslateCompare();
+    void showCompare(bool on);
+    QChartView *shownView() const;
 
-    const RunRecord &record_;
+    const RunRecord *record_;
+    std::shared_ptr<const RunRecord> kept_; // when the window keeps its run
+    QString label_;
     bool english_ = true;
     std::uint64_t run_ = 0;
     std::size_t shown_ = 0;   // rows taken into the plot
@@ -182,6 +223,13 @@ private:
     QValueAxis *time_ = nullptr, *left_ = nullptr, *right_ = nullptr;
     QTableWidget *table_ = nullptr;
     QPushButton *buttons_[4] = {};
+
+    // the comparison, made at the first compare()
+    std::vector<ComparedRun> compared_;
+    QChart *compareChart_ = nullptr;
+    QChartView *compareView_ = nullptr;
+    QValueAxis *compareTime_ = nullptr, *compareLeft_ = nullptr;
+    std::vector<QLineSeries *> compareOutputs_, compareReferences_;
 };
 
 } // namespace tervalo
