@@ -2,6 +2,7 @@
 // readouts, graph, controller and the actuator's change handler, with the
 // fuzzy rule table's colouring; and the cycle alone, on a host that only
 // keeps the actuator value. Run: build-rel/bench/bench_cycle
+#include "bench/BenchSupport.h"
 #include "engine/ControlCycle.h"
 #include "engine/FuzzyController.h"
 #include "engine/RunRecorder.h"
@@ -168,13 +169,5 @@ BENCHMARK(BM_EngineCycle_Fuzzy_Recording);
 
 int main(int argc, char **argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tervalo::bench::qtBenchmarkMain(argc, argv);
 }

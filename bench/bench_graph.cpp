@@ -1,6 +1,7 @@
 // Graph control timings: one sample between sweep starts (two traces), the
 // start of a sweep, a redrawing setter and a caption setter.
 
+#include "bench/BenchSupport.h"
 #include "controls/graph/Mygraph.h"
 #include "ui/Form2Layout.h"
 
@@ -82,13 +83,5 @@ BENCHMARK(BM_CaptionSetter)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tervalo::bench::qtBenchmarkMain(argc, argv);
 }

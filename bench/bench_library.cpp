@@ -2,6 +2,7 @@
 // transaction), listing 1,000 stored runs, and the room an hour-long run
 // takes in the database (the counter "bytes_per_hour_run").
 
+#include "bench/BenchSupport.h"
 #include "engine/RunRecord.h"
 #include "store/RunLibrary.h"
 
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr int kHour = 18000; // cycles of 0.2 s
+using tervalo::bench::kHour;
 
 using tervalo::RunLibrary;
 using tervalo::RunRecord;
@@ -23,29 +24,7 @@ using tervalo::RunRow;
 
 void fillHour(RunRecord &record, int cycles)
 {
-    tervalo::RunSettings s;
-    s.mode = tervalo::RunMode::Simulation;
-    s.controller = tervalo::RunController::PID;
-    s.kp = 0.5;
-    s.ki = 0.1;
-    s.kd = 0.05;
-    s.reference = 1000;
-    s.start = std::chrono::system_clock::now();
-    record.start(s);
-    for (int k = 1; k <= cycles; ++k) {
-        // a damped response with a ripple, so that no two rows are alike
-        const double t = k / 5.0;
-        RunRow r;
-        r.cycle = k;
-        r.reference = 1000;
-        r.y = std::round(1000 - 1000 * std::exp(-t / 3) * std::cos(t) + 5 * std::sin(7 * t));
-        r.e = r.reference - r.y;
-        r.u = std::round(800 + 0.3 * r.e);
-        r.p = r.e * 0.123;
-        r.i = r.e * 0.0456;
-        r.d = -r.e * 0.01;
-        record.append(r);
-    }
+    tervalo::bench::fillSampleRun(record, cycles);
     record.stop();
 }
 
@@ -110,9 +89,5 @@ BENCHMARK(BM_LoadHour)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tervalo::bench::qtBenchmarkMain(argc, argv);
 }

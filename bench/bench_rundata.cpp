@@ -2,6 +2,7 @@
 // control cycle), saving an hour of rows as CSV and JSON, opening the run
 // window on an hour-long run, and the window's live update after a cycle.
 
+#include "bench/BenchSupport.h"
 #include "engine/RunRecord.h"
 #include "store/RunFiles.h"
 #include "ui/RunWindow.h"
@@ -18,39 +19,23 @@
 
 namespace {
 
-constexpr int kHour = 18000; // cycles of 0.2 s
+using tervalo::bench::kHour;
 
 using tervalo::RunRecord;
 using tervalo::RunRow;
 
-RunRow rowAt(std::int64_t cycle)
-{
-    // a damped response with a ripple, so that no two rows are alike
-    const double t = static_cast<double>(cycle) / 5;
-    RunRow r;
-    r.cycle = cycle;
-    r.reference = 1000;
-    r.y = std::round(1000 - 1000 * std::exp(-t / 3) * std::cos(t) + 5 * std::sin(7 * t));
-    r.e = r.reference - r.y;
-    r.u = std::round(800 + 0.3 * r.e);
-    r.p = r.e * 0.123;
-    r.i = r.e * 0.0456;
-    r.d = -r.e * 0.01;
-    return r;
-}
+using tervalo::bench::sampleRow;
 
 void fill(RunRecord &record, int rows)
 {
-    record.start(tervalo::RunSettings{});
-    for (int k = 1; k <= rows; ++k)
-        record.append(rowAt(k));
+    tervalo::bench::fillSampleRun(record, rows);
 }
 
 void BM_RecordAppend(benchmark::State &state)
 {
     RunRecord record;
     record.start(tervalo::RunSettings{});
-    const RunRow row = rowAt(1234);
+    const RunRow row = sampleRow(1234);
     for (auto _ : state) {
         if (record.size() == record.capacity()) {
             state.PauseTiming();
@@ -104,7 +89,7 @@ void BM_LiveUpdate(benchmark::State &state)
             w.update();
             state.ResumeTiming();
         }
-        record.append(rowAt(++cycle));
+        record.append(sampleRow(++cycle));
         w.update();
     }
 }
@@ -126,7 +111,7 @@ void BM_LiveUpdateAndRepaint(benchmark::State &state)
             w.update();
             state.ResumeTiming();
         }
-        record.append(rowAt(++cycle));
+        record.append(sampleRow(++cycle));
         w.update();
         w.chartView()->viewport()->repaint();
     }
@@ -142,13 +127,5 @@ BENCHMARK(BM_LiveUpdateAndRepaint)->Unit(benchmark::kMicrosecond);
 
 int main(int argc, char **argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tervalo::bench::qtBenchmarkMain(argc, argv);
 }

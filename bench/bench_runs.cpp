@@ -2,6 +2,7 @@
 // window, and the window opened and painted), and the run window comparing
 // five hour-long runs (from records in memory, and read from the library).
 
+#include "bench/BenchSupport.h"
 #include "engine/RunRecord.h"
 #include "store/RunLibrary.h"
 #include "ui/RunWindow.h"
@@ -20,38 +21,17 @@
 
 namespace {
 
-constexpr int kHour = 18000; // cycles of 0.2 s
+using tervalo::bench::kHour;
 
 using tervalo::RunLibrary;
 using tervalo::RunRecord;
 using tervalo::RunRow;
 
-// A damped response with a ripple; each run a little different.
+// A stopped run of the given length; each variant a little different.
 std::shared_ptr<RunRecord> makeRun(int cycles, int variant)
 {
-    tervalo::RunSettings s;
-    s.mode = tervalo::RunMode::Simulation;
-    s.controller = tervalo::RunController::PID;
-    s.kp = 0.5 + 0.01 * variant;
-    s.ki = 0.1;
-    s.kd = 0.05;
-    s.reference = 1000;
-    s.start = std::chrono::system_clock::now();
     auto record = std::make_shared<RunRecord>(static_cast<std::size_t>(cycles));
-    record->start(s);
-    for (int k = 1; k <= cycles; ++k) {
-        const double t = k / 5.0;
-        RunRow r;
-        r.cycle = k;
-        r.reference = 1000;
-        r.y = std::round(1000 - 1000 * std::exp(-t / (3 + variant)) * std::cos(t) + 5 * std::sin(7 * t));
-        r.e = r.reference - r.y;
-        r.u = std::round(800 + 0.3 * r.e);
-        r.p = r.e * 0.123;
-        r.i = r.e * 0.0456;
-        r.d = -r.e * 0.01;
-        record->append(r);
-    }
+    tervalo::bench::fillSampleRun(*record, cycles, variant);
     record->stop();
     return record;
 }
@@ -140,13 +120,5 @@ BENCHMARK(BM_CompareFiveHoursFromTheLibrary)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    int qtArgc = 1;
-    QApplication app(qtArgc, argv);
-    std::setlocale(LC_NUMERIC, "C");
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tervalo::bench::qtBenchmarkMain(argc, argv);
 }

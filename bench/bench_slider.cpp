@@ -1,6 +1,7 @@
 // Cost of the slider's mouse handling: a pointer move that leaves the value
 // alone (no drawing) and one that changes it (one redraw of the surface), on
 // a slider as the main window holds it.
+#include "bench/BenchSupport.h"
 #include "controls/common/PropertyBag.h"
 #include "controls/slider/Myslider.h"
 
@@ -59,11 +60,5 @@ BENCHMARK(BM_MoveWithValueChange);
 
 int main(int argc, char **argv)
 {
-    if (!std::getenv("QT_QPA_PLATFORM"))
-        setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return tervalo::bench::qtBenchmarkMain(argc, argv);
 }
