@@ -2,6 +2,8 @@
 
 #include "ui/Form2.h"
 
+#include <QString>
+
 namespace tervalo {
 
 TestProgramRunner::TestProgramRunner(Form2 &form) : form_(form), self_(std::make_shared<TestProgramRunner *>(this))
@@ -27,11 +29,20 @@ void TestProgramRunner::cycleDone(const ExperimentState &, const CycleSample &sa
 
 void TestProgramRunner::applyAt(std::int64_t cycle)
 {
-    program_.forEachAt(cycle, [this](const TestEvent &e) {
+    program_.forEachAt(cycle, [this, cycle](const TestEvent &e) {
         if (e.kind == TestEvent::Kind::Reference)
             form_.stepReference(e.value);
-        else
+        else if (form_.loopMode() == LoopMode::Simulation)
             form_.moveLoad(form_.loadValue(), e.value);
+        else if (kitLoad)
+            kitLoad(e.value);
+        else if (form_.notifyUser)
+            form_.notifyUser(form_.english() ? QStringLiteral("Test program, cycle %1: set the kit's load to %2 now.")
+                                                   .arg(cycle)
+                                                   .arg(e.value)
+                                             : QStringLiteral("Test programı, çevrim %1: kitin yükünü şimdi %2 yapın.")
+                                                   .arg(cycle)
+                                                   .arg(e.value));
     });
 }
 

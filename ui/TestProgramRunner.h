@@ -7,6 +7,7 @@
 #include "engine/ControlCycle.h"
 #include "engine/TestProgram.h"
 
+#include <functional>
 #include <memory>
 
 namespace tervalo {
@@ -19,6 +20,12 @@ public:
     ~TestProgramRunner() override;
     TestProgramRunner(const TestProgramRunner &) = delete;
     TestProgramRunner &operator=(const TestProgramRunner &) = delete;
+
+    // A load change on the kit: the load slider is the simulated plant's, and
+    // moving it on the kit would move the drive itself. An emulated kit sets
+    // its load torque here; with none set, the student is told to set the
+    // kit's load by hand (through the window's notice).
+    std::function<void(int level)> kitLoad;
 
     void setProgram(const TestProgram &program) { program_ = program; }
     const TestProgram &program() const { return program_; }

@@ -139,3 +139,31 @@ TEST_F(Form2Fixture, ATestProgramStepsTheReferenceAndTheLoadAtTheirCycles)
     ASSERT_EQ(watch.references.size(), 2u);
     EXPECT_EQ(watch.references[0], 700);
 }
+
+// On the kit the load slider is not the kit's load: a program's load change
+// never moves the drive; an emulated kit takes it as its load torque, a real
+// one is left to the student, who is told what to set.
+TEST_F(Form2Fixture, ATestProgramsLoadChangeOnTheKitLeavesTheDriveAlone)
+{
+    form->selectMode(LoopMode::Kit);
+    form->selectController("P");
+    TestProgramRunner runner(*form);
+    TestProgram program;
+    program.add({3, TestEvent::Kind::Load, 12});
+    runner.setProgram(program);
+    Watch watch;
+    form->cycle().addObserver(&watch);
+
+    std::vector<int> levels;
+    runner.kitLoad = [&](int level) { levels.push_back(level); };
+    run(4);
+    EXPECT_EQ(levels, std::vector<int>{12});
+    EXPECT_EQ(form->loadValue(), 1); // the simulated load slider did not move
+
+    runner.kitLoad = nullptr;
+    notices.clear();
+    run(4);
+    ASSERT_EQ(notices.size(), 1u);
+    EXPECT_TRUE(notices[0].contains(QStringLiteral("12"))) << notices[0].toStdString();
+    form->cycle().removeObserver(&watch);
+}
