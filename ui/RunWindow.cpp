@@ -90,6 +90,9 @@ const Both kTexts[] = {
     {"Save run data…", "Deney verilerini kaydet…"},
     {"Compared runs", "Karşılaştırılan deneyler"},
     {"R dashed, Y solid", "R kesikli, Y düz"},
+    {"Whole run", "Tüm deney"},
+    {"R = %1 from cycle %2", "R = %1, çevrim %2'den"},
+    {"Times from the reference step", "Süreler referans adımından itibaren"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
 
@@ -358,6 +361,9 @@ void RunWindow::retranslate()
     for (std::size_t k = 0; k < kMetricCount; ++k)
         table_->item(static_cast<int>(k), 0)->setText(metricText(kMetrics[k].metric, english_));
     shownFigures_.fill(QString());
+    shownStretches_ = 0;
+    if (!comparing())
+        table_->setColumnCount(2);
     refreshFigures();
 }
 
@@ -522,16 +528,53 @@ QList<QPointF> RunWindow::plottedPoints(Series which) const
 
 void RunWindow::refreshFigures()
 {
+    const auto figureText = [this](const Figure &fig) {
+        return fig.available() ? QString::fromStdString(shortestDecimal(fig.value))
+                               : text(Text::NotAvailable) + QStringLiteral(" (") + reasonText(fig.reason, english_)
+                                     + QLatin1Char(')');
+    };
     const StepFigures f = record_->figures();
     for (std::size_t k = 0; k < kMetricCount; ++k) {
-        const Figure &fig = f[kMetrics[k].metric];
-        const QString value = fig.available()
-                                  ? QString::fromStdString(shortestDecimal(fig.value))
-                                  : text(Text::NotAvailable) + QStringLiteral(" (")
-                                        + reasonText(fig.reason, english_) + QLatin1Char(')');
+        const QString value = figureText(f[kMetrics[k].metric]);
         if (value != shownFigures_[k]) {
             shownFigures_[k] = value;
             table_->item(static_cast<int>(k), 1)->setText(value);
+        }
+    }
+
+    // A run whose reference stepped: the figures of each stretch beside.
+    const std::vector<StepSample> &samples = record_->samples();
+    std::vector<RunRecord::StretchFigures> stretches;
+    if (constantReferenceStretches(samples.data(), samples.size()).size() > 1)
+        stretches = record_->stretchFigures();
+    const std::size_t count = stretches.size();
+    if (count != shownStretches_) {
+        shownStretches_ = count;
+        table_->setColumnCount(2 + static_cast<int>(count));
+        table_->horizontalHeaderItem(1)->setText(count ? text(Text::WholeRun) : text(Text::Value));
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+        const int column = 2 + static_cast<int>(c);
+        const RunRecord::StretchFigures &st = stretches[c];
+        auto *head = table_->horizontalHeaderItem(column);
+        if (!head) {
+            head = new QTableWidgetItem;
+            table_->setHorizontalHeaderItem(column, head);
+        }
+        head->setText(text(Text::StretchHead)
+                          .arg(QString::fromStdString(shortestDecimal(st.reference)))
+                          .arg(st.firstCycle));
+        head->setToolTip(text(Text::StretchTip));
+        for (std::size_t k = 0; k < kMetricCount; ++k) {
+            auto *item = table_->item(static_cast<int>(k), column);
+            if (!item) {
+                item = new QTableWidgetItem;
+                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+                table_->setItem(static_cast<int>(k), column, item);
+            }
+            const QString value = figureText(st.figures[kMetrics[k].metric]);
+            if (item->text() != value)
+                item->setText(value);
         }
     }
 }
@@ -804,6 +847,7 @@ void RunWindow::buildCompare()
 
 void RunWindow::showCompare(bool on)
 {
+    shownStretches_ = 0;
     if (!on) {
         compared_.clear();
         if (compareView_)

@@ -95,6 +95,9 @@ public:
         MenuSaveRunData, // the graph's context menu: save the record at once
         CompareTitle,
         CompareAxis,
+        WholeRun,    // the figures' column of the whole run, beside those of each reference
+        StretchHead, // "R = %1 from cycle %2"
+        StretchTip,  // what a stretch's column counts its times from
         Count
     };
 
@@ -208,6 +211,7 @@ private:
     bool limitsSet_ = false;
     double dataLow_ = 0, dataHigh_ = 0, uLow_ = 0, uHigh_ = 0, timeMax_ = 0;
     std::array<QString, kMetricCount> shownFigures_;
+    std::size_t shownStretches_ = 0; // columns of the stretches of constant reference (0 for one)
 
     QChart *chart_ = nullptr;
     QChartView *view_ = nullptr;

@@ -245,6 +245,51 @@ TEST_F(RunWindowTest, BothLanguages)
     EXPECT_EQ(figureText(w, Metric::RiseTime), "n/a (fewer than 10 rows)");
 }
 
+// A reference step during the run: each stretch of constant reference gets a
+// column of its own figures, its times counted from its step; the columns
+// follow the running record and the language.
+TEST_F(RunWindowTest, FiguresOfEachReferenceBesideTheWholeRun)
+{
+    record.start(fuzzySettings());
+    const auto rowAt = [](std::int64_t cycle, double reference, double y) {
+        RunRow r = rowOf(cycle, y, 1500);
+        r.reference = reference;
+        r.e = reference - y;
+        return r;
+    };
+    for (int k = 1; k <= 30; ++k)
+        record.append(rowAt(k, 1000, k < 3 ? 500 * k : 1000));
+    RunWindow w(record);
+    QTableWidget *t = w.figureTable();
+    EXPECT_EQ(t->columnCount(), 2);
+
+    for (int k = 31; k <= 60; ++k)
+        record.append(rowAt(k, 1500, k < 33 ? 1000 + 250 * (k - 30) : 1500));
+    w.update();
+    ASSERT_EQ(t->columnCount(), 4);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "Whole run");
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), "R = 1000 from cycle 1");
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), "R = 1500 from cycle 31");
+    const auto figure = [&](Metric m, int column) { return t->item(static_cast<int>(m), column)->text(); };
+    EXPECT_EQ(figure(Metric::Peak, 2), "1000");
+    EXPECT_EQ(figure(Metric::Peak, 3), "1500");
+    // the second step rises 1000 -> 1500 over its first two cycles, counted from the step
+    EXPECT_EQ(figure(Metric::PeakTime, 3), QString::fromStdString(shortestDecimal(0.4)));
+
+    w.setLanguage(false);
+    EXPECT_EQ(t->columnCount(), 4);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), QString::fromUtf8("Tüm deney"));
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), QString::fromUtf8("R = 1500, çevrim 31'den"));
+
+    // a new run with one reference: back to one column of values
+    record.start(fuzzySettings());
+    for (int k = 1; k <= 20; ++k)
+        record.append(rowAt(k, 1000, 1000));
+    w.update();
+    EXPECT_EQ(t->columnCount(), 2);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), QString::fromUtf8("Değer"));
+}
+
 TEST_F(RunWindowTest, SavesThePlotByTheChosenName)
 {
     recordFuzzyRun(record, 300);
