@@ -3,11 +3,11 @@
 #include "engine/StepFigures.h"
 #include "runtime/NumberText.h"
 #include "store/ExperimentFile.h"
+#include "store/UserFolders.h"
 #include "ui/ExperimentSession.h"
 #include "ui/Form2.h"
 
 #include <QAction>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -15,7 +15,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QStandardPaths>
 #include <QUrl>
 
 namespace tervalo {
@@ -116,11 +115,16 @@ ExperimentMenu::ExperimentMenu(Form2 &form)
     if (QWidget *graph = form_.graph())
         graph->installEventFilter(this);
 
+    // the dialogs start in the experiment folder (made when first asked)
     askOpenPath = [this](const QString &title, const QString &filter) {
-        return QFileDialog::getOpenFileName(&form_, title, QString(), filter);
+        const QString start = file_.isEmpty() ? UserFolders().experimentFolder().path : QFileInfo(file_).path();
+        return QFileDialog::getOpenFileName(&form_, title, start, filter);
     };
     askSavePath = [this](const QString &title, const QString &filter, const QString &suggested) {
-        return QFileDialog::getSaveFileName(&form_, title, suggested, filter);
+        const QString start = suggested.isEmpty()
+                                  ? UserFolders().experimentFolder().path + QStringLiteral("/experiment.json")
+                                  : suggested;
+        return QFileDialog::getSaveFileName(&form_, title, start, filter);
     };
     showError = [this](const QString &title, const QString &message) {
         QMessageBox::warning(&form_, title, message);
@@ -259,16 +263,6 @@ bool ExperimentMenu::saveFile(const QString &path)
     return true;
 }
 
-QString ExperimentMenu::suggestedName() const
-{
-    if (!file_.isEmpty())
-        return file_;
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    if (folder.isEmpty())
-        folder = QDir::homePath();
-    return folder + QStringLiteral("/experiment.json");
-}
-
 void ExperimentMenu::openAsked()
 {
     if (form_.runActive()) {
@@ -285,9 +279,8 @@ void ExperimentMenu::openAsked()
 
 void ExperimentMenu::saveAsked()
 {
-    QString path = askSavePath ? askSavePath(text(Text::SaveTitle, english_), text(Text::Filter, english_),
-                                             suggestedName())
-                               : QString();
+    QString path =
+        askSavePath ? askSavePath(text(Text::SaveTitle, english_), text(Text::Filter, english_), file_) : QString();
     if (path.isEmpty())
         return;
     if (QFileInfo(path).suffix().isEmpty())

@@ -88,6 +88,7 @@ public:
     QMenu *programMenu() const { return program_; }
 
     std::function<QString(const QString &title, const QString &filter)> askOpenPath;
+    // suggested: the file opened or saved last, empty for none
     std::function<QString(const QString &title, const QString &filter, const QString &suggested)> askSavePath;
     std::function<void(const QString &title, const QString &message)> showError;
 
@@ -98,7 +99,6 @@ private:
     void refreshEntries();
     void refreshStatus();
     QString eventText(const TestEvent &e) const;
-    QString suggestedName() const;
 
     Form2 &form_;
     std::unique_ptr<TestProgramRunner> runner_;
