@@ -1075,7 +1075,7 @@ void Form2::stepReference(int rpm)
     s_.controlReference = rpm;
     s_.errorDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider9->Value())));
     s_.outputDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider10->Value())));
-    c_.Mygraph1->RefValue = rpm;
+    c_.Mygraph1->stepRefValue(rpm);
     c_.Mygraph1->setGraph1Caption(QStringLiteral("R(t) =") + whole(rpm));
     c_.Text6->setText(whole(rpm));
 }
