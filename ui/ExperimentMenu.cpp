@@ -93,6 +93,8 @@ ExperimentMenu::ExperimentMenu(Form2 &form)
     graphMenu->addAction(unpin_);
     ruleSave_ = new QAction(this);
     ruleOpen_ = new QAction(this);
+    if (!form_.ruleTableMenu()->isEmpty())
+        form_.ruleTableMenu()->addSeparator()->setParent(this);
     form_.ruleTableMenu()->addAction(ruleSave_);
     form_.ruleTableMenu()->addAction(ruleOpen_);
 
