@@ -178,7 +178,8 @@ void ExperimentMenu::refreshEntries()
         QAction *remove = program_->addAction(text(Text::MenuRemoveProgram, english_));
         connect(remove, &QAction::triggered, this, [this] {
             runner_->setProgram(TestProgram());
-            refreshEntries();
+            // the submenu holding this entry is rebuilt once its signal is over
+            QMetaObject::invokeMethod(this, [this] { refreshEntries(); }, Qt::QueuedConnection);
         });
     }
     refreshStatus();

@@ -167,6 +167,9 @@ TEST_F(ExperimentMenuTest, AnExperimentSavedFromAWindowOpensTheSameInAFreshOne)
     // removed from the menu, it runs no more
     menu->programMenu()->actions().back()->trigger();
     EXPECT_TRUE(menu->runner().program().empty());
+    QCoreApplication::processEvents();
+    EXPECT_EQ(menu->programMenu()->menuAction()->text(), QStringLiteral("Test program: none"));
+    EXPECT_FALSE(form->graph()->toolTip().contains(QStringLiteral("cycle 4")));
 }
 
 TEST_F(ExperimentMenuTest, ARefusedFileChangesNothingAndNamesTheKey)
