@@ -44,15 +44,13 @@ const Both kTexts[] = {
     {"A run is in progress: press STOP before opening an experiment file.",
      "Deney sürüyor: deney dosyası açmadan önce DURDUR'a basın."},
     {"The experiment file could not be saved.\n%1", "Deney dosyası kaydedilemedi.\n%1"},
-    {"The rule table holds a text that is no term name:\n%1",
-     "Kural tablosunda terim adı olmayan bir yazı var:\n%1"},
+    {"The rule table holds a text that is no term name:\n%1", "Kural tablosunda terim adı olmayan bir yazı var:\n%1"},
     {"Experiment file: %1", "Deney dosyası: %1"},
     {"Test program, applied in every run:", "Her deneyde uygulanan test programı:"},
     {"No test program.", "Test programı yok."},
     {"Baseline (dark red, the third trace): %1, %2 cycles",
      "Karşılaştırma eğrisi (koyu kırmızı, üçüncü eğri): %1, %2 çevrim"},
-    {"Baseline (dark red, the third trace): %1 cycles",
-     "Karşılaştırma eğrisi (koyu kırmızı, üçüncü eğri): %1 çevrim"},
+    {"Baseline (dark red, the third trace): %1 cycles", "Karşılaştırma eğrisi (koyu kırmızı, üçüncü eğri): %1 çevrim"},
 };
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<std::size_t>(ExperimentMenu::Text::Count),
               "one text pair per entry");
@@ -77,8 +75,7 @@ QString ExperimentMenu::text(Text t, bool english)
 }
 
 ExperimentMenu::ExperimentMenu(Form2 &form)
-    : form_(form), runner_(std::make_unique<TestProgramRunner>(form)),
-      self_(std::make_shared<ExperimentMenu *>(this))
+    : form_(form), runner_(std::make_unique<TestProgramRunner>(form)), self_(std::make_shared<ExperimentMenu *>(this))
 {
     QMenu *graphMenu = form_.graphMenu();
     if (!graphMenu->isEmpty())
@@ -124,13 +121,11 @@ ExperimentMenu::ExperimentMenu(Form2 &form)
     };
     askSavePath = [this](const QString &title, const QString &filter, const QString &suggested) {
         const QString start = suggested.isEmpty()
-                                  ? UserFolders().experimentFolder().path + QStringLiteral("/experiment.json")
-                                  : suggested;
+            ? UserFolders().experimentFolder().path + QStringLiteral("/experiment.json")
+            : suggested;
         return QFileDialog::getSaveFileName(&form_, title, start, filter);
     };
-    showError = [this](const QString &title, const QString &message) {
-        QMessageBox::warning(&form_, title, message);
-    };
+    showError = [this](const QString &title, const QString &message) { QMessageBox::warning(&form_, title, message); };
     setLanguage(form_.english());
 }
 
@@ -179,7 +174,8 @@ void ExperimentMenu::refreshEntries()
         connect(remove, &QAction::triggered, this, [this] {
             runner_->setProgram(TestProgram());
             // the submenu holding this entry is rebuilt once its signal is over
-            QMetaObject::invokeMethod(this, [this] { refreshEntries(); }, Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                this, [this] { refreshEntries(); }, Qt::QueuedConnection);
         });
     }
     refreshStatus();
@@ -274,8 +270,8 @@ void ExperimentMenu::openAsked()
             showError(text(Text::OpenTitle, english_), text(Text::Running, english_));
         return;
     }
-    const QString path = askOpenPath ? askOpenPath(text(Text::OpenTitle, english_), text(Text::Filter, english_))
-                                     : QString();
+    const QString path =
+        askOpenPath ? askOpenPath(text(Text::OpenTitle, english_), text(Text::Filter, english_)) : QString();
     if (!path.isEmpty())
         openFile(path);
 }
@@ -322,11 +318,11 @@ bool ExperimentMenu::eventFilter(QObject *watched, QEvent *event)
         drop->acceptProposedAction();
         // opened once the drop is over: a refusal's message box must not
         // run inside the drag's own loop
-        QMetaObject::invokeMethod(this, [this, path] { openFile(path); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, path] { openFile(path); }, Qt::QueuedConnection);
         return true;
     }
-    default:
-        return false;
+    default: return false;
     }
 }
 

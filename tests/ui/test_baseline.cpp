@@ -68,8 +68,8 @@ TEST_F(BaselineTest, TheBaselineIsTheThirdTraceCycleForCycle)
     struct Case {
         const char *name;
         bool pinBeforeStart;
-        int pinAtCycle;   // 0: never during the run
-        int unpinAtCycle; // 0: never
+        int pinAtCycle;     // 0: never during the run
+        int unpinAtCycle;   // 0: never
         int lastDrawnCycle; // the last cycle drawn with the baseline; 0: none
     };
     const Case cases[] = {

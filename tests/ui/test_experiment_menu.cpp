@@ -193,7 +193,9 @@ TEST_F(ExperimentMenuTest, ARefusedFileChangesNothingAndNamesTheKey)
         {"another format", with([](QJsonObject &o) { o["format"] = "tervalo-run"; }), "format"},
         {"a later version", with([](QJsonObject &o) { o["version"] = 2; }), "version"},
         {"a missing key", with([](QJsonObject &o) { o.remove("reference"); }), "reference: missing"},
-        {"a gain beyond its bar", with([](QJsonObject &o) { o["gains"] = QJsonObject{{"kp", 5}, {"ki", 0}, {"kd", 0}}; }),
+        {"a gain beyond its bar", with([](QJsonObject &o) {
+             o["gains"] = QJsonObject{{"kp", 5}, {"ki", 0}, {"kd", 0}};
+         }),
          "gains.kp"},
         {"a reference beyond the slider", with([](QJsonObject &o) { o["reference"] = 2500; }), "reference"},
         {"an unknown rule term", with([](QJsonObject &o) {
@@ -204,8 +206,9 @@ TEST_F(ExperimentMenuTest, ARefusedFileChangesNothingAndNamesTheKey)
              o["rules"] = rules;
          }),
          "rules[2][5]"},
-        {"a load beyond the slider",
-         with([](QJsonObject &o) { o["test_program"] = QJsonArray{QJsonObject{{"cycle", 3}, {"load", 40}}}; }),
+        {"a load beyond the slider", with([](QJsonObject &o) {
+             o["test_program"] = QJsonArray{QJsonObject{{"cycle", 3}, {"load", 40}}};
+         }),
          "test_program[0].load"},
     };
     for (const Case &c : cases) {
