@@ -62,6 +62,11 @@ Single sixthOf(int k, Integer outputRange)
 
 } // namespace
 
+Integer FuzzyController::rangeFor(Integer controlReference, double divisor)
+{
+    return Integer::fromExtended(Int(divide(controlReference.ld(), divisor)));
+}
+
 double FuzzyController::breakpoint(int k, Integer range)
 {
     return static_cast<double>(Int(doubleQuotient((Integer(k) * range).ld(), 6)));

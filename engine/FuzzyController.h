@@ -36,6 +36,11 @@ public:
     static constexpr int termCount = 7;
     static constexpr int cellCount = 49;
 
+    // The range of the error change's or the output step's sets for a divisor:
+    // Int(reference / divisor) as an Integer (RuntimeError 6 when it does not
+    // fit, 11 for a divisor of 0).
+    static Integer rangeFor(Integer controlReference, double divisor);
+
     // Breakpoint B(k) = Int(k R / 6) for k = -5..5: k R in Integer arithmetic,
     // the division in double precision.
     static double breakpoint(int k, Integer range);

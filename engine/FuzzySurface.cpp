@@ -42,8 +42,8 @@ FuzzyRanges FuzzyRanges::of(Integer controlReference, double errorDivisor, doubl
 {
     FuzzyRanges r;
     r.error = controlReference;
-    r.delta = Integer::fromExtended(Int(divide(controlReference.ld(), errorDivisor)));
-    r.output = Integer::fromExtended(Int(divide(controlReference.ld(), outputDivisor)));
+    r.delta = FuzzyController::rangeFor(controlReference, errorDivisor);
+    r.output = FuzzyController::rangeFor(controlReference, outputDivisor);
     return r;
 }
 

@@ -18,6 +18,9 @@ constexpr int kCoarseStride = 10;
 // neighbours of the best.
 constexpr int kTauScan = 40;
 constexpr int kTauRefine = 30;
+// The most measurement noise (standard deviation around the window's trend)
+// a steady speed may carry, as a share of the speed.
+constexpr double kSteadyNoiseShare = 0.05;
 
 std::string number(double v)
 {
@@ -310,7 +313,11 @@ double BumpTest::tailMean(const std::vector<double> &samples) const
     return n ? sum / static_cast<double>(n) : 0;
 }
 
-// The last steadyCycles samples spread over no more than the band.
+// The last steadyCycles samples spread over no more than the band; or, for
+// a speed read with noise (the kit's count jitters with the length of each
+// period), they show no trend over the window beyond the noise and the noise
+// stays within a twentieth of the speed. A speed that swings by more than
+// that is not steady.
 bool BumpTest::steady(const std::vector<double> &samples) const
 {
     const std::size_t w = static_cast<std::size_t>(s_.steadyCycles);
@@ -318,9 +325,32 @@ bool BumpTest::steady(const std::vector<double> &samples) const
         return false;
     const auto first = samples.end() - static_cast<std::ptrdiff_t>(w);
     const auto [lo, hi] = std::minmax_element(first, samples.end());
-    const double band = s_.steadyBand > 0 ? s_.steadyBand
-                                          : std::max(2.0 * s_.fit.resolution, 0.01 * std::fabs(tailMean(samples)));
-    return *hi - *lo <= band;
+    const double mean = tailMean(samples);
+    const double band = s_.steadyBand > 0 ? s_.steadyBand : std::max(2.0 * s_.fit.resolution, 0.01 * std::fabs(mean));
+    if (*hi - *lo <= band)
+        return true;
+    if (w < 3)
+        return false;
+
+    // least-squares line through the window: slope and residual spread
+    const double n = static_cast<double>(w);
+    const double xMean = (n - 1) / 2;
+    double sxy = 0, sxx = 0;
+    for (std::size_t i = 0; i < w; ++i) {
+        const double dx = static_cast<double>(i) - xMean;
+        sxy += dx * (first[static_cast<std::ptrdiff_t>(i)] - mean);
+        sxx += dx * dx;
+    }
+    const double slope = sxy / sxx;
+    double sse = 0;
+    for (std::size_t i = 0; i < w; ++i) {
+        const double r = first[static_cast<std::ptrdiff_t>(i)] - mean - slope * (static_cast<double>(i) - xMean);
+        sse += r * r;
+    }
+    const double noise = std::sqrt(sse / (n - 2));
+    if (noise > std::max(band, kSteadyNoiseShare * std::fabs(mean)))
+        return false;
+    return std::fabs(slope) * (n - 1) <= std::max(band, 2 * noise);
 }
 
 void BumpTest::refuse(BumpStatus status, const std::string &reason, bool suggest)

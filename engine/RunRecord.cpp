@@ -118,4 +118,23 @@ StepFigures RunRecord::figures(std::size_t begin, std::size_t end) const
     return computeStepFigures(samples_.data() + begin, end - begin, settings_.actuatorMin, settings_.actuatorMax);
 }
 
+std::vector<RunRecord::StretchFigures> RunRecord::stretchFigures() const
+{
+    std::vector<StretchFigures> out;
+    std::vector<StepSample> rows;
+    for (const Stretch &s : constantReferenceStretches(samples_.data(), samples_.size())) {
+        StretchFigures f;
+        f.firstCycle = rows_[s.begin].cycle;
+        f.lastCycle = rows_[s.end - 1].cycle;
+        f.reference = s.reference;
+        rows.assign(samples_.begin() + static_cast<std::ptrdiff_t>(s.begin),
+                    samples_.begin() + static_cast<std::ptrdiff_t>(s.end));
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            rows[r].time_s = static_cast<double>(rows_[s.begin + r].cycle - f.firstCycle + 1) / kCyclesPerSecond;
+        f.figures = computeStepFigures(rows, settings_.actuatorMin, settings_.actuatorMax);
+        out.push_back(f);
+    }
+    return out;
+}
+
 } // namespace tervalo

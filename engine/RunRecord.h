@@ -135,6 +135,15 @@ public:
     StepFigures figures() const;
     StepFigures figures(std::size_t begin, std::size_t end) const;
 
+    // The figures of each stretch of constant reference, in order; a
+    // stretch's times count from its step (its first row reads one cycle).
+    struct StretchFigures {
+        std::int64_t firstCycle = 0, lastCycle = 0;
+        double reference = 0;
+        StepFigures figures;
+    };
+    std::vector<StretchFigures> stretchFigures() const;
+
 private:
     std::size_t capacity_;
     std::vector<RunRow> rows_;

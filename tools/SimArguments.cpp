@@ -1,7 +1,10 @@
 #include "tools/SimArguments.h"
 
+#include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
+#include "engine/StepFigures.h"
 #include "engine/Terms.h"
+#include "store/ExperimentFile.h"
 #include "tervalo_version.h"
 
 #include <CLI/CLI.hpp>
@@ -9,6 +12,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
@@ -59,6 +63,74 @@ LoadStep parseLoad(const std::string &given, int cycles)
     if (s.from < 1 || s.from > 30 || s.to < 1 || s.to > 30)
         bad("--load " + given + ": the load slider runs from 1 to 30");
     return s;
+}
+
+// The events of --at, each checked; a cycle past the run is refused as
+// --load refuses it.
+TestProgram parseEvents(const std::vector<std::string> &given, int cycles)
+{
+    TestProgram program;
+    for (const std::string &a : given) {
+        TestEvent e;
+        std::string why;
+        if (!parseTestEvent(trimmed(a), e, why))
+            bad("--at " + why);
+        if (e.cycle > cycles)
+            bad("--at " + a + ": the cycle must lie in 1.." + std::to_string(cycles));
+        program.add(e);
+    }
+    return program;
+}
+
+// An experiment file's values for whatever the command line leaves unsaid.
+// The file's mode "open" is the open loop on the kit (--mode kit
+// --controller open); its gains go to the sliders of the loop's controller.
+void fillFromExperiment(const CLI::App &cli, Options &o)
+{
+    const std::string &path = o.experiment;
+    const QString file = QString::fromLocal8Bit(path.c_str());
+    Experiment e;
+    ExperimentError why;
+    if (!ExperimentFile::read(file, e, why)) {
+        QString reason = why.message();
+        const QString prefix = file + QStringLiteral(": ");
+        if (why.key.isEmpty() && reason.startsWith(prefix))
+            reason = reason.mid(prefix.size());
+        bad("--experiment " + path + ": " + oneLine(reason));
+    }
+    const auto given = [&](const std::string &name) { return cli.count(name) > 0; };
+    if (!given("--mode"))
+        o.mode = e.mode == RunMode::Simulation ? "simulation" : "kit";
+    if (!given("--controller")) {
+        o.controller = e.mode == RunMode::OpenLoop ? "open" : e.controller;
+        if (e.mode == RunMode::OpenLoop && o.kit()) {
+            o.heldController = e.controller;
+            o.heldGains = {e.kp, e.ki, e.kd};
+        }
+    }
+    if (!given("--reference"))
+        o.reference = e.reference;
+    if (!given("--error-divisor"))
+        o.errorDivisor = e.errorDivisor;
+    if (!given("--output-divisor"))
+        o.outputDivisor = e.outputDivisor;
+    if (!given("--rules"))
+        o.rules = e.rules;
+    if (!given("--at"))
+        o.program = e.program;
+    const ClassicPanel *panel = ClassicPanels::named(o.controller);
+    for (std::size_t k = 0; panel && k < panel->sliderCount; ++k) {
+        const GainSlider &slider = panel->sliders[k];
+        const std::string name = ClassicPanels::name(slider.gain);
+        if (given("--" + name))
+            continue;
+        const double value = slider.gain == Gain::Kp ? e.kp : slider.gain == Gain::Ki ? e.ki : e.kd;
+        // the file checked its gains against its own controller's sliders
+        if (std::lround(value * 1000) > slider.max)
+            bad("--experiment " + path + ": gains." + name + ": " + shortestDecimal(value) + " is beyond the " +
+                o.controller + " slider (0 to " + shortestDecimal(slider.max / 1000.0) + ")");
+        (slider.gain == Gain::Kp ? o.kp : slider.gain == Gain::Ki ? o.ki : o.kd) = value;
+    }
 }
 
 std::string systemReason(int error)
@@ -157,7 +229,8 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
         bad(std::string("--controller: ") + command + " chooses the loop itself");
     if (!o.surface.empty() && o.kit())
         bad("--surface: the surface does not depend on --mode");
-    for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture"})
+    for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture", "--at", "--library", "--experiment",
+                                "--save-experiment"})
         if (cli.count(runOnly) > 0)
             bad(std::string(runOnly) + ": " + command + " makes no run that takes it");
     if (cli.count("--overshoot") > 0 && o.suggest.empty())
@@ -170,6 +243,15 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
 }
 
 } // namespace
+
+std::string oneLine(const QString &text)
+{
+    std::string out = text.toLocal8Bit().toStdString();
+    for (char &c : out)
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F)
+            c = '?';
+    return out;
+}
 
 std::array<int, 49> readRulesFile(const std::string &path)
 {
@@ -235,7 +317,8 @@ Parsed parseArguments(int argc, char **argv)
     };
     cli.add_option("--mode", o.mode, "simulation (the simulated plant, default) or kit (the emulated kit)")
         ->check(CLI::IsMember({"simulation", "kit"}));
-    cli.add_option("--controller", o.controller, "P, I, PI, PD, PID, fuzzy, or open (open loop, --actuator held)")
+    cli.add_option("--controller", o.controller,
+                   "P, I, PI, PD, PID, fuzzy, or open (open loop, --actuator held); required unless --experiment")
         ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID", "fuzzy", "open"}));
     number("--reference", o.reference, "reference speed, 500..2000")->check(CLI::Range(500, 2000));
     number("--cycles", o.cycles, "control cycles of 0.2 s")->check(CLI::Range(1, 100000000));
@@ -249,8 +332,24 @@ Parsed parseArguments(int argc, char **argv)
     cli.add_option("--load", loads, "CYCLE:FROM:TO, move the load slider just before CYCLE")->check(kNonEmpty);
     std::string rules;
     cli.add_option("--rules", rules, "fuzzy rule table: seven lines of seven English term names")->check(kNonEmpty);
-    cli.add_flag("--summary", o.summary, "print the run's figures as metric,value lines instead of the table");
+    std::vector<std::string> at;
+    cli.add_option("--at", at,
+                   "CYCLE:reference=R (500..2000) or CYCLE:load=L (1..30), in force from cycle CYCLE on; repeatable; "
+                   "replaces the test program of --experiment")
+        ->check(kNonEmpty);
+    cli.add_flag("--summary", o.summary,
+                 "print the run's figures as metric,value lines instead of the table; when the reference "
+                 "stepped, then stretches,N and each stretch K's first_cycle@K, last_cycle@K, reference@K "
+                 "and figures as metric@K,value");
     cli.add_option("--picture", o.picture, "write the graph's picture to this bitmap file after the run")
+        ->check(kNonEmpty);
+    cli.add_option("--library", o.library, "store the run in this run library (SQLite), made when missing")
+        ->check(kNonEmpty);
+    cli.add_option("--experiment", o.experiment,
+                   "run this experiment file; options given beside it override its values")
+        ->check(kNonEmpty);
+    cli.add_option("--save-experiment", o.saveExperiment,
+                   "write the experiment these options describe to this file, then run it")
         ->check(kNonEmpty);
     std::string identify;
     cli.add_option("--surface", o.surface, "write the fuzzy controller's surface e,de,du (201 x 201) to this CSV file")
@@ -274,6 +373,9 @@ Parsed parseArguments(int argc, char **argv)
         bad(e.what());
     }
 
+    const bool tuning = !o.surface.empty() || cli.count("--identify") > 0 || !o.suggest.empty();
+    if (!tuning && !o.experiment.empty())
+        fillFromExperiment(cli, o);
     checkCommands(cli, o, identify);
     if (o.controller != "fuzzy" && o.surface.empty())
         for (const char *fuzzyOnly : {"--rules", "--error-divisor", "--output-divisor"})
@@ -289,6 +391,8 @@ Parsed parseArguments(int argc, char **argv)
     }
     if (cli.count("--rules") > 0)
         o.rules = readRulesFile(rules);
+    if (!at.empty())
+        o.program = parseEvents(at, o.cycles);
     return parsed;
 }
 

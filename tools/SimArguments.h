@@ -3,12 +3,16 @@
 // refusal is a BadArgument whose message is one line; the program prints it
 // and ends with status 2.
 
+#include "engine/TestProgram.h"
+
 #include <array>
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+class QString;
 
 namespace tervalo::sim {
 
@@ -29,6 +33,16 @@ struct Options {
     std::optional<std::array<int, 49>> rules; // term index of every cell
     std::string picture;
     bool summary = false; // the run's figures instead of the per-cycle table
+    // Events at given cycles (--at, or the experiment file's test program);
+    // those after the last cycle are never reached.
+    TestProgram program;
+    std::string library;        // --library FILE: the run goes into this run library
+    std::string experiment;     // --experiment FILE, already read into these options
+    std::string saveExperiment; // --save-experiment FILE
+    // An experiment file's open loop on the kit keeps its controller and
+    // gains selected, as the window does, though they do not act.
+    std::string heldController;
+    std::array<double, 3> heldGains{}; // kp, ki, kd
 
     // The tuning commands (at most one): no CSV run then.
     std::string surface;                   // --surface FILE
@@ -55,6 +69,10 @@ Parsed parseArguments(int argc, char **argv);
 
 // The lowest actuator value a run on the kit starts from.
 constexpr int kKitActuatorMin = 1300;
+
+// A text for a line of stderr in the local encoding: control characters
+// (a file's values may hold any) are shown as '?'.
+std::string oneLine(const QString &text);
 
 // Limits of a rule-table file.
 constexpr std::size_t kRulesFileLimit = 64 * 1024;

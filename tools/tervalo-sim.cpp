@@ -7,7 +7,8 @@
 //               [--reference R] [--cycles N]
 //               [--kp G] [--ki G] [--kd G] [--error-divisor D] [--output-divisor D]
 //               [--actuator U] [--load CYCLE:FROM:TO]... [--rules FILE] [--picture FILE]
-//               [--summary]
+//               [--at CYCLE:reference=R|CYCLE:load=L]... [--summary]
+//               [--experiment FILE] [--save-experiment FILE] [--library FILE]
 //   tervalo-sim --surface FILE [--rules FILE] [--reference R] [--error-divisor D] [--output-divisor D]
 //   tervalo-sim --identify U1:U2 [--mode kit]
 //   tervalo-sim --suggest P|I|PI|PD|PID [--overshoot PCT] [--reference R] [--cycles N] [--mode kit]
@@ -21,9 +22,11 @@
 #include "runtime/NumberText.h"
 #include "tervalo_version.h"
 #include "ui/Form2.h"
+#include "ui/TestProgramRunner.h"
 #include "tools/CheckedOutput.h"
 #include "tools/SimArguments.h"
 #include "tools/SimSession.h"
+#include "tools/SimStore.h"
 #include "tools/SimTuning.h"
 
 #include <QApplication>
@@ -34,9 +37,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -54,12 +59,34 @@ using tervalo::sim::Options;
 // One control cycle of the CSV run: the load step due before it, the cycle,
 // its row. False ends the run (after the last cycle, or when the table can no
 // longer be written).
-class CsvRun {
+//
+// The row is taken when the cycle is done, before any event of the test
+// program for the next cycle (applied at the same moment) can touch the
+// window: each row shows the values its own cycle ran with.
+class CsvRun : public tervalo::CycleObserver {
 public:
     CsvRun(const Options &o, CheckedOutput &out, tervalo::sim::Session &session)
         : options_(o), out_(out), session_(session)
     {
+        form().cycle().addObserver(this);
+        // On the kit the test program's load changes step the emulated
+        // motor's load: those of cycle 1 at START, the others when the cycle
+        // before is done, so that the new load acts on the whole period its
+        // cycle measures.
+        if (tervalo::KitEmulator *kit = session_.emulator()) {
+            for (const tervalo::TestEvent &e : options_.program.events())
+                if (e.kind == tervalo::TestEvent::Kind::Load && e.cycle <= options_.cycles)
+                    kitLoads_->add(e);
+            if (!kitLoads_->empty()) {
+                std::shared_ptr<const tervalo::TestProgram> loads = kitLoads_;
+                form().addRunListener([loads, kit](bool started) {
+                    if (started)
+                        applyKitLoads(*loads, kit, 1);
+                });
+            }
+        }
     }
+    ~CsvRun() override { form().cycle().removeObserver(this); }
 
     bool next()
     {
@@ -69,13 +96,31 @@ public:
         for (const LoadStep &s : options_.loads)
             if (s.cycle == cycle_)
                 moveLoad(s);
+        taken_ = false;
         form().Timer1_Timer();
+        if (!taken_)
+            row_ = row();
         // A table that can no longer be written ends the run.
-        return (options_.summary || out_.write(row())) && cycle_ < options_.cycles;
+        return (options_.summary || out_.write(row_)) && cycle_ < options_.cycles;
+    }
+
+    void cycleDone(const tervalo::ExperimentState &, const tervalo::CycleSample &sample) override
+    {
+        row_ = row();
+        taken_ = true;
+        if (tervalo::KitEmulator *kit = session_.emulator())
+            applyKitLoads(*kitLoads_, kit, static_cast<std::int64_t>(sample.cycle.value()) + 1);
     }
 
 private:
     Form2 &form() { return session_.form(); }
+
+    static void applyKitLoads(const tervalo::TestProgram &loads, tervalo::KitEmulator *kit, std::int64_t cycle)
+    {
+        loads.forEachAt(cycle, [kit](const tervalo::TestEvent &e) {
+            kit->setLoadTorque(tervalo::KitEmulator::loadTorqueForLevel(e.value));
+        });
+    }
 
     // In simulation the load slider is dragged; on the kit the emulator's
     // load torque steps to the slider level's torque.
@@ -113,7 +158,22 @@ private:
     CheckedOutput &out_;
     tervalo::sim::Session &session_;
     int cycle_ = 0;
+    std::string row_;
+    bool taken_ = false;
+    std::shared_ptr<tervalo::TestProgram> kitLoads_ = std::make_shared<tervalo::TestProgram>();
 };
+
+// The events the window's own test-program runner applies: reference steps,
+// and in simulation the load slider's moves. Events after the last cycle
+// are left out: they would only change the picture after the run.
+tervalo::TestProgram windowEvents(const Options &o)
+{
+    tervalo::TestProgram program;
+    for (const tervalo::TestEvent &e : o.program.events())
+        if (e.cycle <= o.cycles && (e.kind == tervalo::TestEvent::Kind::Reference || !o.kit()))
+            program.add(e);
+    return program;
+}
 
 // The gain bar of a gain on the controller's panel; "" when it has none.
 std::string barOf(const std::string &controller, tervalo::Gain gain)
@@ -155,10 +215,12 @@ void quietQt(QtMsgType type, const QMessageLogContext &, const QString &message)
 
 namespace {
 
-// The figures of the run the window recorded: one "metric,value" line each.
+// The figures of the run the window recorded: one "metric,value" line each,
+// then those of each stretch of constant reference when the reference
+// stepped.
 std::string summary(const Form2 &form)
 {
-    return tervalo::summaryLines(form.runRecord().figures());
+    return tervalo::summaryLines(form.runRecord().figures()) + tervalo::sim::stretchLines(form.runRecord());
 }
 
 // The one line a failed write ends the run with (status 1).
@@ -207,6 +269,14 @@ int main(int argc, char **argv)
 
         tervalo::sim::Session session(options.kit());
         Form2 &form = session.form();
+        if (!options.heldController.empty()) {
+            form.selectController(options.heldController);
+            if (const tervalo::ClassicPanel *panel = tervalo::ClassicPanels::named(options.heldController))
+                for (std::size_t k = 0; k < panel->sliderCount; ++k)
+                    form.setGainBar(panel->sliders[k].bar,
+                                    static_cast<int>(std::lround(
+                                        options.heldGains[static_cast<std::size_t>(panel->sliders[k].gain)] * 1000)));
+        }
         session.selectLoop(options.controller);
 
         using tervalo::Gain;
@@ -229,22 +299,47 @@ int main(int argc, char **argv)
             for (int i = 0; i < 49; ++i)
                 form.setRuleTerm(i, (*options.rules)[static_cast<std::size_t>(i)]);
 
+        // Failures of the files beside the table: one line each after the
+        // run, which goes on whatever they say.
+        std::vector<std::string> failures;
+        if (!options.saveExperiment.empty())
+            if (std::string failure = tervalo::sim::saveExperiment(form, options.program, options.saveExperiment);
+                !failure.empty())
+                failures.push_back(std::move(failure));
+
         CsvRun run(options, out, session);
+        std::optional<tervalo::TestProgramRunner> runner;
+        if (const tervalo::TestProgram events = windowEvents(options); !events.empty()) {
+            runner.emplace(form);
+            runner->setProgram(events);
+        }
         if (options.summary || out.write("cycle,time_s,reference,output,error,actuator,fuzzy_step\n"))
             session.run([&run] { return run.next(); });
         if (options.summary)
             out.write(summary(session.form()));
-        if (!out.flush())
+        if (!options.library.empty())
+            if (std::string failure = tervalo::sim::storeRun(form.runRecord(), options.library); !failure.empty())
+                failures.push_back(std::move(failure));
+        const auto reportFailures = [&failures] {
+            for (const std::string &f : failures)
+                std::fprintf(stderr, "tervalo-sim: %s\n", f.c_str());
+            return failures.empty() ? 0 : 1;
+        };
+        if (!out.flush()) {
+            reportFailures();
             return writeFailed(out.failure());
+        }
 
         if (!options.picture.empty()) {
             const QString failure = tervalo::writeBitmapFile(
                 form.graphPicture().convertToFormat(QImage::Format_RGB888),
                 QString::fromLocal8Bit(options.picture.c_str()));
-            if (!failure.isEmpty())
+            if (!failure.isEmpty()) {
+                reportFailures();
                 return writeFailed(failure.toLocal8Bit().toStdString());
+            }
         }
-        return 0;
+        return reportFailures();
     } catch (const BadArgument &e) {
         std::fprintf(stderr, "tervalo-sim: %s\n", e.message.c_str());
         return 2;

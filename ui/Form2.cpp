@@ -368,8 +368,8 @@ void Form2::Command1_Click()
     c_.Slider1->setMin(c_.simulasyon->isChecked() ? 0 : 1300);
     s_.fuzzyOutput = c_.Slider1->Min();
     s_.prevError = 0;
-    s_.errorDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider9->Value())));
-    s_.outputDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider10->Value())));
+    s_.errorDeltaRange = FuzzyController::rangeFor(s_.controlReference, c_.Slider9->Value());
+    s_.outputDeltaRange = FuzzyController::rangeFor(s_.controlReference, c_.Slider10->Value());
     s_.pulseCount = 0;
     s_.outputY = 0;
     s_.errorE = 0;
@@ -683,6 +683,11 @@ void Form2::bringToFront(QWidget *panel)
     frontPanel_ = panel;
 }
 
+std::optional<ClassicLaw> Form2::selectedLaw() const
+{
+    return host_->selection().law;
+}
+
 QWidget *Form2::selectedControllerPanel() const
 {
     if (c_.Bulanik->isChecked())
@@ -884,7 +889,7 @@ void Form2::divisorChanged(Myslider *slider, QLineEdit *box, Integer &range)
     ResumeNext step;
     step([&] { s_.controlReference = s_.reference; });
     step([&] { box->setText(whole(slider->Value())); });
-    step([&] { range = Integer::fromExtended(Int(divide(s_.controlReference.ld(), divisorIn(box)))); });
+    step([&] { range = FuzzyController::rangeFor(s_.controlReference, divisorIn(box)); });
     sessionChanged();
 }
 
@@ -1073,8 +1078,8 @@ void Form2::stepReference(int rpm)
 {
     s_.reference = rpm;
     s_.controlReference = rpm;
-    s_.errorDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider9->Value())));
-    s_.outputDeltaRange = Integer::fromExtended(Int(divide(s_.controlReference.ld(), c_.Slider10->Value())));
+    s_.errorDeltaRange = FuzzyController::rangeFor(s_.controlReference, c_.Slider9->Value());
+    s_.outputDeltaRange = FuzzyController::rangeFor(s_.controlReference, c_.Slider10->Value());
     c_.Mygraph1->stepRefValue(rpm);
     c_.Mygraph1->setGraph1Caption(QStringLiteral("R(t) =") + whole(rpm));
     c_.Text6->setText(whole(rpm));

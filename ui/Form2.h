@@ -22,6 +22,7 @@ class QMenu;
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,8 @@ public:
     int outputDivisor() const;
     int referenceValue() const;
     LoopMode loopMode() const;
+    // The classic law whose option is selected; none for fuzzy.
+    std::optional<ClassicLaw> selectedLaw() const;
     // "P" ... "PID" or "fuzzy" as the options show; empty when none is chosen.
     std::string controllerName() const;
     int gainBarValue(const std::string &bar) const; // 9 for a name that is no gain bar

@@ -53,8 +53,11 @@ TuningWindow *TuningWindow::attach(Form2 &form)
     w->action_ = form.graphMenu()->addAction(tuneText(TuneText::TuneMenu, form.english()));
     QObject::connect(w->action_, &QAction::triggered, w, [w, &form] {
         w->setLanguage(form.english());
-        if (!w->isVisible() && !w->busy())
+        if (!w->isVisible() && !w->busy()) {
             w->proposeSteps();
+            if (const std::optional<ClassicLaw> law = form.selectedLaw())
+                w->setLaw(*law);
+        }
         w->show();
         w->raise();
         w->activateWindow();
@@ -266,6 +269,12 @@ void TuningWindow::setSteadyBand(int rpm)
 void TuningWindow::setLaw(ClassicLaw law)
 {
     law_->setCurrentText(QString::fromUtf8(ClassicPanels::of(law).name));
+}
+
+ClassicLaw TuningWindow::law() const
+{
+    const ClassicPanel *panel = ClassicPanels::named(law_->currentText().toStdString());
+    return panel ? panel->law : ClassicLaw::PID;
 }
 
 void TuningWindow::setOvershootLimit(int percent)

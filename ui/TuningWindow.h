@@ -63,6 +63,7 @@ public:
     // The gains for the chosen law and overshoot limit on the fitted model.
     void suggest();
     void setLaw(ClassicLaw law);
+    ClassicLaw law() const;
     void setOvershootLimit(int percent);
     // The suggestion's gains onto the law's gain bars (the law selected).
     void apply();

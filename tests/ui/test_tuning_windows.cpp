@@ -217,6 +217,25 @@ TEST_F(TuningWindowTest, IdentifiesTheSimulatedPlant)
     EXPECT_EQ(form->actuatorValue(), 0); // STOP put the actuator back to its minimum
 }
 
+// Opened from the menu, the window proposes gains for the law the student
+// has selected; with the fuzzy controller it keeps the law it shows.
+TEST_F(TuningWindowTest, OpensAtTheSelectedLaw)
+{
+    QAction *tune = form->graphMenu()->actions().back();
+    ASSERT_TRUE(form->selectController("PI"));
+    tune->trigger();
+    EXPECT_EQ(window->law(), ClassicLaw::PI);
+    window->hide();
+    ASSERT_TRUE(form->selectController("fuzzy"));
+    tune->trigger();
+    EXPECT_EQ(window->law(), ClassicLaw::PI);
+    window->hide();
+    ASSERT_TRUE(form->selectController("P"));
+    tune->trigger();
+    EXPECT_EQ(window->law(), ClassicLaw::P);
+    window->hide();
+}
+
 TEST_F(TuningWindowTest, RefusesStepsItCannotUse)
 {
     struct Case {

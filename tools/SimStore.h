@@ -1,0 +1,37 @@
+#pragma once
+// What tervalo-sim keeps of a run besides its table: the experiment file the
+// options describe, the run in a run library, and the figures of each
+// stretch of constant reference.
+
+#include "engine/RunRecord.h"
+#include "store/ExperimentFile.h"
+
+#include <string>
+
+namespace tervalo {
+class Form2;
+}
+
+namespace tervalo::sim {
+
+// The experiment the window is set up for now, as a run started now would
+// record it (gains its controller has no slider for read 0), with program.
+Experiment experimentOf(Form2 &form, const TestProgram &program);
+
+// Writes experimentOf(form, program) to path, atomically; "" when written,
+// else "path: reason".
+std::string saveExperiment(Form2 &form, const TestProgram &program, const std::string &path);
+
+// Stores a run that has at least one cycle in the run library at path
+// (made when missing), in one transaction; "" when stored or when there is
+// nothing to store, else "path: reason".
+std::string storeRun(const RunRecord &record, const std::string &path);
+
+// The figures of each stretch of constant reference when the run has more
+// than one ("" otherwise): a line "stretches,N", then for stretch K = 1..N
+// "first_cycle@K", "last_cycle@K", "reference@K" and every figure as
+// "metric@K,value". Times are counted from the stretch's step: its first
+// cycle reads 0.2 s, as a run's first cycle does.
+std::string stretchLines(const RunRecord &record);
+
+} // namespace tervalo::sim
