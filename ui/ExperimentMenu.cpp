@@ -184,20 +184,15 @@ void ExperimentMenu::refreshEntries()
 QString ExperimentMenu::statusText() const
 {
     QStringList lines;
-    if (!file_.isEmpty()) {
+    if (!file_.isEmpty())
         lines << text(Text::StatusFile, english_).arg(QFileInfo(file_).fileName());
-        const TestProgram &program = runner_->program();
-        if (program.empty()) {
-            lines << text(Text::StatusNoProgram, english_);
-        } else {
-            lines << text(Text::StatusProgram, english_);
-            for (const TestEvent &e : program.events())
-                lines << QStringLiteral("  ") + eventText(e);
-        }
-    } else if (!runner_->program().empty()) {
+    const TestProgram &program = runner_->program();
+    if (!program.empty()) {
         lines << text(Text::StatusProgram, english_);
-        for (const TestEvent &e : runner_->program().events())
+        for (const TestEvent &e : program.events())
             lines << QStringLiteral("  ") + eventText(e);
+    } else if (!file_.isEmpty()) {
+        lines << text(Text::StatusNoProgram, english_);
     }
     if (form_.hasBaseline()) {
         const QString cycles = QString::number(form_.baselineCycles());
