@@ -3,6 +3,8 @@
 //   tervalo [--port DEVICE]                  the window, on the kit at DEVICE
 //   tervalo --check-kit [--port DEVICE] [--spin U]
 //                                            the kit's self-test, no window
+//   tervalo [--port DEVICE] FILE             the window, with the experiment
+//                                            file FILE opened after start-up
 //
 // DEVICE is a ppdev device (default /dev/parport0; the environment variable
 // TERVALO_PORT names it when --port does not), or "emulator" for the
@@ -13,6 +15,7 @@
 #include "plant/PpdevPort.h"
 #include "runtime/NumberText.h"
 #include "tervalo_version.h"
+#include "ui/ExperimentMenu.h"
 #include "ui/Form2.h"
 #include "ui/LibrarySession.h"
 #include "ui/SurfaceWindow.h"
@@ -23,7 +26,10 @@
 #include <CLI/CLI.hpp>
 
 #include <QApplication>
+#include <QFile>
+#include <QFileInfo>
 #include <QLocale>
+#include <QTimer>
 
 #include <algorithm>
 #include <clocale>
@@ -43,6 +49,7 @@ struct Options {
     std::string port = DefaultPort;
     bool checkKit = false;
     std::optional<int> spin;
+    std::string experiment; // a file to open after start-up
 };
 
 // Nothing to show: the window is not opened, so no display is needed.
@@ -76,8 +83,17 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
     cli.add_option("--spin", o.spin, "with --check-kit: also measure the speed at this actuator value, 0..4095")
         ->check(CLI::Range(0, 4095))
         ->needs(check);
+    cli.add_option("FILE", o.experiment,
+                   "an experiment file (.json) to open once the window is up, as its menu's "
+                   "\"Open experiment…\" would");
     try {
         cli.parse(argc, argv);
+        // a mistyped option's value is no experiment: a file must end in
+        // .json or exist
+        const QString file = QFile::decodeName(o.experiment.c_str());
+        if (!o.experiment.empty() && !file.endsWith(QStringLiteral(".json"), Qt::CaseInsensitive)
+            && !QFileInfo(file).isFile())
+            throw CLI::ValidationError("FILE", o.experiment + ": neither a .json file nor an existing file");
     } catch (const CLI::Success &e) { // help or version
         *status = cli.exit(e);
         return std::nullopt;
@@ -150,9 +166,22 @@ int main(int argc, char **argv)
     tervalo::Form2 window(port.get());
     tervalo::SurfaceWindow::attach(window);
     tervalo::TuningWindow::attach(window);
-    tervalo::LibrarySession::attach(window);
-    if (emulated)
+    tervalo::LibrarySession *library = tervalo::LibrarySession::attach(window);
+    tervalo::ExperimentMenu experiments(window);
+    library->pinBaseline = [&window](const tervalo::RunRecord *run, const QString &label) {
+        if (run)
+            window.setBaseline(*run, label);
+        else
+            window.clearBaseline();
+    };
+    if (emulated) {
         window.setWindowTitle(window.windowTitle() + QStringLiteral(" (emulated kit)"));
+        // a test program's load change on the emulated kit is its load torque
+        auto *kit = static_cast<tervalo::KitEmulator *>(port.get());
+        experiments.runner().kitLoad = [kit](int level) {
+            kit->setLoadTorque(tervalo::KitEmulator::loadTorqueForLevel(level));
+        };
+    }
     // Every way out that software can catch leaves the kit undriven.
     tervalo::ExitSignals::install(&app, [&window] { window.endProgram(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.writeZeroWord(); });
@@ -165,6 +194,10 @@ int main(int argc, char **argv)
     if (window.ending()) // a signal while the start-up message was open
         return 0;
     window.show();
+    if (!options->experiment.empty()) {
+        const QString file = QFile::decodeName(options->experiment.c_str());
+        QTimer::singleShot(0, &experiments, [&experiments, file] { experiments.openFile(file); });
+    }
     const int rc = app.exec();
     window.writeZeroWord();
     return rc;

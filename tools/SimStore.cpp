@@ -2,47 +2,19 @@
 
 #include "store/RunLibrary.h"
 #include "tools/SimArguments.h"
+#include "ui/ExperimentSession.h"
 #include "ui/Form2.h"
-#include "ui/RunSession.h"
-
-#include <cmath>
 
 namespace tervalo::sim {
 
-namespace {
-
-double orZero(double gain)
-{
-    return std::isnan(gain) ? 0 : gain;
-}
-
-} // namespace
-
-Experiment experimentOf(Form2 &form, const TestProgram &program)
-{
-    const RunSettings s = form.runSession().currentSettings();
-    Experiment e;
-    e.mode = s.mode;
-    e.controller = runControllerName(s.controller);
-    e.kp = orZero(s.kp);
-    e.ki = orZero(s.ki);
-    e.kd = orZero(s.kd);
-    e.errorDivisor = s.errorDivisor;
-    e.outputDivisor = s.outputDivisor;
-    // the reference bar's value: the session takes it up only at START
-    e.reference = form.referenceValue();
-    // the cells' texts are term names of the window's language
-    for (std::size_t cell = 0; cell < e.rules.size(); ++cell)
-        for (std::size_t term = 0; term < s.termNames.size(); ++term)
-            if (s.rules[cell] == s.termNames[term])
-                e.rules[cell] = static_cast<int>(term);
-    e.program = program;
-    return e;
-}
-
 std::string saveExperiment(Form2 &form, const TestProgram &program, const std::string &path)
 {
-    const FileError failure = ExperimentFile::write(experimentOf(form, program), QString::fromLocal8Bit(path.c_str()));
+    // the settings read as the window's "Save experiment…" reads them
+    Experiment e;
+    QString why;
+    if (!tervalo::experimentOf(form, program, e, why))
+        return path + ": " + oneLine(why);
+    const FileError failure = ExperimentFile::write(e, QString::fromLocal8Bit(path.c_str()));
     return failure ? oneLine(failure.message()) : std::string();
 }
 

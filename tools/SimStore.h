@@ -14,12 +14,9 @@ class Form2;
 
 namespace tervalo::sim {
 
-// The experiment the window is set up for now, as a run started now would
-// record it (gains its controller has no slider for read 0), with program.
-Experiment experimentOf(Form2 &form, const TestProgram &program);
-
-// Writes experimentOf(form, program) to path, atomically; "" when written,
-// else "path: reason".
+// Writes the experiment the window is set up for now (experimentOf of
+// ui/ExperimentSession), with program, to path, atomically; "" when
+// written, else "path: reason".
 std::string saveExperiment(Form2 &form, const TestProgram &program, const std::string &path);
 
 // Stores a run that has at least one cycle in the run library at path

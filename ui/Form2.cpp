@@ -377,6 +377,7 @@ void Form2::Command1_Click()
     c_.Command1->setEnabled(false);
     c_.Picture4->setEnabled(false);
     s_.stopRequested = false;
+    runBaseline_ = baseline_;
     runActive_ = true;
     for (const auto &listener : runListeners_)
         listener(true);
@@ -590,7 +591,21 @@ void Form2::Timer1_Timer()
 
 void Form2::plotSample(double y, double e)
 {
-    auto plot = [this, y, e] { c_.Mygraph1->PlotGraph1(y, e, 0, 0, 0, 0, 0, 0, 0, 2); };
+    // Trace 3 is the baseline's Y at this cycle (the count goes up after the
+    // plot, so it indexes the list directly); without one, Y and E alone.
+    double base = 0;
+    std::int16_t traces = 2;
+    if (runBaseline_) {
+        const long long at = s_.sampleCount.value();
+        if (at >= 0 && static_cast<std::size_t>(at) < runBaseline_->size()) {
+            const double b = (*runBaseline_)[static_cast<std::size_t>(at)];
+            if (std::isfinite(b)) {
+                base = b;
+                traces = 3;
+            }
+        }
+    }
+    auto plot = [this, y, e, base, traces] { c_.Mygraph1->PlotGraph1(y, e, base, 0, 0, 0, 0, 0, 0, traces); };
     try {
         plot();
     } catch (const RuntimeError &err) {
@@ -1065,7 +1080,7 @@ void Form2::stepReference(int rpm)
     s_.controlReference = rpm;
     s_.errorDeltaRange = FuzzyController::rangeFor(s_.controlReference, c_.Slider9->Value());
     s_.outputDeltaRange = FuzzyController::rangeFor(s_.controlReference, c_.Slider10->Value());
-    c_.Mygraph1->RefValue = rpm;
+    c_.Mygraph1->stepRefValue(rpm);
     c_.Mygraph1->setGraph1Caption(QStringLiteral("R(t) =") + whole(rpm));
     c_.Text6->setText(whole(rpm));
 }
@@ -1086,6 +1101,57 @@ void Form2::setCountingPace(std::uint64_t samplesPerPump, std::chrono::nanosecon
 {
     samplesPerPump_ = samplesPerPump;
     pumpInterval_ = pumpInterval;
+}
+
+std::string Form2::controllerName() const
+{
+    if (c_.Bulanik->isChecked())
+        return "fuzzy";
+    for (const ClassicPanel &panel : ClassicPanels::all())
+        if (host_->optionOf(panel)->isChecked())
+            return panel.name;
+    return {};
+}
+
+int Form2::gainBarValue(const std::string &bar) const
+{
+    return gainBar(c_, bar.c_str())->Value();
+}
+
+QWidget *Form2::graph() const
+{
+    return c_.Mygraph1;
+}
+
+void Form2::setBaseline(std::vector<double> yByCycle, const QString &name)
+{
+    if (yByCycle.empty()) {
+        clearBaseline();
+        return;
+    }
+    baseline_ = std::make_shared<const std::vector<double>>(std::move(yByCycle));
+    baselineName_ = name;
+}
+
+void Form2::setBaseline(const RunRecord &run, const QString &name)
+{
+    std::vector<double> y;
+    for (const RunRow &row : run.rows()) {
+        if (row.cycle < 1)
+            continue;
+        const auto index = static_cast<std::size_t>(row.cycle - 1);
+        if (index >= y.size())
+            y.resize(index + 1, 0.0);
+        y[index] = row.y;
+    }
+    setBaseline(std::move(y), name);
+}
+
+void Form2::clearBaseline()
+{
+    baseline_.reset();
+    runBaseline_.reset();
+    baselineName_.clear();
 }
 
 int Form2::errorDivisor() const { return c_.Slider9->Value(); }

@@ -152,6 +152,24 @@ public:
     LoopMode loopMode() const;
     // The classic law whose option is selected; none for fuzzy.
     std::optional<ClassicLaw> selectedLaw() const;
+    // "P" ... "PID" or "fuzzy" as the options show; empty when none is chosen.
+    std::string controllerName() const;
+    int gainBarValue(const std::string &bar) const; // 9 for a name that is no gain bar
+    QWidget *graph() const;
+
+    // ---- a baseline on the graph ------------------------------------------
+    // A stored run's Y by cycle (index 0: cycle 1), drawn as the graph's
+    // third trace in its own colour, cycle for cycle, during every run
+    // started after it was set; past its last cycle only Y and E are drawn.
+    // Clearing it ends the trace at once. Without a baseline the graph
+    // draws exactly as it always did. An empty list clears it.
+    void setBaseline(std::vector<double> yByCycle, const QString &name = QString());
+    // A stored run's output as the baseline (a cycle it has no row for reads 0).
+    void setBaseline(const RunRecord &run, const QString &name);
+    void clearBaseline();
+    bool hasBaseline() const { return static_cast<bool>(baseline_); }
+    const QString &baselineName() const { return baselineName_; }
+    std::size_t baselineCycles() const { return baseline_ ? baseline_->size() : 0; }
 
     // ---- seams -------------------------------------------------------------
     // The start-up driver message; a modal box unless a test replaces it.
@@ -218,6 +236,10 @@ private:
     std::unique_ptr<RunSession> runSession_;
     std::uint64_t samplesPerPump_ = 0;
     std::chrono::nanoseconds pumpInterval_ = std::chrono::microseconds(300);
+    // the baseline as set, and as the run in progress draws it (taken at START)
+    std::shared_ptr<const std::vector<double>> baseline_;
+    std::shared_ptr<const std::vector<double>> runBaseline_;
+    QString baselineName_;
 };
 
 } // namespace tervalo

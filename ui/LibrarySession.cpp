@@ -135,9 +135,9 @@ void LibrarySession::showRunsWindow()
     }
     // the pin entries are offered while someone takes the pinned run
     if (pinBaseline)
-        window_->pinBaseline = [this](const RunRecord *r) {
+        window_->pinBaseline = [this](const RunRecord *r, const QString &label) {
             if (pinBaseline)
-                pinBaseline(r);
+                pinBaseline(r, label);
         };
     else
         window_->pinBaseline = nullptr;

@@ -64,7 +64,7 @@ public:
 
     // Handed on to the Runs window's "Pin as baseline" (see RunsWindow) each time it
     // is opened; while empty the pin entries are not shown.
-    std::function<void(const RunRecord *)> pinBaseline;
+    std::function<void(const RunRecord *, const QString &label)> pinBaseline;
 
 private:
     void stopped();

@@ -680,8 +680,9 @@ bool RunsWindow::pinRun(std::int64_t id)
     const std::shared_ptr<const RunRecord> record = loadRun(id);
     if (!record)
         return false;
+    const StoredRun *run = model_->run(id);
     if (pinBaseline)
-        pinBaseline(record.get());
+        pinBaseline(record.get(), run ? label(*run, english_) : QString());
     pinned_ = true;
     updateActions();
     return true;
@@ -759,7 +760,7 @@ void RunsWindow::pinSelected()
 void RunsWindow::unpin()
 {
     if (pinBaseline)
-        pinBaseline(nullptr);
+        pinBaseline(nullptr, QString());
     pinned_ = false;
     updateActions();
 }

@@ -170,7 +170,7 @@ public:
     std::function<void(const QString &title, const QString &message)> showError;
     // "Pin as baseline": the selected run's record, valid during the call;
     // "Unpin baseline": nullptr.
-    std::function<void(const RunRecord *)> pinBaseline;
+    std::function<void(const RunRecord *, const QString &label)> pinBaseline;
 
     // For tests and the benchmark.
     QTableView *table() const { return view_; }

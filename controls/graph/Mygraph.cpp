@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 #include <limits>
 
 namespace tervalo {
@@ -561,6 +562,53 @@ void Mygraph::PlotGraph1(double Data1, double Data2, double Data3, double Data4,
     if (!newSweep && !dirty_.isEmpty())
         update(dirty_);
     dirty_ = QRect();
+}
+
+void Mygraph::stepRefValue(double value)
+{
+    const double old = RefValue;
+    RefValue = value;
+    syncSize();
+    if (sweepX == 0 || old == value || image_.isNull() || !plotAreaUsable())
+        return;
+    const Scale sc = scale();
+    const auto rowOfRef = [&sc](double v) -> std::optional<std::int32_t> {
+        const Extended r = sc.zeroY - static_cast<Extended>(v) / sc.T * sc.zeroY;
+        if (!std::isfinite(r) || r < std::numeric_limits<std::int32_t>::min()
+            || r > std::numeric_limits<std::int32_t>::max())
+            return std::nullopt;
+        return nearest(r);
+    };
+    const std::optional<std::int32_t> oldRow = rowOfRef(old);
+    const std::optional<std::int32_t> newRow = rowOfRef(value);
+
+    // The picture the sweep started with, at the new value: right of the
+    // last sample nothing but that has been drawn on the two rows yet
+    // (captions aside, which the next cycle writes again).
+    QImage grid(image_.size(), image_.format());
+    grid.fill(QColor::fromRgb(GraphColor::toRgb(backColor_)).rgb());
+    std::swap(image_, grid);
+    const QPoint keepPoint = lastPoint[0];
+    const TextRect keepRect = textRect;
+    const std::int32_t keepCount = sweepCount;
+    const double keepOffset = zeroLineOffset;
+    sweepCount = sweepCount > 0 ? sweepCount - 1 : 0; // the count the sweep's grid was drawn with
+    DrawGrid();
+    sweepCount = keepCount;
+    lastPoint[0] = keepPoint;
+    textRect = keepRect;
+    zeroLineOffset = keepOffset;
+    std::swap(image_, grid);
+
+    const std::int32_t x = std::max<std::int32_t>(lastPoint[0].x(), 0);
+    for (const std::optional<std::int32_t> &row : {oldRow, newRow})
+        if (row && *row >= 0 && *row < image_.height())
+            for (std::int32_t c = x; c < image_.width(); ++c)
+                image_.setPixel(c, *row, grid.pixel(c, *row));
+    dirty_ = QRect();
+    if (oldRow && newRow)
+        line(x, *oldRow, x, *newRow, refLineColor_);
+    update();
 }
 
 void Mygraph::Resetle()

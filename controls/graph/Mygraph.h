@@ -107,6 +107,11 @@ public:
     QString Graph3Caption() const { return GraphCaption(3); }
 
     double RefValue = 0;
+    // A step of the reference during a sweep: the line takes the new value
+    // from the last sample drawn on, with a vertical step there, and what is
+    // drawn left of it stays. Before the first sample of a sweep the value is
+    // only stored (the sweep's start draws it).
+    void stepRefValue(double value);
 
     // Stored settings. Reading raises 6 for an entry out of its type's range
     // and 13 for one that is not a number; grid count, zero point and Ymax

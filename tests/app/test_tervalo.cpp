@@ -46,7 +46,7 @@ TEST(Tervalo, TellsItsVersionAndHelp)
 
     r = tervalo({"--help"});
     EXPECT_EQ(r.status, 0);
-    for (const char *word : {"--port", "TERVALO_PORT", "emulator", "--check-kit", "--spin", "--version"})
+    for (const char *word : {"--port", "TERVALO_PORT", "emulator", "--check-kit", "--spin", "--version", "FILE"})
         EXPECT_TRUE(r.out.contains(QLatin1String(word))) << word;
     EXPECT_TRUE(r.err.isEmpty()) << r.err.toStdString();
 }
@@ -59,6 +59,8 @@ TEST(Tervalo, BadArgumentsGiveOneLineAndStatus2)
         {"--spin", "2000"}, // only with --check-kit
         {"--check-kit", "--spin", "4096"},
         {"--check-kit", "--spin", "x"},
+        {"/nonexistent/notes.txt"}, // an experiment file ends in .json or exists
+        {"a.json", "b.json"},       // one file at a time
     };
     for (const QStringList &args : cases) {
         const Result r = tervalo(args);

@@ -127,6 +127,22 @@ TEST_F(Form2Fixture, ATestProgramStepsTheReferenceAndTheLoadAtTheirCycles)
     EXPECT_EQ(sweeps[1], sweeps.back()); // the first sweep starts with the first sample
     for (std::size_t k = 1; k < sweep.size(); ++k)
         EXPECT_GT(sweep[k], sweep[k - 1]) << k;
+    // the reference line steps at the last sample before cycle 5 (column 40):
+    // 1000 (row 87) to its left, 1500 (row 33) from there on, one step between
+    const QImage picture = form->graphPicture();
+    const QRgb refLine = qRgb(255, 0, 0);
+    auto refPixels = [&](int row, int from, int to) {
+        int n = 0;
+        for (int x = from; x < to; ++x)
+            n += picture.pixel(x, row) == refLine;
+        return n;
+    };
+    EXPECT_GT(refPixels(87, 30, 40), 0);
+    EXPECT_EQ(refPixels(87, 41, 330), 0);
+    EXPECT_EQ(refPixels(33, 30, 40), 0);
+    EXPECT_EQ(refPixels(33, 70, 330), 260);
+    for (int row = 34; row < 87; ++row)
+        EXPECT_EQ(picture.pixel(40, row), refLine) << row;
 
     // a program's first cycle is applied at START
     TestProgram first;

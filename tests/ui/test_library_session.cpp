@@ -251,7 +251,7 @@ TEST_F(LibrarySessionTest, PinningIsHandedOnFromTheSession)
     EXPECT_FALSE(w->action(RunsWindow::Text::Pin)->isVisible());
 
     std::vector<std::size_t> pinned;
-    library->pinBaseline = [&](const RunRecord *r) { pinned.push_back(r ? r->size() : 0); };
+    library->pinBaseline = [&](const RunRecord *r, const QString &) { pinned.push_back(r ? r->size() : 0); };
     library->showRunsWindow(); // opened again
     EXPECT_TRUE(w->action(RunsWindow::Text::Pin)->isVisible());
     w->select({w->model()->runs().front().id});

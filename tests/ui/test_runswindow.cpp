@@ -364,7 +364,7 @@ TEST_F(RunsWindowTest, PinningHandsOverTheSelectedRunsRecord)
     EXPECT_FALSE(w->action(RunsWindow::Text::Pin)->isVisible()); // nobody takes it yet
     std::vector<std::vector<double>> pinned;
     int unpinned = 0;
-    w->pinBaseline = [&](const RunRecord *r) {
+    w->pinBaseline = [&](const RunRecord *r, const QString &) {
         if (!r) {
             ++unpinned;
             return;

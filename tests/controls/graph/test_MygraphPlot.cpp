@@ -186,6 +186,35 @@ TEST_F(MainGraph, ScaleChangeDuringASweep)
     EXPECT_EQ(g.lastPointOf(2), QPoint(37, 147));
 }
 
+TEST_F(MainGraph, AReferenceStepMovesTheLineFromTheLastSampleOn)
+{
+    // before a sweep's first sample the value is only kept: the sweep's
+    // start draws it
+    ASSERT_FALSE(g.picture().isNull()); // the first resize has drawn the grid
+    g.stepRefValue(2.5);                // row 147, a grid row
+    EXPECT_EQ(countColour(g.picture(), QRect(30, 147, 303, 1), refLine), 0);
+    plot(-1);
+    plot(-1); // the last sample at x = 34, below the zero line
+    EXPECT_EQ(countColour(g.picture(), QRect(30, 147, 303, 1), refLine), 303);
+
+    g.stepRefValue(7.5); // row 49, a grid row
+    EXPECT_EQ(g.sweepsStarted(), 1);
+    EXPECT_EQ(countColour(g.picture(), QRect(30, 147, 4, 1), refLine), 4) << "kept left of the step";
+    EXPECT_EQ(countColour(g.picture(), QRect(35, 147, 298, 1), refLine), 0);
+    EXPECT_EQ(at(200, 147), grid) << "the grid is back where the line was";
+    EXPECT_EQ(at(90, 147), grid);
+    EXPECT_EQ(countColour(g.picture(), QRect(34, 49, 299, 1), refLine), 299);
+    EXPECT_EQ(countColour(g.picture(), QRect(30, 49, 4, 1), refLine), 0);
+    for (int y = 50; y <= 147; ++y)
+        EXPECT_EQ(at(34, y), refLine) << "the step, row " << y;
+    EXPECT_EQ(at(32, 216), trace1) << "the traces drawn stay";
+
+    // the same value again changes nothing
+    const QImage before = g.picture().copy();
+    g.stepRefValue(7.5);
+    EXPECT_TRUE(g.picture() == before);
+}
+
 TEST_F(MainGraph, TimeDivisionZeroStartsASweepAtEveryCall)
 {
     QTemporaryDir dir;
