@@ -15,13 +15,13 @@
 #include "plant/PpdevPort.h"
 #include "runtime/NumberText.h"
 #include "tervalo_version.h"
+#include "ui/ExitPaths.h"
+#include "ui/ExitSignals.h"
 #include "ui/ExperimentMenu.h"
 #include "ui/Form2.h"
 #include "ui/LibrarySession.h"
 #include "ui/SurfaceWindow.h"
 #include "ui/TuningWindow.h"
-#include "ui/ExitPaths.h"
-#include "ui/ExitSignals.h"
 
 #include <CLI/CLI.hpp>
 

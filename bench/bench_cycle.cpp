@@ -26,8 +26,8 @@ namespace {
 
 class IdlePump : public tervalo::EventPump {
 public:
-    void processEvents() override {}
-    void waitForEvents() override {}
+    void processEvents() override { }
+    void waitForEvents() override { }
 };
 
 std::unique_ptr<tervalo::Form2> makeWindow(tervalo::MemoryPort &port, IdlePump &pump, bool fuzzy)
@@ -83,10 +83,22 @@ void runCycles(benchmark::State &state, bool fuzzy, bool recording)
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_ControlCycle_PID(benchmark::State &state) { runCycles(state, false, false); }
-void BM_ControlCycle_Fuzzy(benchmark::State &state) { runCycles(state, true, false); }
-void BM_ControlCycle_PID_Recording(benchmark::State &state) { runCycles(state, false, true); }
-void BM_ControlCycle_Fuzzy_Recording(benchmark::State &state) { runCycles(state, true, true); }
+void BM_ControlCycle_PID(benchmark::State &state)
+{
+    runCycles(state, false, false);
+}
+void BM_ControlCycle_Fuzzy(benchmark::State &state)
+{
+    runCycles(state, true, false);
+}
+void BM_ControlCycle_PID_Recording(benchmark::State &state)
+{
+    runCycles(state, false, true);
+}
+void BM_ControlCycle_Fuzzy_Recording(benchmark::State &state)
+{
+    runCycles(state, true, true);
+}
 
 BENCHMARK(BM_ControlCycle_PID);
 BENCHMARK(BM_ControlCycle_PID_Recording);
@@ -104,9 +116,9 @@ public:
 
     tervalo::CycleSelection selection() const override { return sel; }
     std::int32_t simulatedOutput() const override { return plant; }
-    void setGraphCaption(int, const std::string &) override {}
-    void setReadout(tervalo::Readout, const std::string &) override {}
-    void plotSample(double, double) override {}
+    void setGraphCaption(int, const std::string &) override { }
+    void setReadout(tervalo::Readout, const std::string &) override { }
+    void plotSample(double, double) override { }
     int actuatorValue() const override { return actuator; }
     int actuatorMin() const override { return 0; }
     int actuatorMax() const override { return 4095; }
@@ -118,8 +130,8 @@ public:
         plant = tervalo::SimulatedPlant::output(v).value();
     }
     void ruleTexts(std::array<std::string, 49> &out) const override { out = rules; }
-    void showRuleCells(const std::array<tervalo::RuleShade, 49> &) override {}
-    void setAnimation(bool) override {}
+    void showRuleCells(const std::array<tervalo::RuleShade, 49> &) override { }
+    void setAnimation(bool) override { }
 };
 
 void engineCycles(benchmark::State &state, bool fuzzy, bool recording)
@@ -131,7 +143,8 @@ void engineCycles(benchmark::State &state, bool fuzzy, bool recording)
         host.sel.law = tervalo::ClassicLaw::PID;
     const auto &names = tervalo::Terms::names(tervalo::Terms::English);
     for (int i = 0; i < 49; ++i)
-        host.rules[static_cast<std::size_t>(i)] = names[static_cast<std::size_t>(tervalo::FuzzyController::defaultListIndex(i))];
+        host.rules[static_cast<std::size_t>(i)] =
+            names[static_cast<std::size_t>(tervalo::FuzzyController::defaultListIndex(i))];
     tervalo::ExperimentState s;
     s.setTermNames({names[0], names[1], names[2], names[3], names[4], names[5], names[6]});
     s.reference = 1000;
@@ -155,10 +168,22 @@ void engineCycles(benchmark::State &state, bool fuzzy, bool recording)
     state.SetItemsProcessed(state.iterations());
 }
 
-void BM_EngineCycle_PID(benchmark::State &state) { engineCycles(state, false, false); }
-void BM_EngineCycle_Fuzzy(benchmark::State &state) { engineCycles(state, true, false); }
-void BM_EngineCycle_PID_Recording(benchmark::State &state) { engineCycles(state, false, true); }
-void BM_EngineCycle_Fuzzy_Recording(benchmark::State &state) { engineCycles(state, true, true); }
+void BM_EngineCycle_PID(benchmark::State &state)
+{
+    engineCycles(state, false, false);
+}
+void BM_EngineCycle_Fuzzy(benchmark::State &state)
+{
+    engineCycles(state, true, false);
+}
+void BM_EngineCycle_PID_Recording(benchmark::State &state)
+{
+    engineCycles(state, false, true);
+}
+void BM_EngineCycle_Fuzzy_Recording(benchmark::State &state)
+{
+    engineCycles(state, true, true);
+}
 
 BENCHMARK(BM_EngineCycle_PID);
 BENCHMARK(BM_EngineCycle_PID_Recording);

@@ -97,7 +97,7 @@ void BM_SteadyClock(benchmark::State &state)
 // Stops the loop once 200 ms of machine time have passed.
 class TimedPump : public EventPump {
 public:
-    explicit TimedPump(bool &stop) : stop_(stop), end_(std::chrono::steady_clock::now() + 200ms) {}
+    explicit TimedPump(bool &stop) : stop_(stop), end_(std::chrono::steady_clock::now() + 200ms) { }
     void processEvents() override
     {
         if (std::chrono::steady_clock::now() >= end_)
@@ -142,8 +142,7 @@ class CyclePump : public EventPump {
 public:
     CyclePump(KitClock &clock, KitEmulator &kit, Integer &count, bool &stop, int cycles)
         : timer_(clock), kit_(kit), count_(count), stop_(stop), cycles_(cycles)
-    {
-    }
+    { }
     void processEvents() override
     {
         if (!timer_.due())

@@ -53,7 +53,7 @@ Gaps gapsOf(const std::vector<double> &timesUs)
 // run has lasted long enough.
 class IdlePump : public EventPump {
 public:
-    explicit IdlePump(bool &stop, Clock::duration runFor) : stop_(stop), runFor_(runFor) {}
+    explicit IdlePump(bool &stop, Clock::duration runFor) : stop_(stop), runFor_(runFor) { }
 
     void processEvents() override
     {

@@ -81,7 +81,8 @@ int main(int argc, char **argv)
     auto pct = [&](double p) {
         return lateness.empty() ? 0.0 : lateness[std::min(lateness.size() - 1, std::size_t(p * lateness.size()))];
     };
-    std::printf("run: %.1f s wall, %.1f s cpu, %ld control cycles\n", wall, cpu, long(form.state().sampleCount.value()));
+    std::printf("run: %.1f s wall, %.1f s cpu, %ld control cycles\n", wall, cpu,
+                long(form.state().sampleCount.value()));
     std::printf("samples: %.0f per second; time reading (1 us each): %.1f%% of the run\n", samples / wall,
                 100.0 * samples * 1e-6 / wall);
     std::printf("tick lateness over %zu ticks: median %.3f ms, p99 %.3f ms, max %.3f ms\n", lateness.size(), pct(0.5),

@@ -24,7 +24,8 @@ void BM_FuzzySurface201(benchmark::State &state)
 {
     FuzzySurfaceSettings s;
     for (int i = 0; i < 49; ++i)
-        s.cellTexts[static_cast<std::size_t>(i)] = kNames[static_cast<std::size_t>(FuzzyController::defaultListIndex(i))];
+        s.cellTexts[static_cast<std::size_t>(i)] =
+            kNames[static_cast<std::size_t>(FuzzyController::defaultListIndex(i))];
     s.termNames = kNames;
     s.controlReference = 1000;
     for (auto _ : state) {
@@ -38,7 +39,8 @@ void BM_FuzzySurfaceCsv(benchmark::State &state)
 {
     FuzzySurfaceSettings s;
     for (int i = 0; i < 49; ++i)
-        s.cellTexts[static_cast<std::size_t>(i)] = kNames[static_cast<std::size_t>(FuzzyController::defaultListIndex(i))];
+        s.cellTexts[static_cast<std::size_t>(i)] =
+            kNames[static_cast<std::size_t>(FuzzyController::defaultListIndex(i))];
     s.termNames = kNames;
     const FuzzySurface surface = FuzzySurface::compute(s);
     for (auto _ : state) {

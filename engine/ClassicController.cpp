@@ -17,14 +17,14 @@ void ClassicController::updateWorkingValues(ClassicWorking &w, Integer currentEr
         // sum is evaluated in extended precision and stored as a Single.
         const Double periodSquared = static_cast<Double>(samplePeriod) * static_cast<Double>(samplePeriod);
         const Extended area = static_cast<Extended>(w.errorRate) * periodSquared / 2
-                              + prevError.ld() * static_cast<Extended>(samplePeriod);
+            + prevError.ld() * static_cast<Extended>(samplePeriod);
         w.errorArea = CSng(area);
     });
     statement([&] { w.negErrorRate = -w.errorRate; });
 }
 
-ClassicParts ClassicController::parts(ClassicLaw law, const ClassicWorking &w, Integer currentError,
-                                      Integer prevError, Single kp, Single ki, Single kd)
+ClassicParts ClassicController::parts(ClassicLaw law, const ClassicWorking &w, Integer currentError, Integer prevError,
+                                      Single kp, Single ki, Single kd)
 {
     // Errors enter as Singles (exact for every Integer); products and sums stay
     // in extended precision until Int.
@@ -66,8 +66,8 @@ ClassicParts ClassicController::parts(ClassicLaw law, const ClassicWorking &w, I
     return r;
 }
 
-Extended ClassicController::increment(ClassicLaw law, const ClassicWorking &w, Integer currentError,
-                                      Integer prevError, Single kp, Single ki, Single kd)
+Extended ClassicController::increment(ClassicLaw law, const ClassicWorking &w, Integer currentError, Integer prevError,
+                                      Single kp, Single ki, Single kd)
 {
     // A missing part is +0, which leaves the sum of the others as it is.
     return Int(parts(law, w, currentError, prevError, kp, ki, kd).sum());

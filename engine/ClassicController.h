@@ -33,8 +33,7 @@ public:
     // statement of its own: an overflow of currentError - prevError (or a zero
     // sample period) leaves errorRate as it was; errorArea and negErrorRate
     // are then computed from it.
-    static void updateWorkingValues(ClassicWorking &w, Integer currentError, Integer prevError,
-                                    Single samplePeriod);
+    static void updateWorkingValues(ClassicWorking &w, Integer currentError, Integer prevError, Single samplePeriod);
 
     // The increment of the law: Int(...) of the extended-precision expression,
     // a whole number (it may lie outside every integer range; the caller adds
@@ -44,14 +43,14 @@ public:
     //   PI  Int(e(k-1) kp + ki area)
     //   PD  Int(e(k-1) kp + kd negRate)
     //   PID Int(e(k-1) kp + ki area + kd negRate)
-    static Extended increment(ClassicLaw law, const ClassicWorking &w, Integer currentError,
-                              Integer prevError, Single kp, Single ki, Single kd);
+    static Extended increment(ClassicLaw law, const ClassicWorking &w, Integer currentError, Integer prevError,
+                              Single kp, Single ki, Single kd);
 
     // The proportional, integral and derivative parts of the same expression
     // (e(k) kp or e(k-1) kp, ki area, kd negRate), in extended precision;
     // increment() is Int(parts(...).sum()).
-    static ClassicParts parts(ClassicLaw law, const ClassicWorking &w, Integer currentError,
-                              Integer prevError, Single kp, Single ki, Single kd);
+    static ClassicParts parts(ClassicLaw law, const ClassicWorking &w, Integer currentError, Integer prevError,
+                              Single kp, Single ki, Single kd);
 };
 
 } // namespace tervalo

@@ -9,17 +9,44 @@ constexpr GainSlider kUnused{Gain::Kp, "", 0, "", ""};
 const std::array<ClassicPanel, 5> &ClassicPanels::all()
 {
     static const std::array<ClassicPanel, 5> panels = {{
-        {ClassicLaw::P, "P", "Pcontrol", "Pdenetim", "Label46", 1,
-         {{{Gain::Kp, "Slider2", 1200, "1.2", "Label40"}, kUnused, kUnused}}, true},
-        {ClassicLaw::I, "I", "Icontrol", "Idenetim", "Label50", 1,
-         {{{Gain::Ki, "Slider3", 5000, "5", "Label49"}, kUnused, kUnused}}, false},
-        {ClassicLaw::PI, "PI", "PIcontrol", "PIdenetim", "Label54", 2,
+        {ClassicLaw::P,
+         "P",
+         "Pcontrol",
+         "Pdenetim",
+         "Label46",
+         1,
+         {{{Gain::Kp, "Slider2", 1200, "1.2", "Label40"}, kUnused, kUnused}},
+         true},
+        {ClassicLaw::I,
+         "I",
+         "Icontrol",
+         "Idenetim",
+         "Label50",
+         1,
+         {{{Gain::Ki, "Slider3", 5000, "5", "Label49"}, kUnused, kUnused}},
+         false},
+        {ClassicLaw::PI,
+         "PI",
+         "PIcontrol",
+         "PIdenetim",
+         "Label54",
+         2,
          {{{Gain::Kp, "Slider4", 1000, "1", "Label64"}, {Gain::Ki, "Slider5", 3000, "3", "Label61"}, kUnused}},
          false},
-        {ClassicLaw::PD, "PD", "PDcontrol", "PDdenetim", "Label13", 2,
+        {ClassicLaw::PD,
+         "PD",
+         "PDcontrol",
+         "PDdenetim",
+         "Label13",
+         2,
          {{{Gain::Kp, "Slider12", 200, "0.2", "Label14"}, {Gain::Kd, "Slider13", 100, "0.1", "Label10"}, kUnused}},
          false},
-        {ClassicLaw::PID, "PID", "PIDcontrol", "PIDDenetim", "Label5", 3,
+        {ClassicLaw::PID,
+         "PID",
+         "PIDcontrol",
+         "PIDDenetim",
+         "Label5",
+         3,
          {{{Gain::Kp, "Slider6", 200, "0 to 0.2", "Label6"},
            {Gain::Kd, "Slider7", 100, "0 to 0.1", "Label9"},
            {Gain::Ki, "Slider8", 500, "0  to 0.5", "Label3"}}},
@@ -56,12 +83,9 @@ const GainSlider *ClassicPanels::slider(const std::string &bar)
 const char *ClassicPanels::prefix(Gain g)
 {
     switch (g) {
-    case Gain::Kp:
-        return "Kp= ";
-    case Gain::Ki:
-        return "Ki= ";
-    case Gain::Kd:
-        return "Kd= ";
+    case Gain::Kp: return "Kp= ";
+    case Gain::Ki: return "Ki= ";
+    case Gain::Kd: return "Kd= ";
     }
     return "";
 }
@@ -69,12 +93,9 @@ const char *ClassicPanels::prefix(Gain g)
 const char *ClassicPanels::name(Gain g)
 {
     switch (g) {
-    case Gain::Kp:
-        return "kp";
-    case Gain::Ki:
-        return "ki";
-    case Gain::Kd:
-        return "kd";
+    case Gain::Kp: return "kp";
+    case Gain::Ki: return "ki";
+    case Gain::Kd: return "kd";
     }
     return "";
 }

@@ -25,10 +25,10 @@ struct GainSlider {
 
 struct ClassicPanel {
     ClassicLaw law;
-    const char *name;    // "P", "I", "PI", "PD", "PID"
-    const char *option;  // the option button selecting the law
-    const char *panel;   // the frame brought to the front
-    const char *output;  // the readout of the actuator value, "U= 1234"
+    const char *name;   // "P", "I", "PI", "PD", "PID"
+    const char *option; // the option button selecting the law
+    const char *panel;  // the frame brought to the front
+    const char *output; // the readout of the actuator value, "U= 1234"
     std::size_t sliderCount;
     // In the order the selection handler sets them from the shared gains.
     std::array<GainSlider, 3> sliders;

@@ -62,13 +62,13 @@ public:
 
 // What one finished cycle did, for those who record or watch a run.
 struct CycleSample {
-    Long cycle = 0;        // sampleCount after the cycle: 1 for the first
+    Long cycle = 0; // sampleCount after the cycle: 1 for the first
     int reference = 0;
     long long y = 0;
     long long e = 0;
-    int u = 0;             // the actuator value after the cycle
+    int u = 0; // the actuator value after the cycle
     bool fuzzy = false;
-    int du = 0;            // the fuzzy output step
+    int du = 0; // the fuzzy output step
     // The classic law's parts of this cycle's increment (0 when none ran);
     // the flags tell which parts the law has.
     Extended p = 0, i = 0, d = 0;

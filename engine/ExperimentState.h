@@ -44,10 +44,7 @@ struct ExperimentState {
     bool lastCycleSaturated = false; // the fuzzy output was held at a limit
 
     // The seven term names of the current language, NB .. PB.
-    std::array<std::string, 7> termNames() const
-    {
-        return {termNB, termNM, termNS, termZE, termPS, termPM, termPB};
-    }
+    std::array<std::string, 7> termNames() const { return {termNB, termNM, termNS, termZE, termPS, termPM, termPB}; }
     void setTermNames(const std::array<std::string, 7> &names)
     {
         std::string *members[7] = {&termNB, &termNM, &termNS, &termZE, &termPS, &termPM, &termPB};

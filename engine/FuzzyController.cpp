@@ -11,12 +11,8 @@ namespace {
 // Cell index of the rule table by error row (NB at the top) and change column
 // (NB at the left).
 constexpr int kCellOf[7][7] = {
-    {0, 1, 3, 4, 10, 11, 21},
-    {2, 5, 6, 12, 13, 22, 28},
-    {7, 8, 14, 15, 23, 29, 30},
-    {9, 16, 17, 24, 31, 32, 39},
-    {18, 19, 25, 33, 34, 40, 41},
-    {20, 26, 35, 36, 42, 43, 46},
+    {0, 1, 3, 4, 10, 11, 21},     {2, 5, 6, 12, 13, 22, 28},    {7, 8, 14, 15, 23, 29, 30},
+    {9, 16, 17, 24, 31, 32, 39},  {18, 19, 25, 33, 34, 40, 41}, {20, 26, 35, 36, 42, 43, 46},
     {27, 37, 38, 44, 45, 47, 48},
 };
 
@@ -86,44 +82,82 @@ Fuzzification FuzzyController::fuzzify(Integer x, Integer range)
     int t1 = -1;
     int t2 = -1;
     if (x <= -range) {
-        m1 = 1; t1 = NB; t2 = -1;
+        m1 = 1;
+        t1 = NB;
+        t2 = -1;
     } else if (x > -range && xv < B(-5)) {
-        m1 = ratio() + 3; t1 = NM; t2 = NB;
+        m1 = ratio() + 3;
+        t1 = NM;
+        t2 = NB;
     } else if (B(-5) <= xv && xv < B(-4)) {
-        m1 = -ratio() - 2; t1 = NB; t2 = NM;
+        m1 = -ratio() - 2;
+        t1 = NB;
+        t2 = NM;
     } else if (xv == B(-4)) {
-        m1 = 1; t1 = NM; t2 = -1;
+        m1 = 1;
+        t1 = NM;
+        t2 = -1;
     } else if (B(-4) < xv && xv < B(-3)) {
-        m1 = ratio() + 2; t1 = NS; t2 = NM;
+        m1 = ratio() + 2;
+        t1 = NS;
+        t2 = NM;
     } else if (B(-3) <= xv && xv < B(-2)) {
-        m1 = -ratio() - 1; t1 = NM; t2 = NS;
+        m1 = -ratio() - 1;
+        t1 = NM;
+        t2 = NS;
     } else if (xv == B(-2)) {
-        m1 = 1; t1 = NS; t2 = -1;
+        m1 = 1;
+        t1 = NS;
+        t2 = -1;
     } else if (B(-2) < xv && xv < B(-1)) {
-        m1 = ratio() + 1; t1 = ZE; t2 = NS;
+        m1 = ratio() + 1;
+        t1 = ZE;
+        t2 = NS;
     } else if (B(-1) <= xv && x < 0) {
-        m1 = -ratio(); t1 = NS; t2 = ZE;
+        m1 = -ratio();
+        t1 = NS;
+        t2 = ZE;
     } else if (x == 0) {
-        m1 = 1; t1 = ZE; t2 = ZE;
+        m1 = 1;
+        t1 = ZE;
+        t2 = ZE;
     } else if (x > 0 && xv <= B(1)) {
-        m1 = ratio(); t1 = PS; t2 = ZE;
+        m1 = ratio();
+        t1 = PS;
+        t2 = ZE;
     } else if (B(1) < xv && xv < B(2)) {
-        m1 = 1 - ratio(); t1 = ZE; t2 = PS;
+        m1 = 1 - ratio();
+        t1 = ZE;
+        t2 = PS;
     } else if (xv == B(2)) {
-        m1 = 1; t1 = PS; t2 = -1;
+        m1 = 1;
+        t1 = PS;
+        t2 = -1;
     } else if (B(2) < xv && xv <= B(3)) {
-        m1 = ratio() - 1; t1 = PM; t2 = PS;
+        m1 = ratio() - 1;
+        t1 = PM;
+        t2 = PS;
     } else if (B(3) < xv && xv < B(4)) {
-        m1 = 2 - ratio(); t1 = PS; t2 = PM;
+        m1 = 2 - ratio();
+        t1 = PS;
+        t2 = PM;
     } else if (xv == B(4)) {
-        m1 = 1; t1 = PM; t2 = -1;
+        m1 = 1;
+        t1 = PM;
+        t2 = -1;
     } else if (B(4) < xv && xv <= B(5)) {
-        m1 = ratio() - 2; t1 = PB; t2 = PM;
+        m1 = ratio() - 2;
+        t1 = PB;
+        t2 = PM;
     } else if (B(5) < xv && x < range) {
-        m1 = 3 - ratio(); t1 = PM; t2 = PB;
+        m1 = 3 - ratio();
+        t1 = PM;
+        t2 = PB;
     } else {
         // x >= range: the segments above cover everything below it
-        m1 = 1; t1 = PB; t2 = -1;
+        m1 = 1;
+        t1 = PB;
+        t2 = -1;
     }
 
     Fuzzification f;

@@ -82,8 +82,8 @@ public:
     // its fuzzified inputs; a caller that needs many steps over few distinct
     // e and de values fuzzifies each value once.
     static FuzzyResult step(const Fuzzification &error, const Fuzzification &delta, Integer outputRange,
-                            const std::array<std::string, 49> &cellTexts,
-                            const std::array<std::string, 7> &termNames, Integer previousOutputDelta);
+                            const std::array<std::string, 49> &cellTexts, const std::array<std::string, 7> &termNames,
+                            Integer previousOutputDelta);
 };
 
 } // namespace tervalo

@@ -18,8 +18,7 @@ void checkRange(Integer range, const char *what)
 {
     if (range.value() < 1 || range.value() > kLargestRange)
         throw std::invalid_argument(std::string("fuzzy surface: the ") + what + " range "
-                                    + std::to_string(range.value()) + " is not in 1.."
-                                    + std::to_string(kLargestRange));
+                                    + std::to_string(range.value()) + " is not in 1.." + std::to_string(kLargestRange));
 }
 
 // points values from -range to range in equal steps, each rounded to the

@@ -57,7 +57,10 @@ public:
     const std::vector<int> &deltas() const { return deltas_; }
 
     // dU at (errorAt(i), deltaAt(j)); i along e, j along de.
-    int du(int i, int j) const { return du_[static_cast<std::size_t>(i) * deltas_.size() + static_cast<std::size_t>(j)]; }
+    int du(int i, int j) const
+    {
+        return du_[static_cast<std::size_t>(i) * deltas_.size() + static_cast<std::size_t>(j)];
+    }
     int minimum() const { return min_; }
     int maximum() const { return max_; }
 

@@ -59,8 +59,8 @@ bool simulate(const PlantModel &model, ClassicLaw law, SliderGains gains, const 
         const Integer currentError = reference - outputInt;
 
         ClassicController::updateWorkingValues(w, currentError, prevError, kSamplePeriod);
-        const Extended sum = ClassicController::increment(law, w, currentError, prevError, kp, ki, kd)
-                             + static_cast<Extended>(u);
+        const Extended sum =
+            ClassicController::increment(law, w, currentError, prevError, kp, ki, kd) + static_cast<Extended>(u);
         // The new value must convert to an Integer and lie within the
         // actuator's range; otherwise the actuator keeps its value.
         if (sum >= loop.actuatorMin && sum <= loop.actuatorMax)
@@ -69,8 +69,7 @@ bool simulate(const PlantModel &model, ClassicLaw law, SliderGains gains, const 
         prevError = currentError;
 
         const double e = loop.reference - measured;
-        rows.push_back(StepSample{k / kCyclesPerSecond,
-                                  static_cast<double>(loop.reference), measured, e, u});
+        rows.push_back(StepSample{k / kCyclesPerSecond, static_cast<double>(loop.reference), measured, e, u});
         absSum += std::fabs(e);
         if (absSum / kCyclesPerSecond > bound)
             return false;
@@ -163,8 +162,8 @@ public:
                 break;
             const bool near = std::any_of(centres.begin(), centres.end(), [&](const SliderGains &c) {
                 return std::abs(c.kp - k.gains.kp) <= 2 * radius * stride[0]
-                       && std::abs(c.ki - k.gains.ki) <= 2 * radius * stride[1]
-                       && std::abs(c.kd - k.gains.kd) <= 2 * radius * stride[2];
+                    && std::abs(c.ki - k.gains.ki) <= 2 * radius * stride[1]
+                    && std::abs(c.kd - k.gains.kd) <= 2 * radius * stride[2];
             });
             if (!near)
                 centres.push_back(k.gains);
@@ -227,8 +226,8 @@ public:
         r.law = law_;
         r.runs = runs_;
         if (kept_.empty()) {
-            r.reason = "no gains on the sliders keep the overshoot within " + number(s_.overshootLimit)
-                       + " % on this model";
+            r.reason =
+                "no gains on the sliders keep the overshoot within " + number(s_.overshootLimit) + " % on this model";
             return r;
         }
         r.found = true;
@@ -259,9 +258,18 @@ GainSliderRanges gainSliderRanges(ClassicLaw law)
     for (std::size_t k = 0; k < panel.sliderCount; ++k) {
         const GainSlider &slider = panel.sliders[k];
         switch (slider.gain) {
-        case Gain::Kp: r.kpMax = slider.max; r.usesKp = true; break;
-        case Gain::Ki: r.kiMax = slider.max; r.usesKi = true; break;
-        case Gain::Kd: r.kdMax = slider.max; r.usesKd = true; break;
+        case Gain::Kp:
+            r.kpMax = slider.max;
+            r.usesKp = true;
+            break;
+        case Gain::Ki:
+            r.kiMax = slider.max;
+            r.usesKi = true;
+            break;
+        case Gain::Kd:
+            r.kdMax = slider.max;
+            r.usesKd = true;
+            break;
         }
     }
     return r;

@@ -72,8 +72,7 @@ struct LoopSettings {
 // The speed measured is resolution x the nearest whole count of the model's
 // speed (at least 0); a speed whose count no longer fits an Integer leaves
 // the measured value as it was.
-std::vector<StepSample> runLaw(const PlantModel &model, ClassicLaw law, SliderGains gains,
-                               const LoopSettings &loop);
+std::vector<StepSample> runLaw(const PlantModel &model, ClassicLaw law, SliderGains gains, const LoopSettings &loop);
 
 struct SearchSettings {
     LoopSettings loop;
@@ -82,9 +81,9 @@ struct SearchSettings {
 
 struct GainSuggestion {
     bool found = false;
-    std::string reason;          // English, when nothing was found
+    std::string reason; // English, when nothing was found
     ClassicLaw law = ClassicLaw::P;
-    SliderGains gains;           // slider values, each within its slider's range
+    SliderGains gains;            // slider values, each within its slider's range
     std::vector<StepSample> rows; // the predicted run
     StepFigures figures;          // its figures (computeStepFigures)
     long long runs = 0;           // candidate runs simulated (whole or cut short)

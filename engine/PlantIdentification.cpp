@@ -230,8 +230,8 @@ Identification fitStepResponse(const StepResponse &response, const FitSettings &
     const int centre = best.deadSteps;
     const Trial coarse = best;
     best.sse = HUGE_VAL;
-    for (int steps = std::max(firstStep, centre - kCoarseStride);
-         steps <= std::min(lastStep, centre + kCoarseStride); ++steps)
+    for (int steps = std::max(firstStep, centre - kCoarseStride); steps <= std::min(lastStep, centre + kCoarseStride);
+         ++steps)
         consider(steps);
     if (coarse.sse < best.sse)
         best = coarse;
@@ -272,7 +272,7 @@ Identification fitStepResponse(const StepResponse &response, const FitSettings &
     } else if (r.rmse > settings.poorFitShare * effect) {
         r.status = BumpStatus::Unfittable;
         r.reason = "the response is not that of a lag with dead time (rmse " + number(r.rmse)
-                   + " rpm against a change of " + number(effect) + " rpm)";
+            + " rpm against a change of " + number(effect) + " rpm)";
     } else {
         r.status = BumpStatus::Fitted;
     }
@@ -396,8 +396,8 @@ int BumpTest::cycle(double y)
             actuator_ = s_.u2;
         } else if (cycles_ >= s_.holdLimit) {
             refuse(BumpStatus::NeverSettled,
-                   "the speed did not settle at U1 = " + std::to_string(s_.u1) + " within "
-                       + number(s_.holdLimit * T) + " s",
+                   "the speed did not settle at U1 = " + std::to_string(s_.u1) + " within " + number(s_.holdLimit * T)
+                       + " s",
                    false);
         }
         return actuator_;
@@ -408,8 +408,8 @@ int BumpTest::cycle(double y)
     const double change = tailMean(response_.after) - tailMean(response_.before);
     const bool moved = std::fabs(change) >= visible;
     const std::string tooSmall = "the step moved the speed by only " + number(std::fabs(change))
-                                 + " rpm, too little to see over the count resolution of "
-                                 + std::to_string(s_.fit.resolution) + " rpm; use a larger step";
+        + " rpm, too little to see over the count resolution of " + std::to_string(s_.fit.resolution)
+        + " rpm; use a larger step";
     if (steady(response_.after)) {
         if (moved) {
             result_ = fitStepResponse(response_, s_.fit);

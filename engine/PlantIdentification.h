@@ -38,9 +38,9 @@ const char *bumpStatusName(BumpStatus s);
 struct FitSettings {
     double period = 0.2;
     Measurement measurement = Measurement::Sample;
-    int resolution = 1;           // rpm per count of the measurement (5 on the kit, 1 in simulation)
-    double deadTimeLimit = 3;     // s, the longest dead time tried
-    double poorFitShare = 0.15;   // refuse a fit whose rmse exceeds this share of the step's effect
+    int resolution = 1;         // rpm per count of the measurement (5 on the kit, 1 in simulation)
+    double deadTimeLimit = 3;   // s, the longest dead time tried
+    double poorFitShare = 0.15; // refuse a fit whose rmse exceeds this share of the step's effect
 };
 
 // A recorded step: the speeds measured while U1 was held (the last of them by
@@ -57,8 +57,8 @@ struct Identification {
     int suggestedU2 = -1; // a larger step to try, for NeverSettled and StepTooSmall (-1: none)
     double change = 0;    // rpm, the speed change the step gave (final mean - baseline mean)
 
-    PlantModel model;     // valid when status == Fitted
-    double rmse = 0;      // rpm, over all fitted samples
+    PlantModel model; // valid when status == Fitted
+    double rmse = 0;  // rpm, over all fitted samples
 
     // The fitted samples for a plot: time from the step (cycle x T, 0 and
     // below before it), measured speed, model speed, measured - model.
@@ -82,12 +82,12 @@ struct BumpTestSettings {
     int u1 = 0, u2 = 0;
     int actuatorMin = 0, actuatorMax = 4095; // the kit's minimum is 1300
     FitSettings fit;
-    int steadyCycles = 10;   // cycles the steadiness is judged over
-    double steadyBand = 0;   // rpm the speed may spread over them; 0: max(2 resolution, 1 % of the speed)
-    int visibleCounts = 10;  // the step must move the speed by this many counts
-    int holdLimit = 300;     // cycles at U1 before giving up
-    int recordLimit = 300;   // cycles after the step before giving up
-    int responseWait = 25;   // cycles after the step after which a steady, unmoved speed means too small a step
+    int steadyCycles = 10;  // cycles the steadiness is judged over
+    double steadyBand = 0;  // rpm the speed may spread over them; 0: max(2 resolution, 1 % of the speed)
+    int visibleCounts = 10; // the step must move the speed by this many counts
+    int holdLimit = 300;    // cycles at U1 before giving up
+    int recordLimit = 300;  // cycles after the step before giving up
+    int responseWait = 25;  // cycles after the step after which a steady, unmoved speed means too small a step
 };
 
 class BumpTest {

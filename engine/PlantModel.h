@@ -57,14 +57,14 @@ private:
     double delayedInput(int back) const; // U(k - back), the initial value before the first hold
 
     PlantModel m_;
-    int whole_ = 0;          // whole periods of L
-    double fraction_ = 0;    // the rest of L, 0 <= fraction_ < T
-    double decayFirst_ = 0;  // exp(-fraction_ / tau)
-    double decaySecond_ = 0; // exp(-(T - fraction_) / tau)
+    int whole_ = 0;              // whole periods of L
+    double fraction_ = 0;        // the rest of L, 0 <= fraction_ < T
+    double decayFirst_ = 0;      // exp(-fraction_ / tau)
+    double decaySecond_ = 0;     // exp(-(T - fraction_) / tau)
     std::vector<double> inputs_; // ring of the last held values
     long long cycle_ = 0;        // holds so far
     double initial_ = 0;
-    double x_ = 0;               // lag state at the current instant
+    double x_ = 0; // lag state at the current instant
     double measured_ = 0;
 };
 

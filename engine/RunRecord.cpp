@@ -20,12 +20,9 @@ const std::array<RunColumnInfo, kRunColumnCount> kRunColumns = {{
 const char *runModeName(RunMode m)
 {
     switch (m) {
-    case RunMode::OpenLoop:
-        return "open";
-    case RunMode::Kit:
-        return "kit";
-    case RunMode::Simulation:
-        return "simulation";
+    case RunMode::OpenLoop: return "open";
+    case RunMode::Kit: return "kit";
+    case RunMode::Simulation: return "simulation";
     }
     return "";
 }
@@ -33,18 +30,12 @@ const char *runModeName(RunMode m)
 const char *runControllerName(RunController c)
 {
     switch (c) {
-    case RunController::P:
-        return "P";
-    case RunController::I:
-        return "I";
-    case RunController::PI:
-        return "PI";
-    case RunController::PD:
-        return "PD";
-    case RunController::PID:
-        return "PID";
-    case RunController::Fuzzy:
-        return "fuzzy";
+    case RunController::P: return "P";
+    case RunController::I: return "I";
+    case RunController::PI: return "PI";
+    case RunController::PD: return "PD";
+    case RunController::PID: return "PID";
+    case RunController::Fuzzy: return "fuzzy";
     }
     return "";
 }
@@ -52,26 +43,16 @@ const char *runControllerName(RunController c)
 double columnValue(const RunRow &row, RunColumn c)
 {
     switch (c) {
-    case RunColumn::Cycle:
-        return static_cast<double>(row.cycle);
-    case RunColumn::Time:
-        return row.time_s();
-    case RunColumn::Reference:
-        return row.reference;
-    case RunColumn::Output:
-        return row.y;
-    case RunColumn::Error:
-        return row.e;
-    case RunColumn::Actuator:
-        return row.u;
-    case RunColumn::FuzzyStep:
-        return row.du;
-    case RunColumn::PPart:
-        return row.p;
-    case RunColumn::IPart:
-        return row.i;
-    case RunColumn::DPart:
-        return row.d;
+    case RunColumn::Cycle: return static_cast<double>(row.cycle);
+    case RunColumn::Time: return row.time_s();
+    case RunColumn::Reference: return row.reference;
+    case RunColumn::Output: return row.y;
+    case RunColumn::Error: return row.e;
+    case RunColumn::Actuator: return row.u;
+    case RunColumn::FuzzyStep: return row.du;
+    case RunColumn::PPart: return row.p;
+    case RunColumn::IPart: return row.i;
+    case RunColumn::DPart: return row.d;
     }
     return 0;
 }

@@ -32,12 +32,12 @@ constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 // One control cycle. Values a cycle does not have (the fuzzy step of a classic
 // run, the law's parts of a fuzzy or open-loop run) are NaN.
 struct RunRow {
-    std::int64_t cycle = 0; // 1 for the first cycle after START
-    double reference = 0;   // R
-    double y = 0;           // plant output Y
-    double e = 0;           // error E = R - Y
-    double u = 0;           // actuator value after the controller
-    double du = kNoValue;   // fuzzy output step dU
+    std::int64_t cycle = 0;                          // 1 for the first cycle after START
+    double reference = 0;                            // R
+    double y = 0;                                    // plant output Y
+    double e = 0;                                    // error E = R - Y
+    double u = 0;                                    // actuator value after the controller
+    double du = kNoValue;                            // fuzzy output step dU
     double p = kNoValue, i = kNoValue, d = kNoValue; // the classic law's parts, unrounded
 
     // time since START: cycle x 0.2 s

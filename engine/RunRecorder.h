@@ -16,7 +16,7 @@ namespace tervalo {
 
 class RunRecorder : public CycleObserver {
 public:
-    explicit RunRecorder(std::size_t capacity = RunRecord::kDefaultCapacity) : record_(capacity) {}
+    explicit RunRecorder(std::size_t capacity = RunRecord::kDefaultCapacity) : record_(capacity) { }
 
     const RunRecord &record() const { return record_; }
 

@@ -28,18 +28,12 @@ const char *metricKey(Metric m)
 const char *reasonText(FigureReason r)
 {
     switch (r) {
-    case FigureReason::None:
-        return "";
-    case FigureReason::NoRows:
-        return "no rows";
-    case FigureReason::TooFewRows:
-        return "fewer than 10 rows";
-    case FigureReason::NoChange:
-        return "the output did not change";
-    case FigureReason::NoCrossing:
-        return "the output never crosses 10 % and 90 % of its change";
-    case FigureReason::NotSettled:
-        return "the output is outside the 2 % band at the end";
+    case FigureReason::None: return "";
+    case FigureReason::NoRows: return "no rows";
+    case FigureReason::TooFewRows: return "fewer than 10 rows";
+    case FigureReason::NoChange: return "the output did not change";
+    case FigureReason::NoCrossing: return "the output never crosses 10 % and 90 % of its change";
+    case FigureReason::NotSettled: return "the output is outside the 2 % band at the end";
     }
     return "";
 }
@@ -103,8 +97,8 @@ void stepResponse(StepFigures &f, const StepSample *rows, std::size_t count)
     if (kLow == 0 || kLow == count || kHigh == 0 || kHigh == count)
         f[Metric::RiseTime] = Figure::missing(FigureReason::NoCrossing);
     else
-        f[Metric::RiseTime] = Figure::of(crossing(rows[kHigh - 1], rows[kHigh], high)
-                                         - crossing(rows[kLow - 1], rows[kLow], low));
+        f[Metric::RiseTime] =
+            Figure::of(crossing(rows[kHigh - 1], rows[kHigh], high) - crossing(rows[kLow - 1], rows[kLow], low));
 
     const double band = kSettlingBand * std::fabs(delta);
     std::size_t outside = count;
@@ -132,8 +126,8 @@ StepFigures computeStepFigures(const StepSample *rows, std::size_t count, double
         return f; // every figure: no rows
 
     if (count < kFinalRows)
-        for (Metric m : {Metric::RiseTime, Metric::Peak, Metric::PeakTime, Metric::Overshoot,
-                         Metric::SettlingTime, Metric::SteadyStateError})
+        for (Metric m : {Metric::RiseTime, Metric::Peak, Metric::PeakTime, Metric::Overshoot, Metric::SettlingTime,
+                         Metric::SteadyStateError})
             f[m] = Figure::missing(FigureReason::TooFewRows);
     else
         stepResponse(f, rows, count);

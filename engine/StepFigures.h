@@ -63,14 +63,14 @@ const char *metricKey(Metric m);
 
 // Why a figure is not available.
 enum class FigureReason {
-    None,            // the figure is available
-    NoRows,          // the run has no rows
-    TooFewRows,      // fewer than 10 rows: no final value
-    NoChange,        // delta = 0: the output did not move
-    NoCrossing,      // Y never reaches y0 + 0.1 delta or y0 + 0.9 delta (only
-                     // with values that are not numbers: a row of the last
-                     // ten always lies at or beyond yf)
-    NotSettled,      // the last row lies outside the settling band
+    None,       // the figure is available
+    NoRows,     // the run has no rows
+    TooFewRows, // fewer than 10 rows: no final value
+    NoChange,   // delta = 0: the output did not move
+    NoCrossing, // Y never reaches y0 + 0.1 delta or y0 + 0.9 delta (only
+                // with values that are not numbers: a row of the last
+                // ten always lies at or beyond yf)
+    NotSettled, // the last row lies outside the settling band
 };
 
 // The reason in English ("fewer than 10 rows", ...); windows translate it.

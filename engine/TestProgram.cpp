@@ -16,8 +16,8 @@ std::string TestProgram::check(const TestEvent &e)
 {
     if (e.cycle < 1)
         return "cycle " + std::to_string(e.cycle) + ": cycles count from 1";
-    if (e.kind == TestEvent::Kind::Reference &&
-        (e.value < SessionLimits::kReferenceMin || e.value > SessionLimits::kReferenceMax))
+    if (e.kind == TestEvent::Kind::Reference
+        && (e.value < SessionLimits::kReferenceMin || e.value > SessionLimits::kReferenceMax))
         return "reference " + std::to_string(e.value) + ": the reference runs from 500 to 2000";
     if (e.kind == TestEvent::Kind::Load && (e.value < SessionLimits::kLoadMin || e.value > SessionLimits::kLoadMax))
         return "load " + std::to_string(e.value) + ": the load slider runs from 1 to 30";

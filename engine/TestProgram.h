@@ -16,10 +16,7 @@ struct TestEvent {
     Kind kind = Kind::Reference;
     int value = 0; // reference 500..2000 or load 1..30
 
-    bool operator==(const TestEvent &o) const
-    {
-        return cycle == o.cycle && kind == o.kind && value == o.value;
-    }
+    bool operator==(const TestEvent &o) const { return cycle == o.cycle && kind == o.kind && value == o.value; }
 };
 
 // "reference" / "load"

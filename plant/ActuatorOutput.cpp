@@ -9,7 +9,6 @@ namespace tervalo {
 
 namespace {
 
-
 // A register byte from a floating value: rounded half to even; a value
 // outside 0..255 is an overflow.
 std::uint8_t toByte(Extended x)

@@ -75,14 +75,13 @@ bool KitCheck::run(PortDriver *port, const std::string &openError, KitClock &clo
         const auto perSecond = std::uint64_t(double(rest.reads) / seconds + 0.5);
         const bool fastEnough = perSecond >= o.minReadsPerSecond;
         line(out, fastEnough,
-             "status reads: " + std::to_string(perSecond) + " per second (at least " +
-                 std::to_string(o.minReadsPerSecond) + " needed)");
+             "status reads: " + std::to_string(perSecond) + " per second (at least "
+                 + std::to_string(o.minReadsPerSecond) + " needed)");
         const bool quiet = rest.changes <= o.maxChangesAtRest;
         line(out, quiet,
-             "status changes with the motor at rest: " + std::to_string(rest.changes) + " in " +
-                 secondsText(o.restWindow) + " s (at most " +
-                 std::to_string(o.maxChangesAtRest) + " allowed)" +
-                 (quiet ? "" : ": a noisy sensor line, or the motor was still turning"));
+             "status changes with the motor at rest: " + std::to_string(rest.changes) + " in "
+                 + secondsText(o.restWindow) + " s (at most " + std::to_string(o.maxChangesAtRest) + " allowed)"
+                 + (quiet ? "" : ": a noisy sensor line, or the motor was still turning"));
         passed = fastEnough && quiet;
 
         if (o.spin) {
@@ -95,10 +94,9 @@ bool KitCheck::run(PortDriver *port, const std::string &openError, KitClock &clo
             const auto shown = std::int64_t(rpm + 0.5);
             const bool turned = run.changes > 0;
             line(out, turned,
-                 "speed at actuator " + std::to_string(u) + ": " + std::to_string(shown) + " rpm (" +
-                     std::to_string(run.changes) + " changes in " + secondsText(o.spinWindow) +
-                     " s, after " + secondsText(o.settle) + " s to settle)" +
-                     (turned ? "" : ": the motor did not turn"));
+                 "speed at actuator " + std::to_string(u) + ": " + std::to_string(shown) + " rpm ("
+                     + std::to_string(run.changes) + " changes in " + secondsText(o.spinWindow) + " s, after "
+                     + secondsText(o.settle) + " s to settle)" + (turned ? "" : ": the motor did not turn"));
             passed = passed && turned;
         }
     } catch (const PortError &e) {

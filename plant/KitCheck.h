@@ -24,9 +24,9 @@
 namespace tervalo {
 
 struct KitCheckOptions {
-    std::string device;                    // as the user named it, for the report
+    std::string device; // as the user named it, for the report
     std::int32_t base = 888;
-    std::optional<int> spin;               // actuator value for the speed step (0..4095)
+    std::optional<int> spin; // actuator value for the speed step (0..4095)
 
     // Every fresh read must catch each level of the sensor at full speed
     // (5000 rpm: a level lasts 200 us) several times over.

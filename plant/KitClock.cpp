@@ -4,10 +4,7 @@
 
 namespace tervalo {
 
-SteadyKitClock::SteadyKitClock()
-    : start_(std::chrono::steady_clock::now())
-{
-}
+SteadyKitClock::SteadyKitClock() : start_(std::chrono::steady_clock::now()) { }
 
 std::int64_t SteadyKitClock::now()
 {

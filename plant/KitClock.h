@@ -44,10 +44,7 @@ class VirtualKitClock final : public KitClock {
 public:
     static constexpr std::chrono::nanoseconds PortReadTime{1000};
 
-    explicit VirtualKitClock(std::chrono::nanoseconds readTime = PortReadTime)
-        : readTime_(readTime.count())
-    {
-    }
+    explicit VirtualKitClock(std::chrono::nanoseconds readTime = PortReadTime) : readTime_(readTime.count()) { }
 
     std::int64_t now() override { return t_; }
     std::int64_t statusRead() override
@@ -79,8 +76,7 @@ class CycleTimer {
 public:
     explicit CycleTimer(KitClock &clock, std::chrono::nanoseconds period = std::chrono::milliseconds(200))
         : clock_(clock), period_(period.count()), next_(clock.now() + period_)
-    {
-    }
+    { }
 
     bool due()
     {

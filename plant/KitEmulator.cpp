@@ -30,10 +30,7 @@ double decay(double x)
 
 } // namespace
 
-KitEmulator::KitEmulator(KitClock &clock, std::int32_t base)
-    : KitEmulator(clock, base, KitModel())
-{
-}
+KitEmulator::KitEmulator(KitClock &clock, std::int32_t base) : KitEmulator(clock, base, KitModel()) { }
 
 KitEmulator::KitEmulator(KitClock &clock, std::int32_t base, const KitModel &model)
     : clock_(clock), base_(base), model_(model), rate_(1.0 / model.timeConstant), random_(model.noiseSeed)

@@ -68,8 +68,8 @@ public:
     static constexpr int MaxWord = 4095;
     static constexpr std::uint8_t ControlInversion = 11;
     static constexpr int ChangesPerRevolution = 60;
-    static constexpr std::uint8_t SensorLine = 0x80;   // BUSY, status bit 7, inverted by the port
-    static constexpr std::uint8_t IdleStatus = 0x7F;   // open lines read 1; an open BUSY line reads 0
+    static constexpr std::uint8_t SensorLine = 0x80; // BUSY, status bit 7, inverted by the port
+    static constexpr std::uint8_t IdleStatus = 0x7F; // open lines read 1; an open BUSY line reads 0
     static constexpr int HighestLoadLevel = 30;
 
     explicit KitEmulator(KitClock &clock, std::int32_t base = 888);
@@ -120,16 +120,16 @@ private:
     KitClock &clock_;
     std::int32_t base_;
     Model model_;
-    double rate_;               // 1 / time constant
+    double rate_; // 1 / time constant
     std::uint8_t data_ = 0;
     std::uint8_t control_ = ControlInversion;
     double load_ = 0;
-    double target_ = 0;         // steady speed for the present word and load
-    double speed_ = 0;          // rpm at t_
-    double phase_ = 0;          // sensor changes, kept in [0, 2): the line is high from 1 on
-    std::int64_t t_ = 0;        // clock time the state belongs to
+    double target_ = 0;  // steady speed for the present word and load
+    double speed_ = 0;   // rpm at t_
+    double phase_ = 0;   // sensor changes, kept in [0, 2): the line is high from 1 on
+    std::int64_t t_ = 0; // clock time the state belongs to
     std::int64_t lastSpan_ = -1;
-    double lastDecay_ = 0;      // expm1(-lastSpan_ / time constant)
+    double lastDecay_ = 0; // expm1(-lastSpan_ / time constant)
     std::uint64_t statusReads_ = 0;
     // noise
     std::mt19937_64 random_;

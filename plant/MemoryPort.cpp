@@ -7,10 +7,7 @@
 
 namespace tervalo {
 
-MemoryPort::MemoryPort(std::int32_t base)
-    : base_(base)
-{
-}
+MemoryPort::MemoryPort(std::int32_t base) : base_(base) { }
 
 void MemoryPort::failAfter(int accesses)
 {

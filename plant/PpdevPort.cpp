@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <linux/ppdev.h>
+#include <sys/ioctl.h>
 #include <utility>
 
 namespace tervalo {
@@ -16,14 +16,11 @@ constexpr std::uint8_t ControlLinesMask = 0x0F;
 } // namespace
 
 PpdevPort::PpdevPort(std::string device, std::int32_t base)
-    : PpdevPort(std::move(device), base, PpdevSystem::real())
-{
-}
+    : PpdevPort(std::move(device), base, PpdevSystem::real()) { }
 
 PpdevPort::PpdevPort(std::string device, std::int32_t base, PpdevSystem &system)
     : device_(std::move(device)), base_(base), system_(system)
-{
-}
+{ }
 
 PpdevPort::~PpdevPort()
 {
@@ -35,21 +32,14 @@ std::string PpdevPort::reason(int error) const
     std::string text = device_ + ": " + std::strerror(error);
     switch (error) {
     case EACCES:
-    case EPERM:
-        text += " (add the user to group lp)";
-        break;
+    case EPERM: text += " (add the user to group lp)"; break;
     case ENOENT:
     case ENODEV:
-    case ENXIO:
-        text += " (no parallel port: are the parport_pc and ppdev modules loaded?)";
-        break;
+    case ENXIO: text += " (no parallel port: are the parport_pc and ppdev modules loaded?)"; break;
     case ENOTTY:
     case EINVAL:
-    case EISDIR:
-        text += " (not a parallel port device)";
-        break;
-    default:
-        break;
+    case EISDIR: text += " (not a parallel port device)"; break;
+    default: break;
     }
     return text;
 }

@@ -17,7 +17,7 @@ constexpr std::uint8_t StatusInversion = 0x80;
 
 class CountingLoop {
 public:
-    explicit CountingLoop(PulseCounterIo &io) : io_(io) {}
+    explicit CountingLoop(PulseCounterIo &io) : io_(io) { }
 
     void run();
 
@@ -69,8 +69,8 @@ void CountingLoop::run()
 void CountingLoop::takeSamples()
 {
     const bool timed = io_.pumpInterval != PulseCounterIo::NoTimeLimit;
-    const auto deadline = timed ? std::chrono::steady_clock::now() + io_.pumpInterval
-                                : std::chrono::steady_clock::time_point::max();
+    const auto deadline =
+        timed ? std::chrono::steady_clock::now() + io_.pumpInterval : std::chrono::steady_clock::time_point::max();
     std::uint64_t budget = io_.samplesPerPump != 0 ? io_.samplesPerPump : std::numeric_limits<std::uint64_t>::max();
     // Untimed, the whole budget is one batch (an unlimited budget as well:
     // there is then no limit at all, which only a test's port ends).
@@ -100,8 +100,8 @@ void CountingLoop::handOver()
 {
     if (changes_ == 0)
         return;
-    const std::int32_t total = std::int32_t(io_.pulseCount->value())
-        + std::int32_t(std::min<std::uint64_t>(changes_, PulseCounter::MaxCount));
+    const std::int32_t total =
+        std::int32_t(io_.pulseCount->value()) + std::int32_t(std::min<std::uint64_t>(changes_, PulseCounter::MaxCount));
     *io_.pulseCount = std::min<std::int32_t>(total, PulseCounter::MaxCount);
     changes_ = 0;
 }

@@ -26,12 +26,12 @@
 namespace tervalo {
 
 struct PulseCounterIo {
-    PortDriver *port = nullptr;            // may be nullptr: no driver
-    bool *driverPresent = nullptr;         // read before every access; set false when the port fails
-    Integer *pulseCount = nullptr;         // changes counted since the control cycle took them
-    const bool *stopRequested = nullptr;   // true ends the loop (tested after each pass)
-    const bool *ending = nullptr;          // optional: true ends the loop too (program end)
-    bool sampling = true;                  // false: every sample would be discarded (simulation)
+    PortDriver *port = nullptr;          // may be nullptr: no driver
+    bool *driverPresent = nullptr;       // read before every access; set false when the port fails
+    Integer *pulseCount = nullptr;       // changes counted since the control cycle took them
+    const bool *stopRequested = nullptr; // true ends the loop (tested after each pass)
+    const bool *ending = nullptr;        // optional: true ends the loop too (program end)
+    bool sampling = true;                // false: every sample would be discarded (simulation)
     std::int32_t statusAddress = 889;
     EventPump *pump = nullptr;
     std::function<void(const std::string &)> onPortFailure; // one line for stderr

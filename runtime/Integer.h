@@ -35,8 +35,8 @@ public:
     friend bool operator>=(Integer a, Integer b) { return a.v_ >= b.v_; }
 
 private:
-    struct RawTag {};
-    constexpr Integer(RawTag, std::int16_t v) : v_(v) {}
+    struct RawTag { };
+    constexpr Integer(RawTag, std::int16_t v) : v_(v) { }
     std::int16_t v_ = 0;
 };
 

@@ -13,8 +13,8 @@ class Long {
 public:
     constexpr Long() = default;
     Long(long long v); // NOLINT(google-explicit-constructor): checked, raises 6 when out of range
-    Long(int v) : Long(static_cast<long long>(v)) {} // NOLINT(google-explicit-constructor)
-    Long(Integer v) : v_(v.value()) {} // NOLINT(google-explicit-constructor)
+    Long(int v) : Long(static_cast<long long>(v)) { } // NOLINT(google-explicit-constructor)
+    Long(Integer v) : v_(v.value()) { }               // NOLINT(google-explicit-constructor)
 
     static Long fromExtended(Extended x) { return Long(static_cast<long long>(CLng(x))); }
 

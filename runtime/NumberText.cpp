@@ -30,8 +30,14 @@ void dropTrailingZeros(std::string &mantissa)
 }
 } // namespace
 
-void NumberText::setDecimalSeparator(char c) { g_separator = c; }
-char NumberText::decimalSeparator() { return g_separator; }
+void NumberText::setDecimalSeparator(char c)
+{
+    g_separator = c;
+}
+char NumberText::decimalSeparator()
+{
+    return g_separator;
+}
 
 std::string NumberText::whole(long long v)
 {

@@ -25,8 +25,7 @@ Extended roundHalfEven(Extended x)
     return std::fmod(lower, 2.0L) == 0 ? lower : lower + 1;
 }
 
-template <typename T>
-static T convertChecked(Extended x)
+template <typename T> static T convertChecked(Extended x)
 {
     if (std::isnan(x))
         raiseError(RuntimeError::Overflow);
@@ -37,8 +36,14 @@ static T convertChecked(Extended x)
     return static_cast<T>(r);
 }
 
-std::int16_t CInt(Extended x) { return convertChecked<std::int16_t>(x); }
-std::int32_t CLng(Extended x) { return convertChecked<std::int32_t>(x); }
+std::int16_t CInt(Extended x)
+{
+    return convertChecked<std::int16_t>(x);
+}
+std::int32_t CLng(Extended x)
+{
+    return convertChecked<std::int32_t>(x);
+}
 
 Single CSng(Extended x)
 {
@@ -47,20 +52,37 @@ Single CSng(Extended x)
     return static_cast<Single>(x);
 }
 
-template <typename T>
-static T narrow(long long v)
+template <typename T> static T narrow(long long v)
 {
     if (v < std::numeric_limits<T>::min() || v > std::numeric_limits<T>::max())
         raiseError(RuntimeError::Overflow);
     return static_cast<T>(v);
 }
 
-std::int16_t addInteger(std::int16_t a, std::int16_t b) { return narrow<std::int16_t>(static_cast<long long>(a) + b); }
-std::int16_t subInteger(std::int16_t a, std::int16_t b) { return narrow<std::int16_t>(static_cast<long long>(a) - b); }
-std::int16_t mulInteger(std::int16_t a, std::int16_t b) { return narrow<std::int16_t>(static_cast<long long>(a) * b); }
-std::int32_t addLong(std::int32_t a, std::int32_t b) { return narrow<std::int32_t>(static_cast<long long>(a) + b); }
-std::int32_t subLong(std::int32_t a, std::int32_t b) { return narrow<std::int32_t>(static_cast<long long>(a) - b); }
-std::int32_t mulLong(std::int32_t a, std::int32_t b) { return narrow<std::int32_t>(static_cast<long long>(a) * b); }
+std::int16_t addInteger(std::int16_t a, std::int16_t b)
+{
+    return narrow<std::int16_t>(static_cast<long long>(a) + b);
+}
+std::int16_t subInteger(std::int16_t a, std::int16_t b)
+{
+    return narrow<std::int16_t>(static_cast<long long>(a) - b);
+}
+std::int16_t mulInteger(std::int16_t a, std::int16_t b)
+{
+    return narrow<std::int16_t>(static_cast<long long>(a) * b);
+}
+std::int32_t addLong(std::int32_t a, std::int32_t b)
+{
+    return narrow<std::int32_t>(static_cast<long long>(a) + b);
+}
+std::int32_t subLong(std::int32_t a, std::int32_t b)
+{
+    return narrow<std::int32_t>(static_cast<long long>(a) - b);
+}
+std::int32_t mulLong(std::int32_t a, std::int32_t b)
+{
+    return narrow<std::int32_t>(static_cast<long long>(a) * b);
+}
 
 Extended divide(Extended a, Extended b)
 {

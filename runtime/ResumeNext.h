@@ -15,8 +15,7 @@ namespace tervalo {
 
 class ResumeNext {
 public:
-    template <typename F>
-    bool operator()(F &&statement)
+    template <typename F> bool operator()(F &&statement)
     {
         try {
             std::forward<F>(statement)();

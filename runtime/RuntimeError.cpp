@@ -25,8 +25,7 @@ static std::string message(int number, const std::string &detail)
 
 RuntimeError::RuntimeError(int number, const std::string &detail)
     : std::runtime_error(message(number, detail)), number_(number)
-{
-}
+{ }
 
 void raiseError(int number, const std::string &detail)
 {

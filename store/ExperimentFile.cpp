@@ -113,10 +113,10 @@ Experiment parse(const QByteArray &contents)
         refuse(QStringLiteral("format"), QStringLiteral("not \"%1\"").arg(str(ExperimentFile::kFormat)));
     const QJsonValue version = o.value(QStringLiteral("version"));
     if (!version.isDouble() || version.toDouble() != ExperimentFile::kVersion)
-        refuse(QStringLiteral("version"), QStringLiteral("unknown version (this program reads version %1)")
-                                              .arg(ExperimentFile::kVersion));
-    exactKeys(o, {}, {"format", "version", "mode", "controller", "gains", "divisors", "reference", "rules",
-                      "test_program"});
+        refuse(QStringLiteral("version"),
+               QStringLiteral("unknown version (this program reads version %1)").arg(ExperimentFile::kVersion));
+    exactKeys(o, {},
+              {"format", "version", "mode", "controller", "gains", "divisors", "reference", "rules", "test_program"});
 
     Experiment e;
     const QString mode = textAt(o.value(QStringLiteral("mode")), QStringLiteral("mode"));
@@ -192,11 +192,10 @@ Experiment parse(const QByteArray &contents)
         TestEvent event;
         event.cycle = wholeIn(ev.value(QStringLiteral("cycle")), key + QStringLiteral(".cycle"), 1, 1000000000);
         event.kind = reference ? TestEvent::Kind::Reference : TestEvent::Kind::Load;
-        event.value = reference
-                          ? wholeIn(ev.value(QStringLiteral("reference")), key + QStringLiteral(".reference"),
-                                    SessionLimits::kReferenceMin, SessionLimits::kReferenceMax)
-                          : wholeIn(ev.value(QStringLiteral("load")), key + QStringLiteral(".load"),
-                                    SessionLimits::kLoadMin, SessionLimits::kLoadMax);
+        event.value = reference ? wholeIn(ev.value(QStringLiteral("reference")), key + QStringLiteral(".reference"),
+                                          SessionLimits::kReferenceMin, SessionLimits::kReferenceMax)
+                                : wholeIn(ev.value(QStringLiteral("load")), key + QStringLiteral(".load"),
+                                          SessionLimits::kLoadMin, SessionLimits::kLoadMax);
         const std::string reason = e.program.add(event);
         if (!reason.empty())
             refuse(key, QString::fromStdString(reason));
@@ -226,10 +225,10 @@ QByteArray ExperimentFile::toJson(const Experiment &e)
     o[QStringLiteral("version")] = kVersion;
     o[QStringLiteral("mode")] = str(runModeName(e.mode));
     o[QStringLiteral("controller")] = QString::fromStdString(e.controller);
-    o[QStringLiteral("gains")] = QJsonObject{{QStringLiteral("kp"), e.kp}, {QStringLiteral("ki"), e.ki},
-                                             {QStringLiteral("kd"), e.kd}};
-    o[QStringLiteral("divisors")] = QJsonObject{{QStringLiteral("error"), e.errorDivisor},
-                                                {QStringLiteral("output"), e.outputDivisor}};
+    o[QStringLiteral("gains")] =
+        QJsonObject{{QStringLiteral("kp"), e.kp}, {QStringLiteral("ki"), e.ki}, {QStringLiteral("kd"), e.kd}};
+    o[QStringLiteral("divisors")] =
+        QJsonObject{{QStringLiteral("error"), e.errorDivisor}, {QStringLiteral("output"), e.outputDivisor}};
     o[QStringLiteral("reference")] = e.reference;
     const auto &names = Terms::names(Terms::English);
     QJsonArray rules;

@@ -41,9 +41,9 @@ struct Experiment {
 
     bool operator==(const Experiment &o) const
     {
-        return mode == o.mode && controller == o.controller && kp == o.kp && ki == o.ki && kd == o.kd &&
-               errorDivisor == o.errorDivisor && outputDivisor == o.outputDivisor && reference == o.reference &&
-               rules == o.rules && program == o.program;
+        return mode == o.mode && controller == o.controller && kp == o.kp && ki == o.ki && kd == o.kd
+            && errorDivisor == o.errorDivisor && outputDivisor == o.outputDivisor && reference == o.reference
+            && rules == o.rules && program == o.program;
     }
 };
 

@@ -43,8 +43,7 @@ public:
     // and the settings to the JSON beside it. The JSON names the rows it
     // covers and holds their figures.
     static FileError save(const RunRecord &record, const QString &chosen);
-    static FileError saveRows(const RunRecord &record, const QString &chosen, std::size_t begin,
-                              std::size_t end);
+    static FileError saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end);
 
     // The contents that save() writes.
     static QByteArray csv(const RunRecord &record, std::size_t begin, std::size_t end);

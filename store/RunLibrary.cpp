@@ -72,10 +72,10 @@ QString schemaRuns()
                           "  kp REAL, ki REAL, kd REAL,\n"
                           "  error_divisor INTEGER, output_divisor INTEGER,\n"
                           "  settings TEXT NOT NULL,\n"
-                          "  row_count INTEGER NOT NULL,\n") +
-           figures +
-           QStringLiteral("  name TEXT NOT NULL DEFAULT '',\n"
-                          "  note TEXT NOT NULL DEFAULT ''\n)");
+                          "  row_count INTEGER NOT NULL,\n")
+        + figures
+        + QStringLiteral("  name TEXT NOT NULL DEFAULT '',\n"
+                         "  note TEXT NOT NULL DEFAULT ''\n)");
 }
 
 QString schemaSamples()
@@ -84,11 +84,10 @@ QString schemaSamples()
     for (const RunColumnInfo &c : kRunColumns)
         columns += QStringLiteral("  %1 %2,\n")
                        .arg(QString::fromLatin1(c.name),
-                            c.column == RunColumn::Cycle ? QStringLiteral("INTEGER NOT NULL")
-                                                         : QStringLiteral("REAL"));
+                            c.column == RunColumn::Cycle ? QStringLiteral("INTEGER NOT NULL") : QStringLiteral("REAL"));
     return QStringLiteral("CREATE TABLE IF NOT EXISTS samples (\n"
-                          "  run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,\n") +
-           columns + QStringLiteral("  PRIMARY KEY (run, cycle)\n) WITHOUT ROWID");
+                          "  run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,\n")
+        + columns + QStringLiteral("  PRIMARY KEY (run, cycle)\n) WITHOUT ROWID");
 }
 
 bool getInt(const QJsonObject &o, const char *key, int &out)
@@ -116,8 +115,7 @@ QString StoredRun::settingsText() const
     const std::pair<const char *, double> gains[] = {{"Kp", kp}, {"Ki", ki}, {"Kd", kd}};
     for (const auto &[label, value] : gains)
         if (!std::isnan(value))
-            parts << QStringLiteral("%1=%2").arg(QLatin1String(label),
-                                                 QString::fromStdString(shortestDecimal(value)));
+            parts << QStringLiteral("%1=%2").arg(QLatin1String(label), QString::fromStdString(shortestDecimal(value)));
     return parts.join(QLatin1Char(' '));
 }
 
@@ -152,14 +150,14 @@ bool settingsFromJson(const QByteArray &json, RunSettings &out)
         }
     if (!found)
         return false;
-    if (!getInt(o, "reference", s.reference) || !getInt(o, "actuator_min", s.actuatorMin) ||
-        !getInt(o, "actuator_max", s.actuatorMax) || !getInt(o, "load", s.load))
+    if (!getInt(o, "reference", s.reference) || !getInt(o, "actuator_min", s.actuatorMin)
+        || !getInt(o, "actuator_max", s.actuatorMax) || !getInt(o, "load", s.load))
         return false;
     if (s.fuzzy()) {
         const QJsonObject f = o.value(QLatin1String("fuzzy")).toObject();
-        if (!getInt(f, "error_divisor", s.errorDivisor) || !getInt(f, "output_divisor", s.outputDivisor) ||
-            !getInt(f, "error_range", s.errorRange) || !getInt(f, "error_change_range", s.deltaRange) ||
-            !getInt(f, "output_step_range", s.outputRange))
+        if (!getInt(f, "error_divisor", s.errorDivisor) || !getInt(f, "output_divisor", s.outputDivisor)
+            || !getInt(f, "error_range", s.errorRange) || !getInt(f, "error_change_range", s.deltaRange)
+            || !getInt(f, "output_step_range", s.outputRange))
             return false;
         const QJsonArray terms = f.value(QLatin1String("term_names")).toArray();
         const QJsonArray table = f.value(QLatin1String("rules")).toArray();
@@ -172,8 +170,7 @@ bool settingsFromJson(const QByteArray &json, RunSettings &out)
             if (line.size() != FuzzyController::termCount)
                 return false;
             for (int c = 0; c < FuzzyController::termCount; ++c)
-                s.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))] =
-                    line[c].toString().toStdString();
+                s.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))] = line[c].toString().toStdString();
         }
     } else {
         const QJsonObject g = o.value(QLatin1String("gains")).toObject();
@@ -273,9 +270,9 @@ std::optional<std::int64_t> RunLibrary::store(const RunRecord &record)
         placeholders += QStringLiteral(", ?");
     QSqlQuery run(db);
     run.prepare(QStringLiteral("INSERT INTO runs (start_utc, mode, controller, reference, kp, ki, kd, "
-                               "error_divisor, output_divisor, settings, row_count") +
-                figureColumns() + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?") + placeholders +
-                QStringLiteral(")"));
+                               "error_divisor, output_divisor, settings, row_count")
+                + figureColumns() + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?") + placeholders
+                + QStringLiteral(")"));
     run.addBindValue(QString::fromStdString(utcText(s.start)));
     run.addBindValue(QString::fromLatin1(runModeName(s.mode)));
     run.addBindValue(QString::fromLatin1(runControllerName(s.controller)));
@@ -317,8 +314,8 @@ bool RunLibrary::storeSamples(QSqlDatabase &db, std::int64_t id, const RunRecord
 {
     const QVariant handle = db.driver()->handle();
     sqlite3 *connection = handle.isValid() && qstrcmp(handle.typeName(), "sqlite3*") == 0
-                              ? *static_cast<sqlite3 *const *>(handle.data())
-                              : nullptr;
+        ? *static_cast<sqlite3 *const *>(handle.data())
+        : nullptr;
     if (!connection)
         return fail(QStringLiteral("the SQLite driver gives no connection handle"));
     QByteArray sql = "INSERT INTO samples (run";
@@ -330,8 +327,7 @@ bool RunLibrary::storeSamples(QSqlDatabase &db, std::int64_t id, const RunRecord
     }
     sql += ") VALUES (?" + marks + ")";
     sqlite3_stmt *statement = nullptr;
-    if (sqlite3_prepare_v2(connection, sql.constData(), static_cast<int>(sql.size()), &statement, nullptr) !=
-        SQLITE_OK)
+    if (sqlite3_prepare_v2(connection, sql.constData(), static_cast<int>(sql.size()), &statement, nullptr) != SQLITE_OK)
         return fail(QString::fromUtf8(sqlite3_errmsg(connection)));
     bool ok = true;
     for (const RunRow &row : record.rows()) {
@@ -443,35 +439,16 @@ std::unique_ptr<RunRecord> RunLibrary::load(std::int64_t id)
         for (std::size_t c = 0; c < kRunColumnCount; ++c) {
             const QVariant v = rows.value(static_cast<int>(c));
             switch (kRunColumns[c].column) {
-            case RunColumn::Cycle:
-                row.cycle = v.toLongLong();
-                break;
-            case RunColumn::Time:
-                break; // follows from the cycle
-            case RunColumn::Reference:
-                row.reference = fromVariant(v);
-                break;
-            case RunColumn::Output:
-                row.y = fromVariant(v);
-                break;
-            case RunColumn::Error:
-                row.e = fromVariant(v);
-                break;
-            case RunColumn::Actuator:
-                row.u = fromVariant(v);
-                break;
-            case RunColumn::FuzzyStep:
-                row.du = fromVariant(v);
-                break;
-            case RunColumn::PPart:
-                row.p = fromVariant(v);
-                break;
-            case RunColumn::IPart:
-                row.i = fromVariant(v);
-                break;
-            case RunColumn::DPart:
-                row.d = fromVariant(v);
-                break;
+            case RunColumn::Cycle: row.cycle = v.toLongLong(); break;
+            case RunColumn::Time: break; // follows from the cycle
+            case RunColumn::Reference: row.reference = fromVariant(v); break;
+            case RunColumn::Output: row.y = fromVariant(v); break;
+            case RunColumn::Error: row.e = fromVariant(v); break;
+            case RunColumn::Actuator: row.u = fromVariant(v); break;
+            case RunColumn::FuzzyStep: row.du = fromVariant(v); break;
+            case RunColumn::PPart: row.p = fromVariant(v); break;
+            case RunColumn::IPart: row.i = fromVariant(v); break;
+            case RunColumn::DPart: row.d = fromVariant(v); break;
             }
         }
         record->append(row);

@@ -42,12 +42,12 @@ struct LibraryError {
 // One line of the library's list.
 struct StoredRun {
     std::int64_t id = 0;
-    QString startUtc; // "2026-12-10T04:22:14Z"
-    QString mode;     // "open", "kit", "simulation"
+    QString startUtc;   // "2026-12-10T04:22:14Z"
+    QString mode;       // "open", "kit", "simulation"
     QString controller; // "P" ... "PID", "fuzzy"
     int reference = 0;
     double kp = kNoValue, ki = kNoValue, kd = kNoValue; // NaN: no such gain
-    int errorDivisor = 0, outputDivisor = 0;             // fuzzy runs only
+    int errorDivisor = 0, outputDivisor = 0;            // fuzzy runs only
     double riseTime = kNoValue, overshoot = kNoValue, settlingTime = kNoValue, iae = kNoValue;
     std::int64_t rows = 0;
     QString name, note;

@@ -80,8 +80,8 @@ void RunLibraryWriter::work()
                 if (!reported_ && callbacks_.failed && context_) {
                     reported_ = true;
                     auto failed = callbacks_.failed;
-                    QMetaObject::invokeMethod(context_.data(), [failed, message] { failed(message); },
-                                              Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        context_.data(), [failed, message] { failed(message); }, Qt::QueuedConnection);
                 }
                 break; // kept for the next try
             }
@@ -90,8 +90,8 @@ void RunLibraryWriter::work()
             if (callbacks_.stored && context_) {
                 auto stored = callbacks_.stored;
                 const std::int64_t newId = *id;
-                QMetaObject::invokeMethod(context_.data(), [stored, newId] { stored(newId); },
-                                          Qt::QueuedConnection);
+                QMetaObject::invokeMethod(
+                    context_.data(), [stored, newId] { stored(newId); }, Qt::QueuedConnection);
             }
         }
         busy_ = false;

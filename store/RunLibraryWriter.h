@@ -9,8 +9,8 @@
 #include "engine/RunRecord.h"
 #include "store/RunLibrary.h"
 
-#include <QPointer>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <condition_variable>

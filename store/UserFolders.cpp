@@ -18,7 +18,10 @@ namespace {
 
 const QString kSubfolder = QStringLiteral("Tervalo");
 
-QString systemReason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString systemReason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 // Makes and removes a file in folder: the only test that also holds for
 // read-only mounts, access lists and root.
@@ -62,7 +65,7 @@ UserFolders::Locations UserFolders::systemLocations()
     return l;
 }
 
-UserFolders::UserFolders(Locations where) : where_(std::move(where)) {}
+UserFolders::UserFolders(Locations where) : where_(std::move(where)) { }
 
 UserFolders::Folder UserFolders::prepare(const QString &path)
 {

@@ -29,9 +29,9 @@ public:
 
     // Where finished sweeps are saved.
     struct AutoSave {
-        QString folder;  // empty: no folder can take pictures
+        QString folder;        // empty: no folder can take pictures
         bool portable = false; // the program's own folder
-        QString notice;  // when folder is empty: both folders and why
+        QString notice;        // when folder is empty: both folders and why
     };
 
     explicit UserFolders(Locations where = systemLocations());

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <clocale>
+#include <cstdlib>
 
 int main(int argc, char **argv)
 {

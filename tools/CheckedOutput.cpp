@@ -7,7 +7,7 @@
 
 namespace tervalo::sim {
 
-CheckedOutput::CheckedOutput(std::FILE *stream, std::string name) : stream_(stream), name_(std::move(name)) {}
+CheckedOutput::CheckedOutput(std::FILE *stream, std::string name) : stream_(stream), name_(std::move(name)) { }
 
 void CheckedOutput::fail(int error)
 {

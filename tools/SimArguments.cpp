@@ -47,8 +47,8 @@ const CLI::Validator kTrim(
     },
     "");
 
-const CLI::Validator kNonEmpty(
-    [](std::string &s) { return s.empty() ? std::string("an empty value") : std::string(); }, "");
+const CLI::Validator kNonEmpty([](std::string &s) { return s.empty() ? std::string("an empty value") : std::string(); },
+                               "");
 
 LoadStep parseLoad(const std::string &given, int cycles)
 {
@@ -127,8 +127,8 @@ void fillFromExperiment(const CLI::App &cli, Options &o)
         const double value = slider.gain == Gain::Kp ? e.kp : slider.gain == Gain::Ki ? e.ki : e.kd;
         // the file checked its gains against its own controller's sliders
         if (std::lround(value * 1000) > slider.max)
-            bad("--experiment " + path + ": gains." + name + ": " + shortestDecimal(value) + " is beyond the " +
-                o.controller + " slider (0 to " + shortestDecimal(slider.max / 1000.0) + ")");
+            bad("--experiment " + path + ": gains." + name + ": " + shortestDecimal(value) + " is beyond the "
+                + o.controller + " slider (0 to " + shortestDecimal(slider.max / 1000.0) + ")");
         (slider.gain == Gain::Kp ? o.kp : slider.gain == Gain::Ki ? o.ki : o.kd) = value;
     }
 }
@@ -150,7 +150,7 @@ std::string readBounded(const std::string &path, std::size_t limit)
         int fd;
         ~Closer() { ::close(fd); }
     } closer{fd};
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0)
         refuse(systemReason(errno));
     if (S_ISDIR(st.st_mode))
@@ -229,8 +229,8 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
         bad(std::string("--controller: ") + command + " chooses the loop itself");
     if (!o.surface.empty() && o.kit())
         bad("--surface: the surface does not depend on --mode");
-    for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture", "--at", "--library", "--experiment",
-                                "--save-experiment"})
+    for (const char *runOnly :
+         {"--kp", "--ki", "--kd", "--load", "--picture", "--at", "--library", "--experiment", "--save-experiment"})
         if (cli.count(runOnly) > 0)
             bad(std::string(runOnly) + ": " + command + " makes no run that takes it");
     if (cli.count("--overshoot") > 0 && o.suggest.empty())

@@ -45,10 +45,10 @@ struct Options {
     std::array<double, 3> heldGains{}; // kp, ki, kd
 
     // The tuning commands (at most one): no CSV run then.
-    std::string surface;                   // --surface FILE
+    std::string surface;                         // --surface FILE
     std::optional<std::pair<int, int>> identify; // --identify U1:U2
-    std::string suggest;                   // --suggest LAW
-    double overshoot = 10;                 // --overshoot PCT, with --suggest
+    std::string suggest;                         // --suggest LAW
+    double overshoot = 10;                       // --overshoot PCT, with --suggest
 
     bool kit() const { return mode == "kit"; }
 };

@@ -17,7 +17,7 @@ constexpr std::chrono::nanoseconds kCyclePeriod = std::chrono::milliseconds(200)
 
 class Session::Pump : public EventPump {
 public:
-    explicit Pump(VirtualKitClock *clock) : clock_(clock) {}
+    explicit Pump(VirtualKitClock *clock) : clock_(clock) { }
 
     void attach(Form2 *form) { form_ = form; }
     void setCycle(Cycle c) { cycle_ = std::move(c); }

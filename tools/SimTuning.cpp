@@ -128,9 +128,10 @@ int identifyPlant(const Options &o, CheckedOutput &out)
     const Identification r = bumpTest(o.kit(), u1, u2);
     if (!r.ok())
         return refuse(refusal("--identify", u1, u2, r));
-    return finish(out, line("gain", r.model.gain) + line("offset", r.model.offset)
-                           + line("time_constant_s", r.model.timeConstant) + line("dead_time_s", r.model.deadTime)
-                           + line("rmse", r.rmse));
+    return finish(out,
+                  line("gain", r.model.gain) + line("offset", r.model.offset)
+                      + line("time_constant_s", r.model.timeConstant) + line("dead_time_s", r.model.deadTime)
+                      + line("rmse", r.rmse));
 }
 
 // The bump test steps by kSuggestStep around the actuator value that gives

@@ -21,13 +21,13 @@
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
 #include "tervalo_version.h"
-#include "ui/Form2.h"
-#include "ui/TestProgramRunner.h"
 #include "tools/CheckedOutput.h"
 #include "tools/SimArguments.h"
 #include "tools/SimSession.h"
 #include "tools/SimStore.h"
 #include "tools/SimTuning.h"
+#include "ui/Form2.h"
+#include "ui/TestProgramRunner.h"
 
 #include <QApplication>
 
@@ -197,7 +197,8 @@ int sliderValue(const std::string &name, double gain, const std::string &bar, co
     const double whole = std::nearbyint(scaled);
     if (!std::isfinite(gain) || std::fabs(scaled - whole) > 1e-6 || whole < 0 || whole > max) {
         std::ostringstream msg;
-        msg << "--" << name << " " << gain << ": not on the " << controller << " slider (0 to " << max / 1000.0 << " in steps of 0.001)";
+        msg << "--" << name << " " << gain << ": not on the " << controller << " slider (0 to " << max / 1000.0
+            << " in steps of 0.001)";
         bad(msg.str());
     }
     return static_cast<int>(whole);
@@ -331,9 +332,8 @@ int main(int argc, char **argv)
         }
 
         if (!options.picture.empty()) {
-            const QString failure = tervalo::writeBitmapFile(
-                form.graphPicture().convertToFormat(QImage::Format_RGB888),
-                QString::fromLocal8Bit(options.picture.c_str()));
+            const QString failure = tervalo::writeBitmapFile(form.graphPicture().convertToFormat(QImage::Format_RGB888),
+                                                             QString::fromLocal8Bit(options.picture.c_str()));
             if (!failure.isEmpty()) {
                 reportFailures();
                 return writeFailed(failure.toLocal8Bit().toStdString());

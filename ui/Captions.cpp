@@ -1,9 +1,9 @@
 #include "ui/Captions.h"
 
 #include "controls/graph/Mygraph.h"
-#include "runtime/RuntimeError.h"
 #include "engine/ExperimentState.h"
 #include "engine/Terms.h"
+#include "runtime/RuntimeError.h"
 #include "ui/Fonts.h"
 #include "ui/Form2Controls.h"
 #include "ui/OptionButton.h"
@@ -61,7 +61,7 @@ const LanguageRow kLanguage[] = {
 };
 
 struct ModeRow {
-    int index; // Label48 index
+    int index;                           // Label48 index
     const char *kitEnglish, *kitTurkish; // nullptr: left as it is
     const char *simEnglish, *simTurkish;
 };
@@ -148,8 +148,8 @@ void Captions::applyModeCaptions(Form2Controls &form, bool simulation)
 {
     const bool english = form.DilArray[0] && form.DilArray[0]->isChecked();
     for (const ModeRow &row : kMode) {
-        const char *text = simulation ? (english ? row.simEnglish : row.simTurkish)
-                                      : (english ? row.kitEnglish : row.kitTurkish);
+        const char *text =
+            simulation ? (english ? row.simEnglish : row.simTurkish) : (english ? row.kitEnglish : row.kitTurkish);
         if (!text)
             continue;
         QLabel *label = form.Label48Array[static_cast<std::size_t>(row.index)];

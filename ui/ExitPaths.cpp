@@ -29,8 +29,7 @@ ExitPaths::ExitPaths(Form2 &window, std::function<void()> release)
           if (release)
               release();
       })
-{
-}
+{ }
 
 ExitPaths::~ExitPaths()
 {

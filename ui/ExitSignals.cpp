@@ -34,7 +34,7 @@ ExitSignals::ExitSignals(QObject *parent, std::function<void()> onSignal)
         if (onSignal_)
             onSignal_();
     });
-    struct sigaction sa {};
+    struct sigaction sa { };
     sa.sa_handler = &ExitSignals::handler;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;

@@ -16,12 +16,9 @@ namespace {
 LoopMode loopModeOf(RunMode m)
 {
     switch (m) {
-    case RunMode::OpenLoop:
-        return LoopMode::Open;
-    case RunMode::Kit:
-        return LoopMode::Kit;
-    case RunMode::Simulation:
-        break;
+    case RunMode::OpenLoop: return LoopMode::Open;
+    case RunMode::Kit: return LoopMode::Kit;
+    case RunMode::Simulation: break;
     }
     return LoopMode::Simulation;
 }
@@ -57,12 +54,9 @@ const GainSlider *barFor(const std::string &controller, Gain g, int value)
 RunMode runModeOf(LoopMode m)
 {
     switch (m) {
-    case LoopMode::Open:
-        return RunMode::OpenLoop;
-    case LoopMode::Kit:
-        return RunMode::Kit;
-    case LoopMode::Simulation:
-        break;
+    case LoopMode::Open: return RunMode::OpenLoop;
+    case LoopMode::Kit: return RunMode::Kit;
+    case LoopMode::Simulation: break;
     }
     return RunMode::Simulation;
 }
@@ -120,8 +114,9 @@ bool experimentOf(const Form2 &form, const TestProgram &program, Experiment &out
     for (Gain g : {Gain::Kp, Gain::Ki, Gain::Kd}) {
         const Single shared = g == Gain::Kp ? s.kp : g == Gain::Ki ? s.ki : s.kd;
         const double stepped = std::round(static_cast<double>(shared) * 1000) / 1000;
-        (g == Gain::Kp ? e.kp : g == Gain::Ki ? e.ki : e.kd) =
-            std::clamp(stepped, 0.0, ExperimentFile::gainLimit(e.controller, g));
+        (g == Gain::Kp       ? e.kp
+             : g == Gain::Ki ? e.ki
+                             : e.kd) = std::clamp(stepped, 0.0, ExperimentFile::gainLimit(e.controller, g));
     }
     // the chosen law's gains as its own bars show them
     if (const ClassicPanel *panel = ClassicPanels::named(e.controller))

@@ -74,8 +74,8 @@ void Fonts::fitCaption(QLabel &label)
         return;
     QFont f = label.font();
     f.setStretch(QFont::Unstretched);
-    for (int stretch : {int(QFont::Unstretched), int(QFont::SemiCondensed), int(QFont::Condensed),
-                        int(QFont::ExtraCondensed)}) {
+    for (int stretch :
+         {int(QFont::Unstretched), int(QFont::SemiCondensed), int(QFont::Condensed), int(QFont::ExtraCondensed)}) {
         f.setStretch(stretch);
         if (fits(label, f))
             break;

@@ -16,13 +16,13 @@ class Fonts {
 public:
     // The fonts the window uses, by role.
     enum Key {
-        Standard,   // "MS Sans Serif" 8.25 pt bold: most captions
-        Heading,    // "MS Sans Serif" 9.75 pt bold: frame heading, readouts
-        Gain,       // "MS Sans Serif" 13.5 pt bold: gain readouts of the panels
-        Output,     // "MS Sans Serif" 12 pt bold: "U=" readouts of the panels
-        Title,      // "MS Sans Serif" 18 pt bold: window title
-        Small,      // "Small Fonts" 6.75 pt bold: the ABOUT link
-        Plain,      // "Verdana" 8.25 pt: the About window's texts
+        Standard, // "MS Sans Serif" 8.25 pt bold: most captions
+        Heading,  // "MS Sans Serif" 9.75 pt bold: frame heading, readouts
+        Gain,     // "MS Sans Serif" 13.5 pt bold: gain readouts of the panels
+        Output,   // "MS Sans Serif" 12 pt bold: "U=" readouts of the panels
+        Title,    // "MS Sans Serif" 18 pt bold: window title
+        Small,    // "Small Fonts" 6.75 pt bold: the ABOUT link
+        Plain,    // "Verdana" 8.25 pt: the About window's texts
     };
 
     static QFont font(Key key);

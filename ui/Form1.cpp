@@ -63,7 +63,7 @@ QUrl AboutContacts::mailUrl() const
     return QUrl(QStringLiteral("mailto:") + mail);
 }
 
-Form1::Form1(bool english, QWidget *parent) : Form1(english, AboutContacts::fromBuild(), parent) {}
+Form1::Form1(bool english, QWidget *parent) : Form1(english, AboutContacts::fromBuild(), parent) { }
 
 Form1::Form1(bool english, const AboutContacts &contacts, QWidget *parent) : QDialog(parent)
 {

@@ -4,8 +4,8 @@
 #include "controls/slider/Myslider.h"
 #include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
-#include "engine/SimulatedPlant.h"
 #include "engine/SessionLimits.h"
+#include "engine/SimulatedPlant.h"
 #include "plant/ActuatorOutput.h"
 #include "plant/PortDriver.h"
 #include "plant/PulseCounter.h"
@@ -32,8 +32,8 @@
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <cmath>
 #include <cstdio>
@@ -42,8 +42,14 @@ namespace tervalo {
 
 namespace {
 
-QString text(const std::string &s) { return QString::fromStdString(s); }
-QString whole(long long v) { return text(NumberText::whole(v)); }
+QString text(const std::string &s)
+{
+    return QString::fromStdString(s);
+}
+QString whole(long long v)
+{
+    return text(NumberText::whole(v));
+}
 
 const QColor kLedLit(255, 0, 0);
 const QColor kLedDark(255, 192, 192);
@@ -53,8 +59,7 @@ const QColor kCellFired(0, 0, 255); // &HFF0000: blue
 // Runs a handler the user's action (or a control's event) triggered. A
 // run-time error that escapes a handler must not take the window down: it is
 // reported on stderr and the window goes on.
-template <typename F>
-void forward(F &&handler)
+template <typename F> void forward(F &&handler)
 {
     try {
         handler();
@@ -87,8 +92,7 @@ std::vector<ScrollBar *> gainBars(const Form2Controls &c)
 // ---------------------------------------------------------------------------
 // construction and wiring
 
-Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent)
-    : QWidget(parent), port_(port), pump_(pump)
+Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent) : QWidget(parent), port_(port), pump_(pump)
 {
     c_.Timer1 = new Timer(this);
     c_.Timer1->setInterval(200);
@@ -249,7 +253,12 @@ void Form2::tellPortFailure(const std::string &what)
     // lost its display) the notice is simply never shown.
     const QString text = Captions::portFailureNotice(english(), QString::fromStdString(what));
     QMetaObject::invokeMethod(
-        this, [this, text] { if (notifyUser && !ending_) notifyUser(text); }, Qt::QueuedConnection);
+        this,
+        [this, text] {
+            if (notifyUser && !ending_)
+                notifyUser(text);
+        },
+        Qt::QueuedConnection);
 }
 
 void Form2::writeZeroWord()
@@ -492,41 +501,22 @@ public:
     {
         const QString q = text(t);
         switch (index) {
-        case 1:
-            c_.Mygraph1->setGraph1Caption(q);
-            break;
-        case 2:
-            c_.Mygraph1->setGraph2Caption(q);
-            break;
-        case 3:
-            c_.Mygraph1->setGraph3Caption(q);
-            break;
-        case 4:
-            c_.Mygraph1->setGraph4Caption(q);
-            break;
-        case 5:
-            c_.Mygraph1->setGraph5Caption(q);
-            break;
-        case 6:
-            c_.Mygraph1->setGraph6Caption(q);
-            break;
-        default:
-            raiseError(RuntimeError::SubscriptOutOfRange, "Graph caption");
+        case 1: c_.Mygraph1->setGraph1Caption(q); break;
+        case 2: c_.Mygraph1->setGraph2Caption(q); break;
+        case 3: c_.Mygraph1->setGraph3Caption(q); break;
+        case 4: c_.Mygraph1->setGraph4Caption(q); break;
+        case 5: c_.Mygraph1->setGraph5Caption(q); break;
+        case 6: c_.Mygraph1->setGraph6Caption(q); break;
+        default: raiseError(RuntimeError::SubscriptOutOfRange, "Graph caption");
         }
     }
     void setReadout(Readout which, const std::string &t) override
     {
         QLabel *label = nullptr;
         switch (which) {
-        case Readout::Speed:
-            label = c_.Label17;
-            break;
-        case Readout::FuzzyOutput:
-            label = c_.Label21;
-            break;
-        case Readout::FuzzyStep:
-            label = c_.Label23;
-            break;
+        case Readout::Speed: label = c_.Label17; break;
+        case Readout::FuzzyOutput: label = c_.Label21; break;
+        case Readout::FuzzyStep: label = c_.Label23; break;
         case Readout::LawOutput:
             for (std::size_t k = 0; k < options_.size(); ++k)
                 if (options_[k]->isChecked())
@@ -1154,9 +1144,18 @@ void Form2::clearBaseline()
     baselineName_.clear();
 }
 
-int Form2::errorDivisor() const { return c_.Slider9->Value(); }
-int Form2::outputDivisor() const { return c_.Slider10->Value(); }
-int Form2::referenceValue() const { return c_.Myslider1->Value(); }
+int Form2::errorDivisor() const
+{
+    return c_.Slider9->Value();
+}
+int Form2::outputDivisor() const
+{
+    return c_.Slider10->Value();
+}
+int Form2::referenceValue() const
+{
+    return c_.Myslider1->Value();
+}
 LoopMode Form2::loopMode() const
 {
     return c_.simulasyon->isChecked() ? LoopMode::Simulation : c_.Kapalii->isChecked() ? LoopMode::Kit : LoopMode::Open;

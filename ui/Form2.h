@@ -52,15 +52,15 @@ public:
 
     // ---- handlers --------------------------------------------------------
     void Form_Load();
-    void Label32_Click();   // START
+    void Label32_Click(); // START
     void Command1_Click();
-    void Label33_Click();   // STOP
-    void Label34_Click();   // RESET
+    void Label33_Click(); // STOP
+    void Label34_Click(); // RESET
     void cikisahazirlan();
     void dur();
     void Kapali();
-    void Timer1_Timer();    // the control cycle
-    void Timer2_Timer();    // motor animation
+    void Timer1_Timer(); // the control cycle
+    void Timer2_Timer(); // motor animation
     void Slider1_Change();
     void Data_Ledyak();
 

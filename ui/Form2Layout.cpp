@@ -19,17 +19,17 @@
 #include "ui/Shape.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
-#include <QGroupBox>
-#include <QLineEdit>
-#include <QPushButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QFrame>
+#include <QGroupBox>
 #include <QHash>
 #include <QIcon>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPointer>
 #include <QProxyStyle>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QStyleOptionComboBox>
 
@@ -106,7 +106,7 @@ QColor colour(std::uint32_t v)
 struct Row {
     QString name; // control name; empty for decorations
     Kind kind;
-    QString parent; // empty: the window itself
+    QString parent;               // empty: the window itself
     int left, top, width, height; // twips
     QString caption;
     std::uint32_t back;
@@ -181,11 +181,13 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "PIdenetim", 120, 2400, 615, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
         {"Slider4", Kind::Bar, "PIdenetim", 780, 2370, 3765, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PIdenetim", 780, 2715, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PIdenetim", 4050, 2715, 495, 255, rangeLabel("Slider4"), kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PIdenetim", 4050, 2715, 495, 255, rangeLabel("Slider4"), kNone, kBlack, F::Standard,
+         RightAl},
         {"", Kind::Label, "PIdenetim", 120, 3180, 615, 255, "Ki", kNone, kBlack, F::Standard, RightAl},
         {"Slider5", Kind::Bar, "PIdenetim", 780, 3150, 3735, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PIdenetim", 780, 3495, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PIdenetim", 4020, 3495, 495, 255, rangeLabel("Slider5"), kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PIdenetim", 4020, 3495, 495, 255, rangeLabel("Slider5"), kNone, kBlack, F::Standard,
+         RightAl},
 
         // ---- PD
         {"PDdenetim", Kind::Frame, "", 120, 450, 4815, 4095, "PD Denetim", kFormBack, kBlack, F::Standard, 0},
@@ -203,18 +205,21 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "PDdenetim", 1560, 660, 480, 255, "e(t)", kNone, kBlockText, F::Standard, 0},
         {"", Kind::Rect, "PDdenetim", 2400, 420, 1050, 360, "", kGrey, kBlockText, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 2415, 480, 1020, 255, "Kp", kNone, kBlack, F::Standard, Center},
-        {"Label48(56)", Kind::Label, "PDdenetim", 2400, 1170, 1050, 360, "Türev", kGrey, kBlockText, F::Standard, Center | VMid | Border},
+        {"Label48(56)", Kind::Label, "PDdenetim", 2400, 1170, 1050, 360, "Türev", kGrey, kBlockText, F::Standard,
+         Center | VMid | Border},
         {"", Kind::Circle, "PDdenetim", 3885, 900, 150, 150, "", kGrey, kBlockText, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 4200, 660, 480, 255, "U(t)", kNone, kBlockText, F::Standard, 0},
         {"Label13", Kind::Label, "PDdenetim", 1200, 1740, 2295, 495, "U=", kNone, kGainText, F::Output, VMid},
         {"", Kind::Label, "PDdenetim", 120, 2430, 615, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
         {"Slider12", Kind::Bar, "PDdenetim", 780, 2400, 3885, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 780, 2745, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PDdenetim", 4170, 2745, 495, 255, rangeLabel("Slider12"), kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PDdenetim", 4170, 2745, 495, 255, rangeLabel("Slider12"), kNone, kBlack, F::Standard,
+         RightAl},
         {"", Kind::Label, "PDdenetim", 120, 3240, 615, 255, "Kd", kNone, kBlack, F::Standard, RightAl},
         {"Slider13", Kind::Bar, "PDdenetim", 780, 3210, 3855, 315, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Label, "PDdenetim", 780, 3555, 495, 255, "0", kNone, kBlack, F::Standard, 0},
-        {"", Kind::Label, "PDdenetim", 4140, 3555, 495, 255, rangeLabel("Slider13"), kNone, kBlack, F::Standard, RightAl},
+        {"", Kind::Label, "PDdenetim", 4140, 3555, 495, 255, rangeLabel("Slider13"), kNone, kBlack, F::Standard,
+         RightAl},
 
         // ---- PID
         {"PIDDenetim", Kind::Frame, "", 120, 450, 4815, 4095, "PID Denetim", kFormBack, kBlack, F::Standard, 0},
@@ -223,7 +228,8 @@ std::vector<Row> windowDescription()
         {"Label9", Kind::Label, "PIDDenetim", 120, 1080, 1440, 330, "Kd=", kNone, kGainText, F::Output, VMid},
         {"", Kind::Label, "PIDDenetim", 1560, 660, 480, 255, "e(t)", kNone, kBlockText, F::Standard, 0},
         {"Picture8", Kind::Picture, "PIDDenetim", 1800, 300, 2520, 1350, "", kNone, kNone, F::Standard, 0},
-        {"Label48(41)", Kind::Label, "PIDDenetim", 2400, 1260, 1065, 345, "Türev", kGrey, kBlockText, F::Standard, Center | VMid | Border},
+        {"Label48(41)", Kind::Label, "PIDDenetim", 2400, 1260, 1065, 345, "Türev", kGrey, kBlockText, F::Standard,
+         Center | VMid | Border},
         {"", Kind::Label, "PIDDenetim", 4020, 660, 480, 255, "U(t)", kNone, kBlockText, F::Standard, 0},
         {"Label5", Kind::Label, "PIDDenetim", 1200, 1740, 2295, 495, "U=", kNone, kGainText, F::Output, VMid},
         {"", Kind::Label, "PIDDenetim", 60, 2400, 495, 255, "Kp", kNone, kBlack, F::Standard, RightAl},
@@ -237,7 +243,8 @@ std::vector<Row> windowDescription()
         {"", Kind::Label, "PIDDenetim", 3990, 3360, 780, 255, rangeLabel("Slider8"), kNone, kBlack, F::Standard, 0},
 
         // ---- fuzzy rule table (cells and headings are added below)
-        {"Frame5", Kind::Frame, "", 120, 480, 4815, 4095, "Bulanık Mantık ( Kural Atama Tablosu (e\\de) )", kFormBack, kBlack, F::Standard, 0},
+        {"Frame5", Kind::Frame, "", 120, 480, 4815, 4095, "Bulanık Mantık ( Kural Atama Tablosu (e\\de) )", kFormBack,
+         kBlack, F::Standard, 0},
         {"", Kind::Line, "Frame5", 120, 240, 480, 480, "", kNone, kNone, F::Standard, 0},
         {"Label11(14)", Kind::Label, "Frame5", 135, 330, 240, 150, "E", kNone, kBlack, F::Small, 0},
         {"Label11(15)", Kind::Label, "Frame5", 255, 225, 225, 150, "dE", kNone, kBlack, F::Small, RightAl},
@@ -256,19 +263,23 @@ std::vector<Row> windowDescription()
         {"Label24", Kind::Label, "", 4950 + 4200, 450 + 3120, 780, 195, "Auto Save", kNone, kBlack, F::Standard, VMid},
 
         // ---- selection column
-        {"Frame1", Kind::Frame, "", 0, 4590, 2835, 3015, "Denetleyici Seçimi", kLavender, kDarkBlue, F::Standard, Covered},
-        {"Label25", Kind::Label, "Frame1", 120, 120, 2055, 255, "Denetleyici Seçimi", kLavender, kDarkBlue, F::Heading, VMid},
+        {"Frame1", Kind::Frame, "", 0, 4590, 2835, 3015, "Denetleyici Seçimi", kLavender, kDarkBlue, F::Standard,
+         Covered},
+        {"Label25", Kind::Label, "Frame1", 120, 120, 2055, 255, "Denetleyici Seçimi", kLavender, kDarkBlue, F::Heading,
+         VMid},
         {"Frame2", Kind::Frame, "Frame1", 200, 480, 2685, 2415, "", kLavender, kDarkBlue, F::Standard, 0},
         {"Frame6", Kind::Frame, "Frame2", 0, 0, 2745, 975, "", kWhite, kBlack, F::Standard, 0},
         {"Acik", Kind::Option, "Frame6", 0, 0, 2685, 270, "Denetimsiz", kDarkBlue, kWhite, F::Standard, Hand},
         {"Kapalii", Kind::Option, "Frame6", 0, 330, 2685, 255, "Kapalı Çevrim", kBlack, kWhite, F::Standard, Hand},
-        {"simulasyon", Kind::Option, "Frame6", 0, 600, 2745, 255, "Simülasyon", rgb(0, 192, 192), kWhite, F::Standard, Hand},
+        {"simulasyon", Kind::Option, "Frame6", 0, 600, 2745, 255, "Simülasyon", rgb(0, 192, 192), kWhite, F::Standard,
+         Hand},
         {"Pcontrol", Kind::Option, "Frame2", 120, 960, 2625, 195, "P", kGrey, kBlack, F::Standard, Hand | Checked},
         {"Icontrol", Kind::Option, "Frame2", 120, 1200, 2625, 195, "I", kGrey, kBlack, F::Standard, Hand},
         {"PIcontrol", Kind::Option, "Frame2", 120, 1440, 2625, 195, "PI", kGrey, kBlack, F::Standard, Hand},
         {"PDcontrol", Kind::Option, "Frame2", 120, 1680, 2625, 195, "PD", kGrey, kBlack, F::Standard, Hand},
         {"PIDcontrol", Kind::Option, "Frame2", 120, 1920, 2625, 195, "PID", kGrey, kBlack, F::Standard, Hand},
-        {"Bulanik", Kind::Option, "Frame2", 120, 2160, 2625, 195, "Bulanık Mantık", rgb(0, 128, 0), kWhite, F::Standard, Hand},
+        {"Bulanik", Kind::Option, "Frame2", 120, 2160, 2625, 195, "Bulanık Mantık", rgb(0, 128, 0), kWhite, F::Standard,
+         Hand},
 
         // ---- run column
         {"Shape7", Kind::Rect, "", 2850, 4590, 1350, 3015, "", rgb(192, 255, 255), kBlack, F::Standard, 0},
@@ -285,7 +296,8 @@ std::vector<Row> windowDescription()
         {"Dil(0)", Kind::Option, "", 3030, 6810, 1155, 225, "English", kLavender, rgb(0, 0, 255), F::Standard, Hand},
         {"Dil(1)", Kind::Option, "", 3030, 7050, 1155, 225, "Turkish", kLavender, rgb(0, 0, 255), F::Standard, Hand},
         {"Picture4", Kind::Box, "", 3030, 7290, 1035, 285, "", kYellow, kBlack, F::Standard, Border},
-        {"Label27", Kind::Click, "Picture4", 15, 15, 1005, 255, "ABOUT", kYellow, kBlack, F::Small, Center | VMid | Hand},
+        {"Label27", Kind::Click, "Picture4", 15, 15, 1005, 255, "ABOUT", kYellow, kBlack, F::Small,
+         Center | VMid | Hand},
 
         // ---- block diagram
         {"Frame3", Kind::Frame, "", 4200, 4590, 5775, 3015, "", kLavender, kBlack, F::Standard, 0},
@@ -299,7 +311,8 @@ std::vector<Row> windowDescription()
         {"", Kind::Line, "Frame3", 2160, 2587, 607, 2587, "", kNone, kNone, F::Standard, 0},
         {"", Kind::Arrow, "Frame3", 607, 2587, 607, 1755, "", kNone, kNone, F::Standard, 0},
         {"Shape6", Kind::Rect, "Frame3", 75, 660, 2565, 1395, "", kNone, kBlack, F::Standard, Dotted | Hollow},
-        {"Label48(18)", Kind::Label, "Frame3", 660, 210, 1215, 255, "Bilgisayar", kGrey, kBlockText, F::Standard, Center | VMid},
+        {"Label48(18)", Kind::Label, "Frame3", 660, 210, 1215, 255, "Bilgisayar", kGrey, kBlockText, F::Standard,
+         Center | VMid},
         {"Label48(19)", Kind::Label, "Frame3", 120, 780, 1935, 225, "Referans Hız", kNone, kBlockText, F::Standard, 0},
         {"Myslider1", Kind::Bar, "Frame3", 120, 1020, 1125, 225, "", kNone, kNone, F::Standard, 0},
         {"Text6", Kind::Text, "Frame3", 1320, 1020, 735, 285, "", kWhite, kBlack, F::Standard, ReadOnly | Center},
@@ -309,17 +322,23 @@ std::vector<Row> windowDescription()
         {"Label48(25)", Kind::Label, "Frame3", 345, 1755, 180, 210, "-", kNone, kBlack, F::Standard, Center},
         {"Label48(20)", Kind::Label, "Frame3", 795, 1410, 480, 210, "e(t) ", kNone, kBlockText, F::Standard, 0},
         {"Shape2", Kind::Rect, "Frame3", 1320, 1380, 1215, 495, "", kGrey, kBlockText, F::Standard, 0},
-        {"Label48(21)", Kind::Label, "Frame3", 1335, 1395, 1185, 465, "Denetleyici", kGrey, kBlockText, F::Standard, Center | VMid},
+        {"Label48(21)", Kind::Label, "Frame3", 1335, 1395, 1185, 465, "Denetleyici", kGrey, kBlockText, F::Standard,
+         Center | VMid},
         {"Label48(23)", Kind::Label, "Frame3", 2610, 1410, 480, 210, "U(t)", kNone, kBlockText, F::Standard, 0},
         {"Shape3", Kind::Rect, "Frame3", 3120, 1200, 975, 795, "", kGrey, kBlockText, F::Standard, 0},
-        {"Label48(14)", Kind::Label, "Frame3", 3135, 1215, 945, 390, "Güç", kGrey, kBlockText, F::Standard, Center | VBottom | Wrap},
-        {"Label48(15)", Kind::Label, "Frame3", 3135, 1605, 945, 375, "Kaynağı", kGrey, kBlockText, F::Standard, Center | Wrap},
-        {"Label48(16)", Kind::Label, "Frame3", 4080, 660, 1380, 225, "DC Motor", kNone, kBlockText, F::Standard, Center},
+        {"Label48(14)", Kind::Label, "Frame3", 3135, 1215, 945, 390, "Güç", kGrey, kBlockText, F::Standard,
+         Center | VBottom | Wrap},
+        {"Label48(15)", Kind::Label, "Frame3", 3135, 1605, 945, 375, "Kaynağı", kGrey, kBlockText, F::Standard,
+         Center | Wrap},
+        {"Label48(16)", Kind::Label, "Frame3", 4080, 660, 1380, 225, "DC Motor", kNone, kBlockText, F::Standard,
+         Center},
         {"Picture1", Kind::Picture, "Frame3", 4320, 900, 880, 1440, "", kNone, kNone, F::Standard, 0},
         {"Label48(17)", Kind::Label, "Frame3", 5235, 1380, 495, 210, "Y(t)", kNone, kBlockText, F::Standard, 0},
         {"Shape4", Kind::Rect, "Frame3", 2160, 2340, 1455, 495, "", kGrey, kBlockText, F::Standard, 0},
-        {"Label17", Kind::Label, "Frame3", 2280, 2430, 1215, 315, "", kWhite, kBlack, F::Standard, Center | VMid | Border},
-        {"Label48(22)", Kind::Label, "Frame3", 1830, 2100, 2310, 225, "Hız Algılayıcı (d/dk)", kGrey, kBlockText, F::Standard, Center | VMid},
+        {"Label17", Kind::Label, "Frame3", 2280, 2430, 1215, 315, "", kWhite, kBlack, F::Standard,
+         Center | VMid | Border},
+        {"Label48(22)", Kind::Label, "Frame3", 1830, 2100, 2310, 225, "Hız Algılayıcı (d/dk)", kGrey, kBlockText,
+         F::Standard, Center | VMid},
         {"Label48(57)", Kind::Label, "Frame3", 2820, 30, 1440, 225, "Yük", kNone, kBlockText, F::Standard, Center},
         {"Label48(45)", Kind::Label, "Frame3", 2520, 300, 1020, 225, "Azalt", kNone, kBlockText, F::Standard, 0},
         {"Label48(44)", Kind::Label, "Frame3", 3660, 300, 900, 225, "Artır", kNone, kBlockText, F::Standard, 0},
@@ -353,8 +372,8 @@ std::vector<Row> windowDescription()
                         terms.at(c), kNone, kBlack, F::Standard, Center});
     for (int r = 0; r < 7; ++r)
         for (int c = 0; c < 7; ++c)
-            rows.push_back({QStringLiteral("Combo1(%1)").arg(FuzzyController::cellIndex(r, c)), Kind::Cell, "Frame5", 480 + 600 * c,
-                            480 + 360 * r, 615, 315, "", kWhite, kBlack, F::Standard, Hand});
+            rows.push_back({QStringLiteral("Combo1(%1)").arg(FuzzyController::cellIndex(r, c)), Kind::Cell, "Frame5",
+                            480 + 600 * c, 480 + 360 * r, 615, 315, "", kWhite, kBlack, F::Standard, Hand});
     return rows;
 }
 
@@ -611,8 +630,7 @@ void loadStoredSettings(Form2Controls &form)
         s->ReadProperties(slider);
 }
 
-template <typename T>
-void bind(T *&member, const QHash<QString, QWidget *> &byName, const QString &name)
+template <typename T> void bind(T *&member, const QHash<QString, QWidget *> &byName, const QString &name)
 {
     member = dynamic_cast<T *>(byName.value(name));
     if (!member)

@@ -17,10 +17,10 @@ struct Paint {
 
 // Normal colours of everything the scheme paints.
 const Paint kNormal[] = {
-    {"Pcontrol", qRgb(192, 192, 192)},  {"Icontrol", qRgb(192, 192, 192)}, {"PIcontrol", qRgb(192, 192, 192)},
+    {"Pcontrol", qRgb(192, 192, 192)},  {"Icontrol", qRgb(192, 192, 192)},   {"PIcontrol", qRgb(192, 192, 192)},
     {"PDcontrol", qRgb(192, 192, 192)}, {"PIDcontrol", qRgb(192, 192, 192)}, {"Bulanik", qRgb(0, 128, 128)},
-    {"Acik", qRgb(0, 0, 192)},          {"Kapalii", qRgb(0, 0, 0)},         {"simulasyon", qRgb(0, 192, 192)},
-    {"Shape5", qRgb(0, 192, 0)},        {"Shape8", qRgb(191, 0, 0)},        {"Shape9", qRgb(0, 0, 255)},
+    {"Acik", qRgb(0, 0, 192)},          {"Kapalii", qRgb(0, 0, 0)},          {"simulasyon", qRgb(0, 192, 192)},
+    {"Shape5", qRgb(0, 192, 0)},        {"Shape8", qRgb(191, 0, 0)},         {"Shape9", qRgb(0, 0, 255)},
     {"Label27", qRgb(255, 255, 0)},
 };
 
@@ -53,10 +53,12 @@ struct Container {
 };
 
 const Container kContainers[] = {
-    {"Frame1", {"Pcontrol", "Icontrol", "PIcontrol", "PDcontrol", "PIDcontrol", "Bulanik", "Acik", "Kapalii", "simulasyon"}},
+    {"Frame1",
+     {"Pcontrol", "Icontrol", "PIcontrol", "PDcontrol", "PIDcontrol", "Bulanik", "Acik", "Kapalii", "simulasyon"}},
     {"Frame2", {"Pcontrol", "Icontrol", "PIcontrol", "PIDcontrol", "Bulanik"}},
     {"Frame6", {"Acik", "Kapalii", "simulasyon"}},
-    {"Label39", {"Shape5", "Shape8", "Shape9", "Label27", "Pcontrol", "Icontrol", "PIcontrol", "PIDcontrol", "Bulanik"}},
+    {"Label39",
+     {"Shape5", "Shape8", "Shape9", "Label27", "Pcontrol", "Icontrol", "PIcontrol", "PIDcontrol", "Bulanik"}},
     {"Frame3", {"Shape5", "Shape8", "Shape9", "Label27", "Pcontrol", "Icontrol", "PIcontrol", "PIDcontrol", "Bulanik"}},
 };
 
@@ -81,7 +83,7 @@ void setBackColour(QWidget *w, const QColor &c)
 
 } // namespace
 
-HoverColours::HoverColours(QWidget &form) : QObject(&form), form_(form) {}
+HoverColours::HoverColours(QWidget &form) : QObject(&form), form_(form) { }
 
 void HoverColours::install(QWidget &form)
 {

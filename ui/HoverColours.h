@@ -7,15 +7,14 @@
 // colours. The run buttons are painted through the fill of the shapes under
 // their transparent labels.
 
+#include <QColor>
 #include <QHash>
 #include <QObject>
 #include <QString>
-#include <QColor>
 
 class QWidget;
 
 namespace tervalo {
-
 
 class HoverColours : public QObject {
 public:

@@ -200,8 +200,7 @@ QPixmap Pictures::sideStrip(int width, int height)
 namespace {
 // A title-strip button: a rounded box on the strip, its symbol drawn by the
 // caller inside the returned box with a white two-pixel pen.
-template <typename Symbol>
-QPixmap titleButton(int width, int height, const QColor &fill, Symbol symbol)
+template <typename Symbol> QPixmap titleButton(int width, int height, const QColor &fill, Symbol symbol)
 {
     QPixmap pm = Pictures::titleStrip(width, height);
     QPainter p(&pm);

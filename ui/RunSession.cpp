@@ -44,16 +44,11 @@ QString sessionText(SessionText t, bool english)
 RunController controllerOf(ClassicLaw law)
 {
     switch (law) {
-    case ClassicLaw::P:
-        return RunController::P;
-    case ClassicLaw::I:
-        return RunController::I;
-    case ClassicLaw::PI:
-        return RunController::PI;
-    case ClassicLaw::PD:
-        return RunController::PD;
-    case ClassicLaw::PID:
-        break;
+    case ClassicLaw::P: return RunController::P;
+    case ClassicLaw::I: return RunController::I;
+    case ClassicLaw::PI: return RunController::PI;
+    case ClassicLaw::PD: return RunController::PD;
+    case ClassicLaw::PID: break;
     }
     return RunController::PID;
 }
@@ -86,17 +81,14 @@ RunSession::RunSession(Form2 &form) : form_(form)
     form_.addAction(runAction_); // the shortcut works anywhere on the window
     form_.graphMenu()->addAction(runAction_);
     form_.graphMenu()->addAction(saveAction_);
-    connect(form_.graphMenu(), &QMenu::aboutToShow, this,
-            [this] { saveAction_->setEnabled(record().started()); });
+    connect(form_.graphMenu(), &QMenu::aboutToShow, this, [this] { saveAction_->setEnabled(record().started()); });
 
     connect(form_.c_.Mygraph1, &Mygraph::GraphSaved, this, [this](const QString &path) { sweepSaved(path); });
 
     askPath = [this](const QString &title, const QString &filter, const QString &suggested) {
         return QFileDialog::getSaveFileName(&form_, title, suggested, filter);
     };
-    showError = [this](const QString &title, const QString &message) {
-        QMessageBox::warning(&form_, title, message);
-    };
+    showError = [this](const QString &title, const QString &message) { QMessageBox::warning(&form_, title, message); };
     retranslate(form_.english());
 }
 

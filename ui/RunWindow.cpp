@@ -7,8 +7,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -197,9 +197,7 @@ RunWindow::RunWindow(const RunRecord &record, QWidget *parent)
     askPath = [this](Purpose, const QString &title, const QString &filter) {
         return QFileDialog::getSaveFileName(this, title, QString(), filter);
     };
-    showError = [this](const QString &title, const QString &message) {
-        QMessageBox::warning(this, title, message);
-    };
+    showError = [this](const QString &title, const QString &message) { QMessageBox::warning(this, title, message); };
     build();
     retranslate();
     reload();
@@ -231,16 +229,11 @@ QString RunWindow::reasonText(FigureReason r, bool english)
 QPushButton *RunWindow::button(Text t) const
 {
     switch (t) {
-    case Text::SaveData:
-        return buttons_[0];
-    case Text::SavePlot:
-        return buttons_[1];
-    case Text::CopyPlot:
-        return buttons_[2];
-    case Text::SaveReport:
-        return buttons_[3];
-    default:
-        return nullptr;
+    case Text::SaveData: return buttons_[0];
+    case Text::SavePlot: return buttons_[1];
+    case Text::CopyPlot: return buttons_[2];
+    case Text::SaveReport: return buttons_[3];
+    default: return nullptr;
     }
 }
 
@@ -470,8 +463,7 @@ void RunWindow::publish(std::size_t from)
         while (static_cast<int>(chunks_[i].size()) < pieces)
             addChunk(i);
         const int firstChanged = std::min(published_[i], done);
-        for (int c = firstChanged > 0 ? (firstChanged - 1) / kChunk : 0; c < static_cast<int>(chunks_[i].size());
-             ++c) {
+        for (int c = firstChanged > 0 ? (firstChanged - 1) / kChunk : 0; c < static_cast<int>(chunks_[i].size()); ++c) {
             const int begin = c * kChunk;
             chunks_[i][static_cast<std::size_t>(c)]->replace(
                 begin < n ? points.mid(begin, std::min(kChunk + 1, n - begin)) : QList<QPointF>());
@@ -529,9 +521,9 @@ QList<QPointF> RunWindow::plottedPoints(Series which) const
 void RunWindow::refreshFigures()
 {
     const auto figureText = [this](const Figure &fig) {
-        return fig.available() ? QString::fromStdString(shortestDecimal(fig.value))
-                               : text(Text::NotAvailable) + QStringLiteral(" (") + reasonText(fig.reason, english_)
-                                     + QLatin1Char(')');
+        return fig.available()
+            ? QString::fromStdString(shortestDecimal(fig.value))
+            : text(Text::NotAvailable) + QStringLiteral(" (") + reasonText(fig.reason, english_) + QLatin1Char(')');
     };
     const StepFigures f = record_->figures();
     for (std::size_t k = 0; k < kMetricCount; ++k) {
@@ -561,9 +553,8 @@ void RunWindow::refreshFigures()
             head = new QTableWidgetItem;
             table_->setHorizontalHeaderItem(column, head);
         }
-        head->setText(text(Text::StretchHead)
-                          .arg(QString::fromStdString(shortestDecimal(st.reference)))
-                          .arg(st.firstCycle));
+        head->setText(
+            text(Text::StretchHead).arg(QString::fromStdString(shortestDecimal(st.reference))).arg(st.firstCycle));
         head->setToolTip(text(Text::StretchTip));
         for (std::size_t k = 0; k < kMetricCount; ++k) {
             auto *item = table_->item(static_cast<int>(k), column);
@@ -666,15 +657,14 @@ QString RunWindow::reportHtml(const QString &plotResource)
     };
     line(Text::Start, QString::fromStdString(utcText(s.start)));
     const Text mode = s.mode == RunMode::OpenLoop ? Text::ModeOpen
-                      : s.mode == RunMode::Kit    ? Text::ModeKit
+        : s.mode == RunMode::Kit                  ? Text::ModeKit
                                                   : Text::ModeSimulation;
     line(Text::Mode, text(mode));
     if (s.mode != RunMode::OpenLoop) {
         line(Text::Controller, s.fuzzy() ? text(Text::Fuzzy) : QString::fromLatin1(runControllerName(s.controller)));
         if (s.fuzzy()) {
             line(Text::Divisors, QStringLiteral("%1, %2").arg(s.errorDivisor).arg(s.outputDivisor));
-            line(Text::Ranges,
-                 QStringLiteral("%1, %2, %3").arg(s.errorRange).arg(s.deltaRange).arg(s.outputRange));
+            line(Text::Ranges, QStringLiteral("%1, %2, %3").arg(s.errorRange).arg(s.deltaRange).arg(s.outputRange));
         } else {
             QStringList gains;
             const std::pair<const char *, double> all[] = {{"Kp", s.kp}, {"Ki", s.ki}, {"Kd", s.kd}};
@@ -701,7 +691,7 @@ QString RunWindow::reportHtml(const QString &plotResource)
     h += QStringLiteral("<h3>%1</h3><table border='1' cellspacing='0' cellpadding='3'>").arg(text(Text::Figures));
     for (std::size_t k = 0; k < kMetricCount; ++k)
         h += QStringLiteral("<tr>") + cell(metricText(kMetrics[k].metric, english_), true) + cell(shownFigures_[k])
-             + QStringLiteral("</tr>");
+            + QStringLiteral("</tr>");
     h += QStringLiteral("</table>");
 
     h += QStringLiteral("<h3>%1</h3><img src='%2' width='640'>").arg(text(Text::Plot), plotResource);
@@ -797,7 +787,7 @@ QString comparedFigureText(double v)
 }
 
 const QColor kCompareColours[] = {
-    QColor(200, 0, 0),   QColor(0, 0, 200),    QColor(0, 140, 0),  QColor(230, 120, 0),
+    QColor(200, 0, 0),    QColor(0, 0, 200),   QColor(0, 140, 0),   QColor(230, 120, 0),
     QColor(120, 60, 160), QColor(0, 150, 150), QColor(140, 80, 20), QColor(200, 0, 160),
 };
 
@@ -869,8 +859,7 @@ void RunWindow::showCompare(bool on)
 
 void RunWindow::compare(std::vector<ComparedRun> runs)
 {
-    runs.erase(std::remove_if(runs.begin(), runs.end(), [](const ComparedRun &r) { return !r.record; }),
-               runs.end());
+    runs.erase(std::remove_if(runs.begin(), runs.end(), [](const ComparedRun &r) { return !r.record; }), runs.end());
     if (runs.empty())
         return;
     if (!compareChart_)
@@ -988,8 +977,8 @@ void RunWindow::retranslateCompare()
     table_->setMinimumWidth(std::min(width, 720));
     compareTime_->setTitleText(text(Text::TimeAxis));
     const bool sim = compared_.front().record->settings().mode == RunMode::Simulation;
-    compareLeft_->setTitleText(QStringLiteral("%1 (%2)").arg(text(Text::CompareAxis),
-                                                             text(sim ? Text::UnitSimulation : Text::UnitKit)));
+    compareLeft_->setTitleText(
+        QStringLiteral("%1 (%2)").arg(text(Text::CompareAxis), text(sim ? Text::UnitSimulation : Text::UnitKit)));
 }
 
 QStringList RunWindow::legendNames() const

@@ -202,8 +202,8 @@ private:
     QString label_;
     bool english_ = true;
     std::uint64_t run_ = 0;
-    std::size_t shown_ = 0;   // rows taken into the plot
-    std::size_t stride_ = 1;  // rows per plotted bucket
+    std::size_t shown_ = 0;  // rows taken into the plot
+    std::size_t stride_ = 1; // rows per plotted bucket
     std::unique_ptr<Trace[]> tracesOwner_;
     Trace *traces_ = nullptr; // R, Y, E, U
     QList<QPointF> satPoints_;

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QDateTime>
+#include <QFileDialog>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -12,7 +13,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QFileDialog>
 #include <QShowEvent>
 #include <QSortFilterProxyModel>
 #include <QStandardPaths>
@@ -123,7 +123,7 @@ constexpr Metric kFigureColumns[] = {Metric::RiseTime, Metric::Overshoot, Metric
 // ---------------------------------------------------------------------------
 // the table
 
-RunsTableModel::RunsTableModel(QObject *parent) : QAbstractTableModel(parent) {}
+RunsTableModel::RunsTableModel(QObject *parent) : QAbstractTableModel(parent) { }
 
 void RunsTableModel::setRuns(std::vector<StoredRun> runs)
 {
@@ -176,10 +176,8 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
     const int decimals[] = {2, 1, 2, 1};
     const bool figure = column >= RiseTime && column <= Iae;
     switch (role) {
-    case IdRole:
-        return static_cast<qlonglong>(r.id);
-    case Qt::TextAlignmentRole:
-        return figure ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    case IdRole: return static_cast<qlonglong>(r.id);
+    case Qt::TextAlignmentRole: return figure ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     case Qt::ToolTipRole:
         if (column == Note || column == Name)
             return column == Note ? r.note : r.name;
@@ -195,29 +193,21 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
     case Qt::DisplayRole:
         switch (column) {
-        case Date:
-            return localTime(r.startUtc);
-        case Mode:
-            return modeText(r.mode, english_);
-        case Controller:
-            return controllerText(r, english_);
-        case Settings:
-            return settingsOf(r);
+        case Date: return localTime(r.startUtc);
+        case Mode: return modeText(r.mode, english_);
+        case Controller: return controllerText(r, english_);
+        case Settings: return settingsOf(r);
         case RiseTime:
         case Overshoot:
         case SettlingTime:
-        case Iae:
-            return fixed(figures[column - RiseTime], decimals[column - RiseTime]);
-        case Name:
-            return r.name;
+        case Iae: return fixed(figures[column - RiseTime], decimals[column - RiseTime]);
+        case Name: return r.name;
         case Note: // one line in the table; the tooltip has it whole
             return role == Qt::EditRole ? r.note : QString(r.note).replace(QLatin1Char('\n'), QLatin1Char(' '));
-        case ColumnCount:
-            break;
+        case ColumnCount: break;
         }
         return {};
-    default:
-        return {};
+    default: return {};
     }
 }
 
@@ -227,25 +217,17 @@ QVariant RunsTableModel::headerData(int section, Qt::Orientation orientation, in
         return QAbstractTableModel::headerData(section, orientation, role);
     using T = RunsWindow::Text;
     switch (static_cast<Column>(section)) {
-    case Date:
-        return RunsWindow::text(T::Date, english_);
-    case Mode:
-        return RunsWindow::text(T::Mode, english_);
-    case Controller:
-        return RunsWindow::text(T::Controller, english_);
-    case Settings:
-        return RunsWindow::text(T::Settings, english_);
+    case Date: return RunsWindow::text(T::Date, english_);
+    case Mode: return RunsWindow::text(T::Mode, english_);
+    case Controller: return RunsWindow::text(T::Controller, english_);
+    case Settings: return RunsWindow::text(T::Settings, english_);
     case RiseTime:
     case Overshoot:
     case SettlingTime:
-    case Iae:
-        return RunWindow::metricText(kFigureColumns[section - RiseTime], english_);
-    case Name:
-        return RunsWindow::text(T::Name, english_);
-    case Note:
-        return RunsWindow::text(T::Note, english_);
-    case ColumnCount:
-        break;
+    case Iae: return RunWindow::metricText(kFigureColumns[section - RiseTime], english_);
+    case Name: return RunsWindow::text(T::Name, english_);
+    case Note: return RunsWindow::text(T::Note, english_);
+    case ColumnCount: break;
     }
     return {};
 }
@@ -299,15 +281,13 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
         return answer;
     };
     confirm = [this](const QString &title, const QString &question) {
-        return QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No) ==
-               QMessageBox::Yes;
+        return QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
     };
     askPath = [this](const QString &title, const QString &filter, const QString &suggested) {
         return QFileDialog::getSaveFileName(this, title, suggested, filter);
     };
-    showError = [this](const QString &title, const QString &message) {
-        QMessageBox::warning(this, title, message);
-    };
+    showError = [this](const QString &title, const QString &message) { QMessageBox::warning(this, title, message); };
     build();
     retranslate();
     resize(1240, 520);
@@ -359,11 +339,16 @@ void RunsWindow::build()
     tools_ = new QToolBar(this);
     tools_->setToolButtonStyle(Qt::ToolButtonTextOnly);
     const std::pair<Text, void (RunsWindow::*)()> entries[] = {
-        {Text::Open, &RunsWindow::openSelected},   {Text::Compare, &RunsWindow::compareSelected},
-        {Text::Rename, &RunsWindow::renameAsked},  {Text::EditNote, &RunsWindow::noteAsked},
-        {Text::Export, &RunsWindow::exportAsked},  {Text::Delete, &RunsWindow::deleteAsked},
-        {Text::Pin, &RunsWindow::pinSelected},     {Text::Unpin, &RunsWindow::unpin},
-        {Text::Retry, nullptr},                    {Text::Refresh, &RunsWindow::refresh},
+        {Text::Open, &RunsWindow::openSelected},
+        {Text::Compare, &RunsWindow::compareSelected},
+        {Text::Rename, &RunsWindow::renameAsked},
+        {Text::EditNote, &RunsWindow::noteAsked},
+        {Text::Export, &RunsWindow::exportAsked},
+        {Text::Delete, &RunsWindow::deleteAsked},
+        {Text::Pin, &RunsWindow::pinSelected},
+        {Text::Unpin, &RunsWindow::unpin},
+        {Text::Retry, nullptr},
+        {Text::Refresh, &RunsWindow::refresh},
     };
     for (const auto &[which, slot] : entries) {
         auto *a = new QAction(this);
@@ -437,8 +422,8 @@ void RunsWindow::fitColumns()
 {
     // Widths from the headings and typical contents, not measured over every
     // row: a long list stays quick to show.
-    const char *typical[] = {"2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00",
-                             "00000.0", "a name"};
+    const char *typical[] = {
+        "2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00", "00000.0", "a name"};
     QFont bold = view_->horizontalHeader()->font();
     bold.setBold(true);
     const QFontMetrics heading(bold);
@@ -730,8 +715,8 @@ void RunsWindow::exportAsked()
     when.replace(QLatin1Char('T'), QLatin1Char('_')).replace(QLatin1Char(':'), QLatin1Char('-'));
     if (when.endsWith(QLatin1Char('Z')))
         when.chop(1);
-    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation) +
-                              QStringLiteral("/run_") + when + QStringLiteral(".csv");
+    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
+        + QStringLiteral("/run_") + when + QStringLiteral(".csv");
     const QString chosen =
         askPath(text(Text::ExportTitle), RunWindow::text(RunWindow::Text::DataFilter, english_), suggested);
     if (!chosen.isEmpty())

@@ -100,8 +100,8 @@ public:
         ExportTitle,
         Failed,
         CannotOpen,
-        Listed,   // %1 runs, %2 the database
-        Unsaved,  // %1 runs
+        Listed,  // %1 runs, %2 the database
+        Unsaved, // %1 runs
         NoticeNotStored,
         NoLibrary,
         OpenLoop,
@@ -161,8 +161,7 @@ public:
 
     // ---- hooks -------------------------------------------------------------
     // A line of text (current: what the field starts with); nothing = cancelled.
-    std::function<std::optional<QString>(const QString &title, const QString &label, const QString &current)>
-        askText;
+    std::function<std::optional<QString>(const QString &title, const QString &label, const QString &current)> askText;
     // A yes/no question; true = go ahead.
     std::function<bool(const QString &title, const QString &question)> confirm;
     // A file name to save to ("" = cancelled).

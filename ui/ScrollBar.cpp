@@ -24,12 +24,30 @@ ScrollBar::ScrollBar(QWidget *parent) : QWidget(parent), bar_(new QScrollBar(Qt:
     });
 }
 
-int ScrollBar::Min() const { return bar_->minimum(); }
-int ScrollBar::Max() const { return bar_->maximum(); }
-int ScrollBar::Value() const { return bar_->value(); }
-bool ScrollBar::isSliderDown() const { return bar_->isSliderDown(); }
-int ScrollBar::sliderPosition() const { return bar_->sliderPosition(); }
-void ScrollBar::triggerAction(QAbstractSlider::SliderAction action) { bar_->triggerAction(action); }
+int ScrollBar::Min() const
+{
+    return bar_->minimum();
+}
+int ScrollBar::Max() const
+{
+    return bar_->maximum();
+}
+int ScrollBar::Value() const
+{
+    return bar_->value();
+}
+bool ScrollBar::isSliderDown() const
+{
+    return bar_->isSliderDown();
+}
+int ScrollBar::sliderPosition() const
+{
+    return bar_->sliderPosition();
+}
+void ScrollBar::triggerAction(QAbstractSlider::SliderAction action)
+{
+    bar_->triggerAction(action);
+}
 
 void ScrollBar::resizeEvent(QResizeEvent *event)
 {

@@ -253,7 +253,9 @@ void SurfaceWindow::paintSurface(QPainter &p, const QRect &area) const
     }
     p.setPen(Qt::black);
     p.drawRect(bar.adjusted(0, 0, -1, -1));
-    const auto label = [&](int value, int y) { p.drawText(bar.right() + 4, y + fm.ascent() / 2, QString::number(value)); };
+    const auto label = [&](int value, int y) {
+        p.drawText(bar.right() + 4, y + fm.ascent() / 2, QString::number(value));
+    };
     label(reach, bar.top());
     label(0, bar.center().y());
     label(-reach, bar.bottom());

@@ -37,12 +37,10 @@ void TestProgramRunner::applyAt(std::int64_t cycle)
         else if (kitLoad)
             kitLoad(e.value);
         else if (form_.notifyUser)
-            form_.notifyUser(form_.english() ? QStringLiteral("Test program, cycle %1: set the kit's load to %2 now.")
-                                                   .arg(cycle)
-                                                   .arg(e.value)
-                                             : QStringLiteral("Test programı, çevrim %1: kitin yükünü şimdi %2 yapın.")
-                                                   .arg(cycle)
-                                                   .arg(e.value));
+            form_.notifyUser(
+                form_.english()
+                    ? QStringLiteral("Test program, cycle %1: set the kit's load to %2 now.").arg(cycle).arg(e.value)
+                    : QStringLiteral("Test programı, çevrim %1: kitin yükünü şimdi %2 yapın.").arg(cycle).arg(e.value));
     });
 }
 

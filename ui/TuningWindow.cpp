@@ -390,17 +390,10 @@ QString TuningWindow::modelText() const
     if (!r.ok()) {
         TuneText why = TuneText::Unfittable;
         switch (r.status) {
-        case BumpStatus::NeverSettled:
-            why = TuneText::NeverSettled;
-            break;
-        case BumpStatus::StepTooSmall:
-            why = TuneText::StepTooSmall;
-            break;
-        case BumpStatus::BadSettings:
-            why = TuneText::BadSettings;
-            break;
-        default:
-            break;
+        case BumpStatus::NeverSettled: why = TuneText::NeverSettled; break;
+        case BumpStatus::StepTooSmall: why = TuneText::StepTooSmall; break;
+        case BumpStatus::BadSettings: why = TuneText::BadSettings; break;
+        default: break;
         }
         QString t = tuneText(why, english_);
         if (r.status == BumpStatus::Unfittable && !r.reason.empty())
@@ -411,12 +404,11 @@ QString TuningWindow::modelText() const
     }
     const PlantModel &m = r.model;
     const auto line = [this](TuneText t, double v) { return tuneText(t, english_) + QStringLiteral(": ") + number(v); };
-    return tuneText(TuneText::Model, english_) + QStringLiteral(" (") +
-           tuneText(bumpSimulation_ ? TuneText::PlantSimulation : TuneText::PlantKit, english_) +
-           QStringLiteral(")\n") + line(TuneText::Gain, m.gain) + QStringLiteral("\n") +
-           line(TuneText::TimeConstant, m.timeConstant) + QStringLiteral("\n") + line(TuneText::DeadTime, m.deadTime) +
-           QStringLiteral("\n") + line(TuneText::Offset, m.offset) + QStringLiteral("\n") +
-           line(TuneText::Rmse, r.rmse);
+    return tuneText(TuneText::Model, english_) + QStringLiteral(" (")
+        + tuneText(bumpSimulation_ ? TuneText::PlantSimulation : TuneText::PlantKit, english_) + QStringLiteral(")\n")
+        + line(TuneText::Gain, m.gain) + QStringLiteral("\n") + line(TuneText::TimeConstant, m.timeConstant)
+        + QStringLiteral("\n") + line(TuneText::DeadTime, m.deadTime) + QStringLiteral("\n")
+        + line(TuneText::Offset, m.offset) + QStringLiteral("\n") + line(TuneText::Rmse, r.rmse);
 }
 
 void TuningWindow::showIdentification()
@@ -501,8 +493,9 @@ void TuningWindow::showSuggestion()
             const int row = table_->rowCount();
             table_->insertRow(row);
             table_->setItem(row, 0, new QTableWidgetItem(RunWindow::metricText(info.metric, english_)));
-            table_->setItem(row, 1, new QTableWidgetItem(f.available() ? number(f.value)
-                                                                       : RunWindow::reasonText(f.reason, english_)));
+            table_->setItem(
+                row, 1,
+                new QTableWidgetItem(f.available() ? number(f.value) : RunWindow::reasonText(f.reason, english_)));
         }
     }
     showRun();

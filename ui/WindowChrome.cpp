@@ -12,7 +12,7 @@
 
 namespace tervalo {
 
-WindowChrome::WindowChrome(QWidget &form, QWidget *strip) : QObject(&form), form_(form), strip_(strip) {}
+WindowChrome::WindowChrome(QWidget &form, QWidget *strip) : QObject(&form), form_(form), strip_(strip) { }
 
 QRegion WindowChrome::roundedRegion(int width, int height, int ellipseWidth, int ellipseHeight)
 {
@@ -100,11 +100,8 @@ bool WindowChrome::eventFilter(QObject *watched, QEvent *event)
         form_.window()->move(mouse->globalPosition().toPoint() - grabOffset_);
         return true;
     }
-    case QEvent::MouseButtonRelease:
-        dragging_ = false;
-        return false;
-    default:
-        return false;
+    case QEvent::MouseButtonRelease: dragging_ = false; return false;
+    default: return false;
     }
 }
 

@@ -36,9 +36,9 @@ protected:
 private:
     WindowChrome(QWidget &form, QWidget *strip);
     QWidget &form_;
-    QWidget *strip_; // the title strip
-    bool dragging_ = false;   // moving by hand (no system move available)
-    QPoint grabOffset_;       // mouse position within the window at the press
+    QWidget *strip_;        // the title strip
+    bool dragging_ = false; // moving by hand (no system move available)
+    QPoint grabOffset_;     // mouse position within the window at the press
 };
 
 } // namespace tervalo

@@ -43,10 +43,7 @@ public:
     };
 
     static constexpr std::uint32_t SystemFlag = 0x80000000u;
-    static constexpr std::uint32_t system(int index)
-    {
-        return SystemFlag | static_cast<std::uint32_t>(index);
-    }
+    static constexpr std::uint32_t system(int index) { return SystemFlag | static_cast<std::uint32_t>(index); }
 
     // The colour a stored value stands for; system colours through the
     // given palette (the application's by default). An unknown system

@@ -8,16 +8,16 @@
 #include "runtime/RuntimeError.h"
 
 #include <QCoreApplication>
-#include <QPaintEvent>
 #include <QFontMetrics>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QPalette>
 #include <QResizeEvent>
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <limits>
+#include <optional>
 
 namespace tervalo {
 
@@ -27,7 +27,10 @@ constexpr int kTwips = GraphFont::twipsPerPixel;
 
 using namespace GraphDefaults;
 
-std::int32_t nearest(Extended x) { return CLng(x); }
+std::int32_t nearest(Extended x)
+{
+    return CLng(x);
+}
 
 QString numbered(const char *stem, int k, const char *tail)
 {
@@ -78,8 +81,7 @@ long long wholeFrom(const QVariant &v, long long lo, long long hi, const QString
         x = roundHalfEven(static_cast<long double>(d));
         break;
     }
-    default:
-        raiseError(RuntimeError::TypeMismatch, "stored entry " + name.toStdString() + " is not a number");
+    default: raiseError(RuntimeError::TypeMismatch, "stored entry " + name.toStdString() + " is not a number");
     }
     if (std::isnan(x) || x < static_cast<long double>(lo) || x > static_cast<long double>(hi))
         raiseError(RuntimeError::Overflow, "stored entry " + name.toStdString() + " out of range");
@@ -104,12 +106,15 @@ std::uint32_t colourFrom(const QVariant &v, const QString &name)
 {
     // Colours are kept as signed 32-bit values by some writers (0x80000001
     // reads as -2147483647) and as unsigned ones by others.
-    const long long c = wholeFrom(v, std::numeric_limits<std::int32_t>::min(),
-                                  std::numeric_limits<std::uint32_t>::max(), name);
+    const long long c =
+        wholeFrom(v, std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::uint32_t>::max(), name);
     return static_cast<std::uint32_t>(c);
 }
 
-QVariant colourVariant(std::uint32_t c) { return QVariant(static_cast<uint>(c)); }
+QVariant colourVariant(std::uint32_t c)
+{
+    return QVariant(static_cast<uint>(c));
+}
 
 } // namespace
 
@@ -281,8 +286,7 @@ void Mygraph::DrawGrid()
                 tick = 8;
                 const Extended value = divide(ymax_, G - Z) * (i - Z);
                 const QString label = QString::fromStdString(NumberText::axisValue(static_cast<double>(value)));
-                const Extended top = i == G ? heightPx - 29.5L - rowFromTop
-                                            : heightPx - 29.5L - rowFromTop - textH / 2;
+                const Extended top = i == G ? heightPx - 29.5L - rowFromTop : heightPx - 29.5L - rowFromTop - textH / 2;
                 textRect = {0, nearest(top), widthPx, heightPx};
                 text(label, labelColor_);
             } else {
@@ -319,7 +323,7 @@ void Mygraph::DrawGrid()
     const Scale sc = scale();
     const auto inRange = [](Extended r) {
         return std::isfinite(r) && r >= std::numeric_limits<std::int32_t>::min()
-               && r <= std::numeric_limits<std::int32_t>::max();
+            && r <= std::numeric_limits<std::int32_t>::max();
     };
     {
         const Extended r = sc.zeroY - static_cast<Extended>(RefValue) / sc.T * sc.zeroY;
@@ -335,7 +339,8 @@ void Mygraph::DrawGrid()
         if (inRange(r))
             lastPoint[0].setY(nearest(r));
         else if (!std::isnan(r))
-            lastPoint[0].setY(r < 0 ? std::numeric_limits<std::int32_t>::min() : std::numeric_limits<std::int32_t>::max());
+            lastPoint[0].setY(r < 0 ? std::numeric_limits<std::int32_t>::min()
+                                    : std::numeric_limits<std::int32_t>::max());
     }
 }
 
@@ -464,7 +469,8 @@ const std::vector<QPoint> *Mygraph::textPixels(const QString &t, int width, int 
         textCache_.clear();
     // Render once into a scratch picture of the text's own extent.
     const QRect layout(0, 0, w, h);
-    const QRect extent = QFontMetrics(GraphFont::font()).boundingRect(layout, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, t);
+    const QRect extent =
+        QFontMetrics(GraphFont::font()).boundingRect(layout, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, t);
     const QRect area = extent.adjusted(-4, -4, 4, 4) & layout;
     std::vector<QPoint> pixels;
     if (!area.isEmpty()) {
@@ -514,9 +520,8 @@ void Mygraph::notify(const char *name)
 
 // ---------------------------------------------------------------- plotting
 
-void Mygraph::PlotGraph1(double Data1, double Data2, double Data3, double Data4, double Data5,
-                         double Data6, double Data7, double Data8, double Data9,
-                         std::int16_t DataPlot_1_to_9)
+void Mygraph::PlotGraph1(double Data1, double Data2, double Data3, double Data4, double Data5, double Data6,
+                         double Data7, double Data8, double Data9, std::int16_t DataPlot_1_to_9)
 {
     syncSize();
     const std::array<double, 9> data = {Data1, Data2, Data3, Data4, Data5, Data6, Data7, Data8, Data9};
@@ -655,8 +660,8 @@ void Mygraph::SaveGraph()
     syncSize();
     const QDateTime now = clock_ ? clock_() : QDateTime::currentDateTimeUtc();
     const QString path = saveFolder() + QLatin1Char('/') + saveFileName(now);
-    const QString failure = image_.isNull() ? path + QStringLiteral(": the control has no picture")
-                                            : writeBitmapFile(image_, path);
+    const QString failure =
+        image_.isNull() ? path + QStringLiteral(": the control has no picture") : writeBitmapFile(image_, path);
     if (!failure.isEmpty())
         raiseError(RuntimeError::FileAccess, "cannot save the graph picture to " + failure.toStdString());
     emit GraphSaved(path);
@@ -664,7 +669,10 @@ void Mygraph::SaveGraph()
 
 // ---------------------------------------------------------------- properties
 
-std::uint8_t Mygraph::GridSayisi() const { return gridSayisi_; }
+std::uint8_t Mygraph::GridSayisi() const
+{
+    return gridSayisi_;
+}
 
 void Mygraph::setGridSayisi(int New_GrdX)
 {
@@ -679,11 +687,15 @@ void Mygraph::setGridSayisi(int New_GrdX)
     notify("GridSayisi");
 }
 
-std::int16_t Mygraph::ZeroPoint() const { return zeroPoint_; }
+std::int16_t Mygraph::ZeroPoint() const
+{
+    return zeroPoint_;
+}
 
 void Mygraph::setZeroPoint(int Karenoktasi)
 {
-    if (Karenoktasi < std::numeric_limits<std::int16_t>::min() || Karenoktasi > std::numeric_limits<std::int16_t>::max())
+    if (Karenoktasi < std::numeric_limits<std::int16_t>::min()
+        || Karenoktasi > std::numeric_limits<std::int16_t>::max())
         raiseError(RuntimeError::Overflow, "ZeroPoint " + std::to_string(Karenoktasi));
     int z = Karenoktasi;
     if (static_cast<double>(gridSayisi_) / 2 < z)
@@ -695,7 +707,10 @@ void Mygraph::setZeroPoint(int Karenoktasi)
     notify("ZeroPoint");
 }
 
-std::int32_t Mygraph::Ymax() const { return ymax_; }
+std::int32_t Mygraph::Ymax() const
+{
+    return ymax_;
+}
 
 void Mygraph::setYmax(std::int32_t New_Val)
 {
@@ -704,7 +719,10 @@ void Mygraph::setYmax(std::int32_t New_Val)
     notify("Ymax");
 }
 
-std::int32_t Mygraph::TimeDivision() const { return timeDivision_; }
+std::int32_t Mygraph::TimeDivision() const
+{
+    return timeDivision_;
+}
 
 void Mygraph::setTimeDivision(std::int32_t Milisecond)
 {
@@ -713,7 +731,10 @@ void Mygraph::setTimeDivision(std::int32_t Milisecond)
     notify("TimeDivision");
 }
 
-std::int32_t Mygraph::XaxisMax() const { return xaxisMax_; }
+std::int32_t Mygraph::XaxisMax() const
+{
+    return xaxisMax_;
+}
 
 void Mygraph::setXaxisMax(std::int32_t second)
 {
@@ -722,7 +743,10 @@ void Mygraph::setXaxisMax(std::int32_t second)
     notify("XaxisMax");
 }
 
-std::uint32_t Mygraph::GridColor() const { return gridColor_; }
+std::uint32_t Mygraph::GridColor() const
+{
+    return gridColor_;
+}
 
 void Mygraph::setGridColor(std::uint32_t New_Val)
 {
@@ -731,7 +755,10 @@ void Mygraph::setGridColor(std::uint32_t New_Val)
     notify("GridColor");
 }
 
-std::uint32_t Mygraph::RefLineColor() const { return refLineColor_; }
+std::uint32_t Mygraph::RefLineColor() const
+{
+    return refLineColor_;
+}
 
 void Mygraph::setRefLineColor(std::uint32_t New_Val)
 {
@@ -752,7 +779,10 @@ void Mygraph::setGraphColor(int k, std::uint32_t New_Val)
     emit PropertyChanged(numbered("Graph", k, "Color"));
 }
 
-std::uint32_t Mygraph::LabelColor() const { return labelColor_; }
+std::uint32_t Mygraph::LabelColor() const
+{
+    return labelColor_;
+}
 
 void Mygraph::setLabelColor(std::uint32_t New_Val)
 {
@@ -761,7 +791,10 @@ void Mygraph::setLabelColor(std::uint32_t New_Val)
     notify("LabelColor");
 }
 
-std::uint32_t Mygraph::BackColor() const { return backColor_; }
+std::uint32_t Mygraph::BackColor() const
+{
+    return backColor_;
+}
 
 void Mygraph::setBackColor(std::uint32_t New_Val)
 {
@@ -772,7 +805,10 @@ void Mygraph::setBackColor(std::uint32_t New_Val)
     notify("BackColor");
 }
 
-std::uint32_t Mygraph::XYsidegridColor() const { return xySideGridColor_; }
+std::uint32_t Mygraph::XYsidegridColor() const
+{
+    return xySideGridColor_;
+}
 
 void Mygraph::setXYsidegridColor(std::uint32_t New_Val)
 {
@@ -781,7 +817,10 @@ void Mygraph::setXYsidegridColor(std::uint32_t New_Val)
     notify("XYsidegridColor");
 }
 
-bool Mygraph::AutoSaveGraph() const { return autoSaveGraph_; }
+bool Mygraph::AutoSaveGraph() const
+{
+    return autoSaveGraph_;
+}
 
 void Mygraph::setAutoSaveGraph(bool New_Val)
 {
@@ -789,7 +828,10 @@ void Mygraph::setAutoSaveGraph(bool New_Val)
     notify("AutoSaveGraph");
 }
 
-QString Mygraph::Ylabel() const { return ylabel_; }
+QString Mygraph::Ylabel() const
+{
+    return ylabel_;
+}
 
 void Mygraph::setYlabel(const QString &New_txt)
 {
@@ -798,7 +840,10 @@ void Mygraph::setYlabel(const QString &New_txt)
     notify("Ylabel");
 }
 
-QString Mygraph::Xlabel() const { return xlabel_; }
+QString Mygraph::Xlabel() const
+{
+    return xlabel_;
+}
 
 void Mygraph::setXlabel(const QString &New_txt)
 {
@@ -872,7 +917,8 @@ void Mygraph::ReadProperties(const PropertyBag &bag)
     for (int k = 1; k <= 3; ++k)
         setGraphCaption(k, bag.ReadProperty(numbered("Graph", k, "Caption"), QString()).toString());
     for (int k = 1; k <= 9; ++k)
-        graphColor_[static_cast<std::size_t>(k - 1)] = colour(numbered("Graph", k, "Color"), kGraphColor[static_cast<std::size_t>(k - 1)]);
+        graphColor_[static_cast<std::size_t>(k - 1)] =
+            colour(numbered("Graph", k, "Color"), kGraphColor[static_cast<std::size_t>(k - 1)]);
     labelColor_ = colour(QStringLiteral("LabelColor"), kLabelColor);
     backColor_ = colour(QStringLiteral("BackColor"), kBackColor);
     xySideGridColor_ = colour(QStringLiteral("XYsidegridColor"), kXYsidegridColor);
@@ -880,7 +926,8 @@ void Mygraph::ReadProperties(const PropertyBag &bag)
     timeDivision_ = static_cast<std::int32_t>(whole("TimeDivision", kTimeDivision, i32min, i32max));
     xaxisMax_ = static_cast<std::int32_t>(whole("XaxisMax", kXaxisMax, i32min, i32max));
     zeroPoint_ = static_cast<std::int16_t>(whole("ZeroPoint", kZeroPoint, i16min, i16max));
-    autoSaveGraph_ = boolFrom(bag.ReadProperty(QStringLiteral("AutoSaveGraph"), QVariant(false)), QStringLiteral("AutoSaveGraph"));
+    autoSaveGraph_ =
+        boolFrom(bag.ReadProperty(QStringLiteral("AutoSaveGraph"), QVariant(false)), QStringLiteral("AutoSaveGraph"));
     refLineColor_ = colour(QStringLiteral("RefLineColor"), kRefLineColor);
 
     // Settings the setters can never produce (a grid count off its range,
@@ -898,7 +945,8 @@ void Mygraph::WriteProperties(PropertyBag &bag) const
     const auto colour = [&](const QString &name, std::uint32_t v, std::uint32_t def) {
         bag.WriteProperty(name, colourVariant(v), colourVariant(def));
     };
-    bag.WriteProperty(QStringLiteral("GridSayisi"), QVariant(static_cast<int>(gridSayisi_)), QVariant(static_cast<int>(kGridSayisi)));
+    bag.WriteProperty(QStringLiteral("GridSayisi"), QVariant(static_cast<int>(gridSayisi_)),
+                      QVariant(static_cast<int>(kGridSayisi)));
     bag.WriteProperty(QStringLiteral("Ylabel"), ylabel_, QString::fromLatin1(kYlabel));
     bag.WriteProperty(QStringLiteral("Xlabel"), xlabel_, QString::fromLatin1(kXlabel));
     for (int k = 1; k <= 3; ++k)
@@ -906,13 +954,15 @@ void Mygraph::WriteProperties(PropertyBag &bag) const
     bag.WriteProperty(QStringLiteral("Ymax"), QVariant(ymax_), QVariant(kYmax));
     colour(QStringLiteral("GridColor"), gridColor_, kGridColor);
     for (int k = 1; k <= 9; ++k)
-        colour(numbered("Graph", k, "Color"), graphColor_[static_cast<std::size_t>(k - 1)], kGraphColor[static_cast<std::size_t>(k - 1)]);
+        colour(numbered("Graph", k, "Color"), graphColor_[static_cast<std::size_t>(k - 1)],
+               kGraphColor[static_cast<std::size_t>(k - 1)]);
     colour(QStringLiteral("LabelColor"), labelColor_, kLabelColor);
     colour(QStringLiteral("BackColor"), backColor_, kBackColor);
     colour(QStringLiteral("XYsidegridColor"), xySideGridColor_, kXYsidegridColor);
     bag.WriteProperty(QStringLiteral("TimeDivision"), QVariant(timeDivision_), QVariant(kTimeDivision));
     bag.WriteProperty(QStringLiteral("XaxisMax"), QVariant(xaxisMax_), QVariant(kXaxisMax));
-    bag.WriteProperty(QStringLiteral("ZeroPoint"), QVariant(static_cast<int>(zeroPoint_)), QVariant(static_cast<int>(kZeroPoint)));
+    bag.WriteProperty(QStringLiteral("ZeroPoint"), QVariant(static_cast<int>(zeroPoint_)),
+                      QVariant(static_cast<int>(kZeroPoint)));
     bag.WriteProperty(QStringLiteral("AutoSaveGraph"), QVariant(autoSaveGraph_), QVariant(false));
     colour(QStringLiteral("RefLineColor"), refLineColor_, kRefLineColor);
 }

@@ -17,8 +17,8 @@
 
 #include <array>
 #include <cstdint>
-#include <vector>
 #include <functional>
+#include <vector>
 
 namespace tervalo {
 
@@ -36,8 +36,7 @@ constexpr std::uint32_t kBackColor = 0x00FFFFFFu;
 constexpr std::uint32_t kXYsidegridColor = 0x00000000u;
 constexpr std::uint32_t kRefLineColor = 0x000000FFu;
 constexpr std::array<std::uint32_t, 9> kGraphColor = {
-    0x000000FFu, 0x00FF0000u, 0x0000FF00u, 0x00FFFF00u, 0x00FF00FFu,
-    0x0000FFFFu, 0x80000001u, 0x000080FFu, 0x00004080u,
+    0x000000FFu, 0x00FF0000u, 0x0000FF00u, 0x00FFFF00u, 0x00FF00FFu, 0x0000FFFFu, 0x80000001u, 0x000080FFu, 0x00004080u,
 };
 constexpr const char *kYlabel = "YLabel";
 constexpr const char *kXlabel = "XLabel";
@@ -56,9 +55,8 @@ public:
     // passes on a failed save with the sweep held at its end.
     // Setters whose argument does not fit the property's type raise 6.
     void SaveGraph();
-    void PlotGraph1(double Data1, double Data2, double Data3, double Data4, double Data5,
-                    double Data6, double Data7, double Data8, double Data9,
-                    std::int16_t DataPlot_1_to_9);
+    void PlotGraph1(double Data1, double Data2, double Data3, double Data4, double Data5, double Data6, double Data7,
+                    double Data8, double Data9, std::int16_t DataPlot_1_to_9);
     void Resetle();
 
     std::uint8_t GridSayisi() const;
@@ -75,7 +73,7 @@ public:
     void setGridColor(std::uint32_t New_Val);
     std::uint32_t RefLineColor() const;
     void setRefLineColor(std::uint32_t New_Val);
-    std::uint32_t GraphColor(int k) const;          // k = 1..9
+    std::uint32_t GraphColor(int k) const; // k = 1..9
     void setGraphColor(int k, std::uint32_t New_Val);
     std::uint32_t LabelColor() const;
     void setLabelColor(std::uint32_t New_Val);
@@ -89,7 +87,7 @@ public:
     void setYlabel(const QString &New_txt);
     QString Xlabel() const;
     void setXlabel(const QString &New_txt);
-    QString GraphCaption(int k) const;               // k = 1..9
+    QString GraphCaption(int k) const; // k = 1..9
     void setGraphCaption(int k, const QString &New_txt);
 
     // Named forms used by the host

@@ -78,7 +78,7 @@ QString writeBitmapFile(const QImage &image, const QString &path)
     }
 
     const QByteArray given = QFile::encodeName(path);
-    struct stat st {};
+    struct stat st { };
     if (::stat(given.constData(), &st) == 0) {
         if (S_ISDIR(st.st_mode))
             return failed(path, EISDIR);
@@ -90,8 +90,8 @@ QString writeBitmapFile(const QImage &image, const QString &path)
     const QString canonical = QFileInfo(path).canonicalFilePath();
     const QString target = canonical.isEmpty() ? path : canonical;
     const QFileInfo info(target);
-    QByteArray temp = QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName()
-                                        + QStringLiteral(".XXXXXX"));
+    QByteArray temp =
+        QFile::encodeName(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
     const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0)
         return failed(path, errno);

@@ -38,31 +38,20 @@ QRgb sys(int index, const QPalette &p)
 
 } // namespace
 
-void Edge3D::draw(QImage &image, int left, int top, int right, int bottom, unsigned flags,
-                  const QPalette &p)
+void Edge3D::draw(QImage &image, int left, int top, int right, int bottom, unsigned flags, const QPalette &p)
 {
     if (image.isNull())
         return;
     EdgeLine outer, inner;
     switch (flags & (RaisedOuter | SunkenOuter)) {
-    case RaisedOuter:
-        outer = {true, sys(OleColor::Light3D, p), sys(OleColor::DarkShadow3D, p)};
-        break;
-    case SunkenOuter:
-        outer = {true, sys(OleColor::ButtonShadow, p), sys(OleColor::ButtonHighlight, p)};
-        break;
-    default:
-        break;
+    case RaisedOuter: outer = {true, sys(OleColor::Light3D, p), sys(OleColor::DarkShadow3D, p)}; break;
+    case SunkenOuter: outer = {true, sys(OleColor::ButtonShadow, p), sys(OleColor::ButtonHighlight, p)}; break;
+    default: break;
     }
     switch (flags & (RaisedInner | SunkenInner)) {
-    case RaisedInner:
-        inner = {true, sys(OleColor::ButtonHighlight, p), sys(OleColor::ButtonShadow, p)};
-        break;
-    case SunkenInner:
-        inner = {true, sys(OleColor::DarkShadow3D, p), sys(OleColor::Light3D, p)};
-        break;
-    default:
-        break;
+    case RaisedInner: inner = {true, sys(OleColor::ButtonHighlight, p), sys(OleColor::ButtonShadow, p)}; break;
+    case SunkenInner: inner = {true, sys(OleColor::DarkShadow3D, p), sys(OleColor::Light3D, p)}; break;
+    default: break;
     }
     if (!outer.present) {
         outer = inner;

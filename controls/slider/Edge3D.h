@@ -28,8 +28,7 @@ public:
     };
 
     // Pixels outside the image are left out.
-    static void draw(QImage &image, int left, int top, int right, int bottom, unsigned flags,
-                     const QPalette &palette);
+    static void draw(QImage &image, int left, int top, int right, int bottom, unsigned flags, const QPalette &palette);
 };
 
 } // namespace tervalo

@@ -1,7 +1,7 @@
 #include "controls/slider/Myslider.h"
 
-#include "controls/slider/Edge3D.h"
 #include "controls/common/OleColor.h"
+#include "controls/slider/Edge3D.h"
 #include "controls/slider/frmValueTip.h"
 #include "runtime/NumberText.h"
 #include "runtime/Numeric.h"
@@ -19,8 +19,7 @@ namespace {
 
 // Edge flags of rail styles 0..4: sunken, raised, sunken outer line only,
 // raised inner line only, none.
-constexpr unsigned kRailEdges[] = {Edge3D::Sunken, Edge3D::Raised, Edge3D::SunkenOuter,
-                                   Edge3D::RaisedInner, 0};
+constexpr unsigned kRailEdges[] = {Edge3D::Sunken, Edge3D::Raised, Edge3D::SunkenOuter, Edge3D::RaisedInner, 0};
 
 short buttonCode(Qt::MouseButton b)
 {
@@ -71,8 +70,7 @@ std::int32_t readLong(const PropertyBag &bag, const char *name, std::int32_t def
 std::uint32_t readColor(const PropertyBag &bag, const char *name, std::uint32_t def)
 {
     bool ok = false;
-    const qlonglong n = bag.ReadProperty(QString::fromLatin1(name), QVariant::fromValue<quint32>(def))
-                            .toLongLong(&ok);
+    const qlonglong n = bag.ReadProperty(QString::fromLatin1(name), QVariant::fromValue<quint32>(def)).toLongLong(&ok);
     if (!ok)
         raiseError(RuntimeError::InvalidPropertyValue, name);
     return static_cast<std::uint32_t>(static_cast<qulonglong>(n) & 0xFFFFFFFFull);
@@ -140,8 +138,7 @@ QImage thumbPicture(bool upright)
 
 // Runs a statement that must not let a run-time error out of a Qt event
 // handler; the host's own handlers run inside it.
-template <typename F>
-void guarded(F &&f)
+template <typename F> void guarded(F &&f)
 {
     ResumeNext step;
     step(std::forward<F>(f));
@@ -204,17 +201,10 @@ bool Myslider::event(QEvent *event)
     // refuses presses when disabled and still reports clicks.
     if (!isEnabled()) {
         switch (event->type()) {
-        case QEvent::MouseButtonPress:
-            mousePressEvent(static_cast<QMouseEvent *>(event));
-            return true;
-        case QEvent::MouseMove:
-            mouseMoveEvent(static_cast<QMouseEvent *>(event));
-            return true;
-        case QEvent::MouseButtonRelease:
-            mouseReleaseEvent(static_cast<QMouseEvent *>(event));
-            return true;
-        default:
-            break;
+        case QEvent::MouseButtonPress: mousePressEvent(static_cast<QMouseEvent *>(event)); return true;
+        case QEvent::MouseMove: mouseMoveEvent(static_cast<QMouseEvent *>(event)); return true;
+        case QEvent::MouseButtonRelease: mouseReleaseEvent(static_cast<QMouseEvent *>(event)); return true;
+        default: break;
         }
     }
     return QWidget::event(event);
@@ -451,10 +441,8 @@ void Myslider::WriteProperties(PropertyBag &bag) const
     bag.WriteProperty(QStringLiteral("RailStyle"), QVariant::fromValue<qint32>(railStyleCode_),
                       QVariant::fromValue<qint32>(0));
     bag.WriteProperty(QStringLiteral("ShowValueTip"), showTipFlag_, true);
-    bag.WriteProperty(QStringLiteral("Min"), QVariant::fromValue<qint32>(minValue_),
-                      QVariant::fromValue<qint32>(0));
-    bag.WriteProperty(QStringLiteral("Max"), QVariant::fromValue<qint32>(maxValue_),
-                      QVariant::fromValue<qint32>(10));
+    bag.WriteProperty(QStringLiteral("Min"), QVariant::fromValue<qint32>(minValue_), QVariant::fromValue<qint32>(0));
+    bag.WriteProperty(QStringLiteral("Max"), QVariant::fromValue<qint32>(maxValue_), QVariant::fromValue<qint32>(10));
     bag.WriteProperty(QStringLiteral("Value"), QVariant::fromValue<qint32>(currentValue_),
                       QVariant::fromValue<qint32>(0));
 }
@@ -493,7 +481,7 @@ void Myslider::UserControl_Resize()
 {
     struct Depth {
         int &d;
-        explicit Depth(int &x) : d(++x) {}
+        explicit Depth(int &x) : d(++x) { }
         ~Depth() { --d; }
     } depth(resizeDepth_);
 
@@ -635,8 +623,7 @@ void Myslider::ShowTip()
     int w = 0, h = 0;
     step([&] {
         const QString t = QString::fromStdString(NumberText::whole(currentValue_));
-        tip->lblTip->resize(tip->lblTip->fontMetrics().horizontalAdvance(t),
-                            tip->lblTip->fontMetrics().height());
+        tip->lblTip->resize(tip->lblTip->fontMetrics().horizontalAdvance(t), tip->lblTip->fontMetrics().height());
         tip->lblTip->setText(t);
         tip->lblTip->repaint();
         w = tip->lblTip->width();
@@ -742,8 +729,8 @@ void Myslider::mousePressEvent(QMouseEvent *event)
 {
     const QPointF pos = event->position();
     guarded([&] {
-        UserControl_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()),
-                              static_cast<float>(pos.x()), static_cast<float>(pos.y()));
+        UserControl_MouseDown(buttonCode(event->button()), shiftCode(event->modifiers()), static_cast<float>(pos.x()),
+                              static_cast<float>(pos.y()));
     });
     event->accept();
 }
@@ -752,8 +739,8 @@ void Myslider::mouseMoveEvent(QMouseEvent *event)
 {
     const QPointF pos = event->position();
     guarded([&] {
-        UserControl_MouseMove(buttonsMask(event->buttons()), shiftCode(event->modifiers()),
-                              static_cast<float>(pos.x()), static_cast<float>(pos.y()));
+        UserControl_MouseMove(buttonsMask(event->buttons()), shiftCode(event->modifiers()), static_cast<float>(pos.x()),
+                              static_cast<float>(pos.y()));
     });
     event->accept();
 }
@@ -762,8 +749,8 @@ void Myslider::mouseReleaseEvent(QMouseEvent *event)
 {
     const QPointF pos = event->position();
     guarded([&] {
-        UserControl_MouseUp(buttonCode(event->button()), shiftCode(event->modifiers()),
-                            static_cast<float>(pos.x()), static_cast<float>(pos.y()));
+        UserControl_MouseUp(buttonCode(event->button()), shiftCode(event->modifiers()), static_cast<float>(pos.x()),
+                            static_cast<float>(pos.y()));
     });
     event->accept();
 }

@@ -33,9 +33,9 @@ public:
     std::uint32_t BackColor() const;
     void setBackColor(std::uint32_t New_BackColor);
     std::int32_t Max() const;
-    void setMax(std::int32_t New_Max);  // raises 380 when not above Min
+    void setMax(std::int32_t New_Max); // raises 380 when not above Min
     std::int32_t Min() const;
-    void setMin(std::int32_t New_Min);  // raises 380 when not below Max
+    void setMin(std::int32_t New_Min); // raises 380 when not below Max
     std::int32_t Value() const;
     void setValue(std::int32_t New_Value);
     std::int32_t Orientation() const;
@@ -122,8 +122,8 @@ private:
     int thumbWidth() const { return Slider_.width(); }
     int thumbHeight() const { return Slider_.height(); }
 
-    QImage Slider_;        // thumb picture
-    QImage iRailPicture_;  // rail picture
+    QImage Slider_;       // thumb picture
+    QImage iRailPicture_; // rail picture
     QImage surface_;
     float thumbLeft_ = 0, thumbTop_ = 0;
 

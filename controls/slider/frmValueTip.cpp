@@ -28,9 +28,8 @@ void frmValueTip::unload()
 
 QFont frmValueTip::tipFont()
 {
-    static const QString family = QFontDatabase::hasFamily(QStringLiteral("Verdana"))
-        ? QStringLiteral("Verdana")
-        : QStringLiteral("DejaVu Sans");
+    static const QString family =
+        QFontDatabase::hasFamily(QStringLiteral("Verdana")) ? QStringLiteral("Verdana") : QStringLiteral("DejaVu Sans");
     QFont f(family);
     f.setPixelSize(9); // 6.75 pt at 96 pixels per inch
     f.setWeight(QFont::Normal);
@@ -38,8 +37,7 @@ QFont frmValueTip::tipFont()
     return f;
 }
 
-frmValueTip::frmValueTip()
-    : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
+frmValueTip::frmValueTip() : QWidget(nullptr, Qt::ToolTip | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
     setAttribute(Qt::WA_OpaquePaintEvent);

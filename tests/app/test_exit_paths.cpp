@@ -45,8 +45,7 @@ public:
 
 // A window driving the kit at a word other than zero, with the exit paths
 // armed as the program arms them; then the way out under test.
-template <typename WayOut>
-void driveThenLeave(WayOut wayOut)
+template <typename WayOut> void driveThenLeave(WayOut wayOut)
 {
     TracingPort port;
     Form2 window(&port);

@@ -75,7 +75,8 @@ TEST(Tervalo, CheckKitNamesTheCauseWhenTheDeviceDoesNotOpen)
 {
     Result r = tervalo({"--check-kit", "--port", "/nonexistent/parport0"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_TRUE(r.out.startsWith("FAIL device /nonexistent/parport0: No such file or directory")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith("FAIL device /nonexistent/parport0: No such file or directory"))
+        << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith("kit check failed\n")) << r.out.toStdString();
 
     // the variable names the port; the option wins over it
@@ -91,7 +92,8 @@ TEST(Tervalo, CheckKitPassesOnTheEmulatedKit)
 {
     const Result r = tervalo({"--check-kit"}, "emulator");
     EXPECT_EQ(r.status, 0) << r.out.toStdString() << r.err.toStdString();
-    EXPECT_TRUE(r.out.startsWith("ok   device emulator opened and claimed\nok   status reads: ")) << r.out.toStdString();
+    EXPECT_TRUE(r.out.startsWith("ok   device emulator opened and claimed\nok   status reads: "))
+        << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("ok   status changes with the motor at rest: 0 in 1 s")) << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith("ok   all-zero word written\nkit check passed\n")) << r.out.toStdString();
 }

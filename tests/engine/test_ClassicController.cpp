@@ -191,22 +191,27 @@ TEST(ClassicController, PartsSumToTheIncrement)
         Single kp, ki, kd;
     };
     const Case cases[] = {
-        {100, 0, 0.5f, 2.0f, 0.25f}, {10, 40, 1, 0, 0}, {100, 0, 0, 0, 0.1f},
-        {-3, -3, 0.5f, 1.5f, 0.05f}, {-737, 1234, 0.123f, 0.456f, 0.0789f}, {32767, 0, 5.0f, 0, 0},
+        {100, 0, 0.5f, 2.0f, 0.25f},
+        {10, 40, 1, 0, 0},
+        {100, 0, 0, 0, 0.1f},
+        {-3, -3, 0.5f, 1.5f, 0.05f},
+        {-737, 1234, 0.123f, 0.456f, 0.0789f},
+        {32767, 0, 5.0f, 0, 0},
     };
     struct Has {
         ClassicLaw law;
         bool p, i, d;
     };
-    const Has laws[] = {{ClassicLaw::P, true, false, false},   {ClassicLaw::I, false, true, false},
-                        {ClassicLaw::PI, true, true, false},   {ClassicLaw::PD, true, false, true},
+    const Has laws[] = {{ClassicLaw::P, true, false, false},
+                        {ClassicLaw::I, false, true, false},
+                        {ClassicLaw::PI, true, true, false},
+                        {ClassicLaw::PD, true, false, true},
                         {ClassicLaw::PID, true, true, true}};
     for (const Case &c : cases)
         for (const Has &l : laws) {
             SCOPED_TRACE(std::to_string(c.current.value()) + " law " + std::to_string(static_cast<int>(l.law)));
             const ClassicWorking w = workingFor(c.current, c.previous);
-            const ClassicParts parts =
-                ClassicController::parts(l.law, w, c.current, c.previous, c.kp, c.ki, c.kd);
+            const ClassicParts parts = ClassicController::parts(l.law, w, c.current, c.previous, c.kp, c.ki, c.kd);
             EXPECT_EQ(parts.hasP, l.p);
             EXPECT_EQ(parts.hasI, l.i);
             EXPECT_EQ(parts.hasD, l.d);

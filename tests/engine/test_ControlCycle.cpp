@@ -108,8 +108,8 @@ TEST_F(CycleTest, KitMeasurementAndTheOrderOfTheWindowCalls)
     EXPECT_EQ(s.pulseCount.value(), 0);
     EXPECT_EQ(s.sampleCount.value(), 1);
     EXPECT_TRUE(host.turning); // more than ten changes in the period: the motor turns
-    const std::vector<std::string> order = {"caption2", "caption3", "readout", "plot", "caption1",
-                                            "actuator", "readout", "caption4"};
+    const std::vector<std::string> order = {"caption2", "caption3", "readout", "plot",
+                                            "caption1", "actuator", "readout", "caption4"};
     EXPECT_EQ(host.calls, order);
 }
 

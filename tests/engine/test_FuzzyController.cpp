@@ -57,24 +57,40 @@ TEST(FuzzyFuzzify, SegmentsAndBreakpointOwnership)
         int term1, term2;
     };
     const Case cases[] = {
-        {-2000, 1, Term::NB, -1},   {-1000, 1, Term::NB, -1},   {-999, 0.003f, Term::NM, Term::NB},
-        {-900, 0.3f, Term::NM, Term::NB},  {-835, 0.495f, Term::NM, Term::NB},
+        {-2000, 1, Term::NB, -1},
+        {-1000, 1, Term::NB, -1},
+        {-999, 0.003f, Term::NM, Term::NB},
+        {-900, 0.3f, Term::NM, Term::NB},
+        {-835, 0.495f, Term::NM, Term::NB},
         {-834, 0.502f, Term::NB, Term::NM}, // B(-5) belongs above
-        {-700, 0.1f, Term::NB, Term::NM},   {-667, 1, Term::NM, -1}, // B(-4): on the centre
-        {-666, 0.002f, Term::NS, Term::NM}, {-600, 0.2f, Term::NS, Term::NM},
-        {-500, 0.5f, Term::NM, Term::NS},   // B(-3) belongs above
-        {-400, 0.2f, Term::NM, Term::NS},   {-334, 1, Term::NS, -1}, // B(-2)
-        {-333, 0.001f, Term::ZE, Term::NS}, {-168, 0.496f, Term::ZE, Term::NS},
+        {-700, 0.1f, Term::NB, Term::NM},
+        {-667, 1, Term::NM, -1}, // B(-4): on the centre
+        {-666, 0.002f, Term::NS, Term::NM},
+        {-600, 0.2f, Term::NS, Term::NM},
+        {-500, 0.5f, Term::NM, Term::NS}, // B(-3) belongs above
+        {-400, 0.2f, Term::NM, Term::NS},
+        {-334, 1, Term::NS, -1}, // B(-2)
+        {-333, 0.001f, Term::ZE, Term::NS},
+        {-168, 0.496f, Term::ZE, Term::NS},
         {-167, 0.501f, Term::NS, Term::ZE}, // B(-1) belongs above
-        {-1, 0.003f, Term::NS, Term::ZE},   {0, 1, Term::ZE, Term::ZE},
-        {1, 0.003f, Term::PS, Term::ZE},    {166, 0.498f, Term::PS, Term::ZE}, // B(1) belongs below
-        {167, 0.499f, Term::ZE, Term::PS},  {333, 1, Term::PS, -1}, // B(2)
-        {334, 0.002f, Term::PM, Term::PS},  {500, 0.5f, Term::PM, Term::PS}, // B(3) belongs below
-        {501, 0.497f, Term::PS, Term::PM},  {666, 1, Term::PM, -1}, // B(4)
-        {667, 0.001f, Term::PB, Term::PM},  {833, 0.499f, Term::PB, Term::PM}, // B(5) belongs below
-        {834, 0.498f, Term::PM, Term::PB},  {999, 0.003f, Term::PM, Term::PB},
-        {1000, 1, Term::PB, -1},            {2000, 1, Term::PB, -1},
-        {-32768, 1, Term::NB, -1},          {32767, 1, Term::PB, -1},
+        {-1, 0.003f, Term::NS, Term::ZE},
+        {0, 1, Term::ZE, Term::ZE},
+        {1, 0.003f, Term::PS, Term::ZE},
+        {166, 0.498f, Term::PS, Term::ZE}, // B(1) belongs below
+        {167, 0.499f, Term::ZE, Term::PS},
+        {333, 1, Term::PS, -1}, // B(2)
+        {334, 0.002f, Term::PM, Term::PS},
+        {500, 0.5f, Term::PM, Term::PS}, // B(3) belongs below
+        {501, 0.497f, Term::PS, Term::PM},
+        {666, 1, Term::PM, -1}, // B(4)
+        {667, 0.001f, Term::PB, Term::PM},
+        {833, 0.499f, Term::PB, Term::PM}, // B(5) belongs below
+        {834, 0.498f, Term::PM, Term::PB},
+        {999, 0.003f, Term::PM, Term::PB},
+        {1000, 1, Term::PB, -1},
+        {2000, 1, Term::PB, -1},
+        {-32768, 1, Term::NB, -1},
+        {32767, 1, Term::PB, -1},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.x);
@@ -172,8 +188,9 @@ TEST(FuzzyRuleTable, OutOfRangeSubscriptsRaise)
 // their fractions.
 TEST(FuzzyCentre, CentresOfTheOutputSets)
 {
-    const float expected[7] = {-100.0f, static_cast<float>(-400.0 / 6), static_cast<float>(-200.0 / 6), 0.0f,
-                               static_cast<float>(200.0 / 6), static_cast<float>(400.0 / 6), 100.0f};
+    const float expected[7] = {-100.0f, static_cast<float>(-400.0 / 6), static_cast<float>(-200.0 / 6),
+                               0.0f,    static_cast<float>(200.0 / 6),  static_cast<float>(400.0 / 6),
+                               100.0f};
     for (int t = 0; t < 7; ++t) {
         SCOPED_TRACE(t);
         EXPECT_EQ(FuzzyController::centre(kEnglish[t], 100, kEnglish), expected[t]);

@@ -84,18 +84,20 @@ TEST(FuzzySurface, PointsEqualTheControllersStep)
         int expected; // dU worked out by hand, or INT_MIN: only compared with the step
     };
     const Point points[] = {
-        {1200, -600, 120},   // corner: error PB, change NB -> PB = Ru
-        {-1200, 600, 0},     // opposite corner: ZE
-        {-1200, 200, -80},   // error NB, change PS (centre B(2)) -> NM = -4 Ru / 6
-        {1200, 600, 0},      // corner
-        {-1200, -600, 0},    // corner
-        {0, 0, 0},           // all pairs fire cell 24
-        {1000, -500, 30},    // split points B(5), B(-5): one of four equal weights on the PB cell
-        {-800, 100, 0},      // B(-4) and B(1): error NM only, two rules fire
-        {-1000, 200, -40},   // B(-5) and B(2)
-        {400, -300, 0},      // B(2) and B(-3)
-        {200, 500, 0},       // B(1) and B(5)
-        {-1180, 190, INT_MIN}, {1180, -590, INT_MIN}, {-20, 10, INT_MIN},
+        {1200, -600, 120}, // corner: error PB, change NB -> PB = Ru
+        {-1200, 600, 0},   // opposite corner: ZE
+        {-1200, 200, -80}, // error NB, change PS (centre B(2)) -> NM = -4 Ru / 6
+        {1200, 600, 0},    // corner
+        {-1200, -600, 0},  // corner
+        {0, 0, 0},         // all pairs fire cell 24
+        {1000, -500, 30},  // split points B(5), B(-5): one of four equal weights on the PB cell
+        {-800, 100, 0},    // B(-4) and B(1): error NM only, two rules fire
+        {-1000, 200, -40}, // B(-5) and B(2)
+        {400, -300, 0},    // B(2) and B(-3)
+        {200, 500, 0},     // B(1) and B(5)
+        {-1180, 190, INT_MIN},
+        {1180, -590, INT_MIN},
+        {-20, 10, INT_MIN},
     };
     const FuzzyRanges &r = s.ranges();
     for (const Point &p : points) {
@@ -129,9 +131,9 @@ TEST(FuzzySurface, EveryPointOfAMixedTableEqualsTheStep)
     ASSERT_EQ(r.output, 214);
     for (int i = 0; i < s.points(); ++i)
         for (int j = 0; j < s.points(); ++j)
-            ASSERT_EQ(s.du(i, j), FuzzyController::step(s.errorAt(i), s.deltaAt(j), r.error, r.delta, r.output, cells,
-                                                        kEnglish, 0)
-                                      .outputDelta.value())
+            ASSERT_EQ(s.du(i, j),
+                      FuzzyController::step(s.errorAt(i), s.deltaAt(j), r.error, r.delta, r.output, cells, kEnglish, 0)
+                          .outputDelta.value())
                 << s.errorAt(i) << "," << s.deltaAt(j);
 }
 
@@ -166,10 +168,11 @@ TEST(FuzzySurface, BreakpointsAreTheControllersOwn)
 TEST(FuzzySurface, CsvHasOneLinePerPoint)
 {
     const FuzzySurface s = FuzzySurface::compute(settings(lopsidedCells(), 1200, 3));
-    EXPECT_EQ(s.csv(), "e,de,du\n"
-                       "-1200,-600,0\n-1200,0,0\n-1200,600,0\n"
-                       "0,-600,0\n0,0,0\n0,600,0\n"
-                       "1200,-600,120\n1200,0,0\n1200,600,0\n");
+    EXPECT_EQ(s.csv(),
+              "e,de,du\n"
+              "-1200,-600,0\n-1200,0,0\n-1200,600,0\n"
+              "0,-600,0\n0,0,0\n0,600,0\n"
+              "1200,-600,120\n1200,0,0\n1200,600,0\n");
 
     const FuzzySurface big = FuzzySurface::compute(settings(defaultCells(), 1000, 201));
     std::istringstream lines(big.csv());

@@ -66,9 +66,8 @@ std::vector<StepSample> simulationModeRun(ClassicLaw law, SliderGains g, int ref
         const Integer outputY = static_cast<int>(holder);
         const Integer error = Integer(reference) - outputY;
         ClassicController::updateWorkingValues(w, error, prevError, 0.2f);
-        const Extended sum = ClassicController::increment(law, w, error, prevError, gainOf(g.kp), gainOf(g.ki),
-                                                          gainOf(g.kd))
-                             + actuator;
+        const Extended sum =
+            ClassicController::increment(law, w, error, prevError, gainOf(g.kp), gainOf(g.ki), gainOf(g.kd)) + actuator;
         try {
             const int v = CInt(sum);
             if (v >= 0 && v <= 4095 && v != actuator) {
@@ -113,8 +112,8 @@ TEST(GainSearch, RunsTheLawAsTheControlCycleDoes)
         ClassicLaw law;
         SliderGains gains;
     } cases[] = {
-        {ClassicLaw::P, {1200, 0, 0}},    {ClassicLaw::I, {0, 4321, 0}},    {ClassicLaw::PI, {333, 1500, 0}},
-        {ClassicLaw::PD, {150, 0, 77}},   {ClassicLaw::PID, {120, 400, 50}}, {ClassicLaw::PID, {200, 500, 100}},
+        {ClassicLaw::P, {1200, 0, 0}},  {ClassicLaw::I, {0, 4321, 0}},     {ClassicLaw::PI, {333, 1500, 0}},
+        {ClassicLaw::PD, {150, 0, 77}}, {ClassicLaw::PID, {120, 400, 50}}, {ClassicLaw::PID, {200, 500, 100}},
     };
     for (const auto &c : cases) {
         SCOPED_TRACE(lawName(c.law));
@@ -186,7 +185,7 @@ TEST(GainSearch, RangesAreThePanelsSliders)
         GainSliderRanges r;
     };
     const Case cases[] = {
-        {ClassicLaw::P, {1200, 0, 0, true, false, false}},   {ClassicLaw::I, {0, 5000, 0, false, true, false}},
+        {ClassicLaw::P, {1200, 0, 0, true, false, false}},    {ClassicLaw::I, {0, 5000, 0, false, true, false}},
         {ClassicLaw::PI, {1000, 3000, 0, true, true, false}}, {ClassicLaw::PD, {200, 0, 100, true, false, true}},
         {ClassicLaw::PID, {200, 500, 100, true, true, true}},
     };

@@ -207,8 +207,7 @@ TEST(PlantIdentification, RefusesWhatItCannotUse)
     {
         BumpTest test(bump(1000, 2000, 5, Measurement::PeriodMean));
         int k = 0;
-        const Identification &r =
-            runTest(test, {[&k] { return 1000.0 + ((++k % 2) ? 200 : -200); }, [](int) {}});
+        const Identification &r = runTest(test, {[&k] { return 1000.0 + ((++k % 2) ? 200 : -200); }, [](int) {}});
         EXPECT_EQ(r.status, BumpStatus::NeverSettled);
         EXPECT_NE(r.reason.find("U1 = 1000"), std::string::npos) << r.reason;
     }
@@ -217,9 +216,9 @@ TEST(PlantIdentification, RefusesWhatItCannotUse)
         BumpTest test(bump(1000, 1200, 5, Measurement::PeriodMean));
         int k = 0;
         bool stepped = false;
-        const Identification &r = runTest(
-            test, {[&] { return stepped ? 1500.0 + ((++k % 2) ? 150 : -150) : 1200.0; },
-                   [&](int u) { stepped = u == 1200; }});
+        const Identification &r = runTest(test,
+                                          {[&] { return stepped ? 1500.0 + ((++k % 2) ? 150 : -150) : 1200.0; },
+                                           [&](int u) { stepped = u == 1200; }});
         EXPECT_EQ(r.status, BumpStatus::NeverSettled);
         EXPECT_GT(r.suggestedU2, 1200);
         EXPECT_LE(r.suggestedU2, 4095);
@@ -227,8 +226,7 @@ TEST(PlantIdentification, RefusesWhatItCannotUse)
     // a step of 20 units moves the kit's speed by 24 rpm: under ten counts of 5
     {
         BumpTest test(bump(2000, 2020, 5, Measurement::PeriodMean));
-        const Identification &r =
-            runTest(test, modelPlant(model(1.2, -300, 0.3, 0, Measurement::PeriodMean), 2000, 5));
+        const Identification &r = runTest(test, modelPlant(model(1.2, -300, 0.3, 0, Measurement::PeriodMean), 2000, 5));
         EXPECT_EQ(r.status, BumpStatus::StepTooSmall);
         EXPECT_NE(r.reason.find("count resolution of 5 rpm"), std::string::npos) << r.reason;
         EXPECT_NE(r.reason.find("larger step"), std::string::npos) << r.reason;
@@ -239,8 +237,7 @@ TEST(PlantIdentification, RefusesWhatItCannotUse)
     {
         BumpTestSettings s = bump(4090, 4095, 5, Measurement::PeriodMean);
         BumpTest test(s);
-        const Identification &r =
-            runTest(test, modelPlant(model(1.2, -300, 0.3, 0, Measurement::PeriodMean), 4090, 5));
+        const Identification &r = runTest(test, modelPlant(model(1.2, -300, 0.3, 0, Measurement::PeriodMean), 4090, 5));
         EXPECT_EQ(r.status, BumpStatus::StepTooSmall);
         EXPECT_GE(r.suggestedU2, 0);
         EXPECT_LT(r.suggestedU2, 4090);

@@ -80,8 +80,8 @@ TEST(RunRecord, BoundedWithoutReallocation)
 
 TEST(RunRecord, ColumnsAndValues)
 {
-    const char *names[] = {"cycle", "time_s", "reference", "output", "error",
-                           "actuator", "fuzzy_step", "p_part", "i_part", "d_part"};
+    const char *names[] = {"cycle",    "time_s",     "reference", "output", "error",
+                           "actuator", "fuzzy_step", "p_part",    "i_part", "d_part"};
     ASSERT_EQ(kRunColumns.size(), std::size(names));
     RunRow r = rowAt(7, 950);
     r.p = 25;

@@ -83,7 +83,7 @@ TEST(RunRecorder, RecordsFromStartToStopAndKeepsTheRowsUntilTheNextStart)
     rec.start(settings);
     for (int k = 0; k < 4; ++k)
         rec.cycleDone(state, classicSample());
-    rec.loadMoved(1, 12); // acts on the fifth cycle
+    rec.loadMoved(1, 12);  // acts on the fifth cycle
     rec.loadMoved(12, 12); // no move
     rec.cycleDone(state, classicSample());
     rec.stop();

@@ -16,13 +16,11 @@ namespace {
 
 // Rows of a simulated run: cycle k at t = k / 5, reference 1000 unless
 // given, E = R - Y, U constant 2000 unless given.
-std::vector<StepSample> rowsOf(const std::vector<double> &y, double reference = 1000,
-                               const std::vector<double> &u = {})
+std::vector<StepSample> rowsOf(const std::vector<double> &y, double reference = 1000, const std::vector<double> &u = {})
 {
     std::vector<StepSample> rows;
     for (std::size_t k = 0; k < y.size(); ++k)
-        rows.push_back({static_cast<double>(k + 1) / 5, reference, y[k], reference - y[k],
-                        u.empty() ? 2000.0 : u[k]});
+        rows.push_back({static_cast<double>(k + 1) / 5, reference, y[k], reference - y[k], u.empty() ? 2000.0 : u[k]});
     return rows;
 }
 
@@ -67,8 +65,7 @@ TEST(StepFigures, KnownResponses)
         // 980 between 800 (1.0 s) and 1000 (1.2 s) at 1.18 s
         {"no overshoot", withTail({0, 200, 400, 600, 800}, 1000, 10), {0.8, 1000, 1.2, 0, 1.18}},
         // 10 % at 0.24 s, 90 % at 0.56 s; 20 % over, back into 1020 between 1100 (1.0 s) and 1000 (1.2 s)
-        {"overshoot", withTail({0, 500, 1000, 1200, 1100}, 1000, 10),
-         {0.56 - 0.24, 1200, 0.8, 20, 1.16}},
+        {"overshoot", withTail({0, 500, 1000, 1200, 1100}, 1000, 10), {0.56 - 0.24, 1200, 0.8, 20, 1.16}},
         // going down from 1000 to 0, undershooting to -100: the peak is the
         // smallest Y, the overshoot 10 %
         {"downward", withTail({1000, 800, 400, -100}, 0, 10), {0.72 - 0.3, -100, 0.8, 10, 0.8 + 0.2 * 80 / 100}},
@@ -116,8 +113,8 @@ TEST(StepFigures, ResponseThatNeverSettles)
 
 TEST(StepFigures, FiguresThatCannotBeHad)
 {
-    const Metric stepMetrics[] = {Metric::RiseTime, Metric::Peak, Metric::PeakTime, Metric::Overshoot,
-                                  Metric::SettlingTime, Metric::SteadyStateError};
+    const Metric stepMetrics[] = {Metric::RiseTime,  Metric::Peak,         Metric::PeakTime,
+                                  Metric::Overshoot, Metric::SettlingTime, Metric::SteadyStateError};
     {
         SCOPED_TRACE("nine rows");
         const StepFigures f = computeStepFigures(rowsOf({0, 500, 900, 1000, 1000, 1000, 1000, 1000, 1000}), 0, 4095);
@@ -238,9 +235,9 @@ TEST(StepFigures, StretchesOfConstantReference)
 
 TEST(StepFigures, MetricNamesInSummaryOrder)
 {
-    const char *expected[] = {"rise_time_s", "peak",      "peak_time_s",  "overshoot_pct",
-                              "settling_time_s", "steady_state_error", "iae", "ise",
-                              "actuator_max", "saturated_pct", "actuator_travel"};
+    const char *expected[] = {"rise_time_s",        "peak", "peak_time_s", "overshoot_pct", "settling_time_s",
+                              "steady_state_error", "iae",  "ise",         "actuator_max",  "saturated_pct",
+                              "actuator_travel"};
     ASSERT_EQ(kMetrics.size(), std::size(expected));
     for (std::size_t k = 0; k < kMetrics.size(); ++k) {
         EXPECT_STREQ(kMetrics[k].key, expected[k]);
@@ -255,8 +252,13 @@ TEST(StepFigures, ShortestDecimalText)
         const char *text;
     };
     const Case cases[] = {
-        {3 / 5.0, "0.6"},   {1000, "1000"},  {-2.5, "-2.5"}, {-0.0, "0"},
-        {0.1 + 0.2, "0.30000000000000004"}, {1.0 / 3, "0.3333333333333333"}, {1e22, "1e+22"},
+        {3 / 5.0, "0.6"},
+        {1000, "1000"},
+        {-2.5, "-2.5"},
+        {-0.0, "0"},
+        {0.1 + 0.2, "0.30000000000000004"},
+        {1.0 / 3, "0.3333333333333333"},
+        {1e22, "1e+22"},
         {std::numeric_limits<double>::quiet_NaN(), ""},
     };
     // the program's regional separator does not reach file numbers
@@ -272,17 +274,18 @@ TEST(StepFigures, SummaryLines)
 {
     StepFigures f = computeStepFigures(rowsOf(withTail({0, 500, 1000, 1200, 1100}, 1000, 10)), 0, 4095);
     // interpolated times are written as computed: 0.56 - 0.24 in doubles
-    EXPECT_EQ(summaryLines(f), "rise_time_s,0.32000000000000006\n"
-                               "peak,1200\n"
-                               "peak_time_s,0.8\n"
-                               "overshoot_pct,20\n"
-                               "settling_time_s,1.16\n"
-                               "steady_state_error,0\n"
-                               "iae,360\n"
-                               "ise,260000\n"
-                               "actuator_max,2000\n"
-                               "saturated_pct,0\n"
-                               "actuator_travel,0\n");
+    EXPECT_EQ(summaryLines(f),
+              "rise_time_s,0.32000000000000006\n"
+              "peak,1200\n"
+              "peak_time_s,0.8\n"
+              "overshoot_pct,20\n"
+              "settling_time_s,1.16\n"
+              "steady_state_error,0\n"
+              "iae,360\n"
+              "ise,260000\n"
+              "actuator_max,2000\n"
+              "saturated_pct,0\n"
+              "actuator_travel,0\n");
     f = computeStepFigures(rowsOf({0, 500}), 0, 4095);
     EXPECT_EQ(summaryLines(f).substr(0, 32), "rise_time_s,n/a\npeak,n/a\npeak_ti");
 }

@@ -68,7 +68,7 @@ void PrintTo(const GoldenRun &run, std::ostream *os)
     *os << run.name;
 }
 
-class Golden : public ::testing::TestWithParam<GoldenRun> {};
+class Golden : public ::testing::TestWithParam<GoldenRun> { };
 
 TEST_P(Golden, CsvAndPictureUnchanged)
 {

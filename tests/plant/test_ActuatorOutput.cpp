@@ -96,8 +96,7 @@ TEST(ActuatorOutputPort, WordGoesDataFirstThenControl)
     ActuatorOutput::writeWord(port, 632, 1300);
     ActuatorOutput::writeWord(port, 632, 4095);
     ActuatorOutput::writeZeroWord(port, 632);
-    const std::vector<std::pair<int, int>> expected = {
-        {632, 81}, {634, 15}, {632, 255}, {634, 4}, {632, 0}, {634, 11}};
+    const std::vector<std::pair<int, int>> expected = {{632, 81}, {634, 15}, {632, 255}, {634, 4}, {632, 0}, {634, 11}};
     ASSERT_EQ(port.writes().size(), expected.size());
     for (std::size_t i = 0; i < expected.size(); ++i) {
         EXPECT_EQ(port.writes()[i].port, expected[i].first) << "write " << i;

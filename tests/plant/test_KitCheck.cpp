@@ -19,7 +19,7 @@ namespace {
 // A memory port whose status reads take port time on a virtual clock.
 class TimedPort : public PortDriver {
 public:
-    TimedPort(MemoryPort &port, KitClock &clock) : port_(port), clock_(clock) {}
+    TimedPort(MemoryPort &port, KitClock &clock) : port_(port), clock_(clock) { }
     void DlPortWritePortUchar(std::int32_t a, std::uint8_t v) override { port_.DlPortWritePortUchar(a, v); }
     std::uint8_t DlPortReadPortUchar(std::int32_t a) override
     {
@@ -60,11 +60,12 @@ TEST(KitCheck, EmulatedKitPassesAndIsLeftWithTheZeroWord)
     KitEmulator kit(clock);
     const Outcome r = check(&kit, clock, named("emulator"));
     EXPECT_TRUE(r.passed) << r.text;
-    EXPECT_EQ(r.text, "ok   device emulator opened and claimed\n"
-                      "ok   status reads: 1000000 per second (at least 20000 needed)\n"
-                      "ok   status changes with the motor at rest: 0 in 1 s (at most 2 allowed)\n"
-                      "ok   all-zero word written\n"
-                      "kit check passed\n");
+    EXPECT_EQ(r.text,
+              "ok   device emulator opened and claimed\n"
+              "ok   status reads: 1000000 per second (at least 20000 needed)\n"
+              "ok   status changes with the motor at rest: 0 in 1 s (at most 2 allowed)\n"
+              "ok   all-zero word written\n"
+              "kit check passed\n");
     EXPECT_EQ(kit.actuatorWord(), 0);
 }
 
@@ -96,14 +97,14 @@ TEST(KitCheck, SpinMeasuresTheSpeedOverTwoSeconds)
 
 TEST(KitCheck, DeviceThatDoesNotOpenFailsWithTheReason)
 {
-    const std::string file = std::string(std::getenv("TERVALO_TEST_TMP") ? std::getenv("TERVALO_TEST_TMP") : "/tmp") +
-                             "/not-a-port.txt";
+    const std::string file =
+        std::string(std::getenv("TERVALO_TEST_TMP") ? std::getenv("TERVALO_TEST_TMP") : "/tmp") + "/not-a-port.txt";
     std::ofstream(file) << "plain file\n";
     struct Case {
         std::string device, reason;
     };
-    for (const Case &c : {Case{"/nonexistent/parport0", "No such file or directory"},
-                          Case{file, "(not a parallel port device)"}}) {
+    for (const Case &c :
+         {Case{"/nonexistent/parport0", "No such file or directory"}, Case{file, "(not a parallel port device)"}}) {
         PpdevPort port(c.device);
         ASSERT_FALSE(port.open());
         VirtualKitClock clock;

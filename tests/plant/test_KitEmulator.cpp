@@ -25,8 +25,7 @@ class CyclePump : public EventPump {
 public:
     CyclePump(KitClock &clock, KitEmulator &kit, Integer &count, bool &stop, int cycles)
         : timer_(clock), kit_(kit), count_(count), stop_(stop), cycles_(cycles)
-    {
-    }
+    { }
     void processEvents() override
     {
         if (!timer_.due())

@@ -5,9 +5,9 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/ioctl.h>
 #include <linux/ppdev.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <vector>
 
 using namespace tervalo;

@@ -35,7 +35,7 @@ TEST(RoundHalfEven, HalvesGoToTheEvenNeighbour)
 {
     const struct {
         Extended in, out;
-    } cases[] = {{0.5L, 0},   {1.5L, 2},   {2.5L, 2},     {-0.5L, 0},   {-1.5L, -2},
+    } cases[] = {{0.5L, 0},   {1.5L, 2},      {2.5L, 2},    {-0.5L, 0},   {-1.5L, -2},
                  {-2.5L, -2}, {631.51L, 632}, {2.4999L, 2}, {2.5001L, 3}, {5.227L, 5}};
     for (const auto &c : cases)
         EXPECT_EQ(roundHalfEven(c.in), c.out) << static_cast<double>(c.in);

@@ -62,8 +62,9 @@ TEST(ExperimentFile, RoundTripThroughAFile)
     EXPECT_EQ(o.value(QStringLiteral("format")).toString(), QStringLiteral("tervalo-experiment"));
     EXPECT_EQ(o.value(QStringLiteral("version")).toInt(), 1);
     EXPECT_EQ(o.value(QStringLiteral("rules")).toArray()[0].toArray()[1].toString(),
-              QString::fromLatin1(std::array<const char *, 7>{"NB", "NM", "NS", "ZE", "PS", "PM", "PB"}
-                                      [static_cast<std::size_t>(sample().rules[FuzzyController::cellIndex(0, 1)])]));
+              QString::fromLatin1(std::array<const char *, 7>{
+                  "NB", "NM", "NS", "ZE", "PS", "PM",
+                  "PB"}[static_cast<std::size_t>(sample().rules[FuzzyController::cellIndex(0, 1)])]));
 }
 
 TEST(ExperimentFile, TurkishTermNamesAreRead)
@@ -127,8 +128,8 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
          "format", "not \"tervalo-experiment\""},
         {"no format", [] { return edited([](QJsonObject &o) { o.remove(QStringLiteral("format")); }); }, "format",
          "not a text"},
-        {"a newer version", [] { return edited([](QJsonObject &o) { o[QStringLiteral("version")] = 2; }); },
-         "version", "unknown version"},
+        {"a newer version", [] { return edited([](QJsonObject &o) { o[QStringLiteral("version")] = 2; }); }, "version",
+         "unknown version"},
         {"a missing key", [] { return edited([](QJsonObject &o) { o.remove(QStringLiteral("reference")); }); },
          "reference", "missing"},
         {"a missing gain",
@@ -143,8 +144,8 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
         {"an unknown key", [] { return edited([](QJsonObject &o) { o[QStringLiteral("refrence")] = 900; }); },
          "refrence", "unknown key"},
         {"an unknown mode",
-         [] { return edited([](QJsonObject &o) { o[QStringLiteral("mode")] = QStringLiteral("closed"); }); },
-         "mode", "none of"},
+         [] { return edited([](QJsonObject &o) { o[QStringLiteral("mode")] = QStringLiteral("closed"); }); }, "mode",
+         "none of"},
         {"an unknown controller",
          [] { return edited([](QJsonObject &o) { o[QStringLiteral("controller")] = QStringLiteral("PIDD"); }); },
          "controller", "none of"},
@@ -157,14 +158,12 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
         {"a reference as text",
          [] { return edited([](QJsonObject &o) { o[QStringLiteral("reference")] = QStringLiteral("1000"); }); },
          "reference", "not a number"},
-        {"an error divisor of 0",
-         [] { return edited([](QJsonObject &o) { setIn(o, "divisors", "error", 0); }); }, "divisors.error",
-         "outside 1..20"},
-        {"an output divisor of 1",
-         [] { return edited([](QJsonObject &o) { setIn(o, "divisors", "output", 1); }); }, "divisors.output",
-         "outside 2..20"},
-        {"a negative gain", [] { return edited([](QJsonObject &o) { setIn(o, "gains", "kd", -0.001); }); },
-         "gains.kd", "outside"},
+        {"an error divisor of 0", [] { return edited([](QJsonObject &o) { setIn(o, "divisors", "error", 0); }); },
+         "divisors.error", "outside 1..20"},
+        {"an output divisor of 1", [] { return edited([](QJsonObject &o) { setIn(o, "divisors", "output", 1); }); },
+         "divisors.output", "outside 2..20"},
+        {"a negative gain", [] { return edited([](QJsonObject &o) { setIn(o, "gains", "kd", -0.001); }); }, "gains.kd",
+         "outside"},
         {"a gain above the selected panel's bar",
          [] {
              return edited([](QJsonObject &o) {
@@ -176,13 +175,11 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
         {"a gain above every bar", [] { return edited([](QJsonObject &o) { setIn(o, "gains", "ki", 5.5); }); },
          "gains.ki", "0..5"},
         {"a gain between the bar's steps",
-         [] { return edited([](QJsonObject &o) { setIn(o, "gains", "kp", 0.1234); }); }, "gains.kp",
-         "steps of 0.001"},
-        {"an unknown rule term",
-         [] { return edited([](QJsonObject &o) { setRule(o, 2, 5, QStringLiteral("XX")); }); }, "rules[2][5]",
-         "no term name"},
-        {"a rule that is no text", [] { return edited([](QJsonObject &o) { setRule(o, 6, 6, 3); }); },
-         "rules[6][6]", "not a text"},
+         [] { return edited([](QJsonObject &o) { setIn(o, "gains", "kp", 0.1234); }); }, "gains.kp", "steps of 0.001"},
+        {"an unknown rule term", [] { return edited([](QJsonObject &o) { setRule(o, 2, 5, QStringLiteral("XX")); }); },
+         "rules[2][5]", "no term name"},
+        {"a rule that is no text", [] { return edited([](QJsonObject &o) { setRule(o, 6, 6, 3); }); }, "rules[6][6]",
+         "not a text"},
         {"six rule rows",
          [] {
              return edited([](QJsonObject &o) {
@@ -228,8 +225,7 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
         ExperimentError why;
         EXPECT_FALSE(ExperimentFile::fromJson(c.contents(), e, why)) << c.what;
         EXPECT_EQ(why.key.toStdString(), c.key) << c.what;
-        EXPECT_TRUE(why.reason.contains(QLatin1String(c.reason)))
-            << c.what << ": " << why.reason.toStdString();
+        EXPECT_TRUE(why.reason.contains(QLatin1String(c.reason))) << c.what << ": " << why.reason.toStdString();
         EXPECT_TRUE(e == before) << c.what << ": nothing of a refused file is taken";
     }
 }

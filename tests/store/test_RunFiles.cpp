@@ -178,10 +178,8 @@ TEST_F(RunFilesTest, NamesOfTheFilePair)
         const char *chosen, *csv, *json;
     };
     const Case cases[] = {
-        {"/a/run.csv", "/a/run.csv", "/a/run.json"},
-        {"/a/run.CSV", "/a/run.csv", "/a/run.json"},
-        {"/a/run.json", "/a/run.csv", "/a/run.json"},
-        {"/a/run", "/a/run.csv", "/a/run.json"},
+        {"/a/run.csv", "/a/run.csv", "/a/run.json"},      {"/a/run.CSV", "/a/run.csv", "/a/run.json"},
+        {"/a/run.json", "/a/run.csv", "/a/run.json"},     {"/a/run", "/a/run.csv", "/a/run.json"},
         {"/a/run.v2", "/a/run.v2.csv", "/a/run.v2.json"},
     };
     for (const Case &c : cases) {
@@ -221,7 +219,8 @@ TEST_F(RunFilesTest, FuzzyRunKeepsTheRuleTable)
     s.outputDivisor = 10;
     s.termNames = {"NB", "NO", "NK", "SS", "PK", "PO", "PB"};
     for (int cell = 0; cell < 49; ++cell)
-        s.rules[static_cast<std::size_t>(cell)] = s.termNames[static_cast<std::size_t>(FuzzyController::defaultListIndex(cell))];
+        s.rules[static_cast<std::size_t>(cell)] =
+            s.termNames[static_cast<std::size_t>(FuzzyController::defaultListIndex(cell))];
     s.rules[3] = "PB"; // row NB, column NS
     record.start(s);
     RunRow row;
@@ -292,14 +291,14 @@ TEST_F(RunFilesTest, DiskFullDuringTheSave)
 // A full device: the system's own reason, and the device stays a device.
 TEST(RunFilesDevice, WritingToAFullDevice)
 {
-    struct stat before {};
+    struct stat before { };
     if (stat("/dev/full", &before) != 0 || !S_ISCHR(before.st_mode))
         GTEST_SKIP() << "no /dev/full device here";
     const FileError e = RunFiles::writeAtomically("/dev/full", QByteArray(100, 'x'));
     ASSERT_TRUE(e.failed());
     EXPECT_EQ(e.path, "/dev/full");
     EXPECT_EQ(e.reason, "No space left on device");
-    struct stat after {};
+    struct stat after { };
     ASSERT_EQ(stat("/dev/full", &after), 0);
     EXPECT_TRUE(S_ISCHR(after.st_mode));
 }

@@ -238,8 +238,7 @@ TEST_F(RunLibraryTest, ACorruptOrUnreadableFileIsRefusedWithItsReason)
         EXPECT_FALSE(library.usable()) << c.name;
         EXPECT_EQ(library.error().path, file);
         EXPECT_FALSE(library.error().reason.isEmpty());
-        EXPECT_TRUE(library.error().reason.contains(QLatin1String(c.reason)))
-            << library.error().reason.toStdString();
+        EXPECT_TRUE(library.error().reason.contains(QLatin1String(c.reason))) << library.error().reason.toStdString();
         RunRecord record(50);
         fill(record, classicSettings(), 20);
         EXPECT_FALSE(library.store(record));
@@ -251,7 +250,10 @@ TEST_F(RunLibraryTest, ACorruptOrUnreadableFileIsRefusedWithItsReason)
 // the owner hears one message, and the run is stored once the lock is gone.
 TEST_F(RunLibraryTest, ALockedDatabaseKeepsTheRunsForLater)
 {
-    { RunLibrary create(path()); ASSERT_TRUE(create.usable()); }
+    {
+        RunLibrary create(path());
+        ASSERT_TRUE(create.usable());
+    }
     QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("other-copy"));
     other.setDatabaseName(path());
     ASSERT_TRUE(other.open());
@@ -262,9 +264,9 @@ TEST_F(RunLibraryTest, ALockedDatabaseKeepsTheRunsForLater)
     QStringList messages;
     std::vector<std::int64_t> stored;
     {
-        RunLibraryWriter writer(path(), &context,
-                                {[&](const QString &m) { messages << m; }, [&](std::int64_t id) { stored.push_back(id); }},
-                                50);
+        RunLibraryWriter writer(
+            path(), &context,
+            {[&](const QString &m) { messages << m; }, [&](std::int64_t id) { stored.push_back(id); }}, 50);
         RunRecord record(200);
         fill(record, classicSettings(), 100);
         writer.submit(record);

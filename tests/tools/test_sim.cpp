@@ -1,7 +1,7 @@
 // tervalo-sim: the window's session without a display.
+#include "tervalo_version.h"
 #include <QDir>
 #include <QFile>
-#include "tervalo_version.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -47,7 +47,8 @@ Result sim(const QStringList &args, const std::function<void(QProcess &)> &setup
 // "$@".
 Result shell(const QString &script, const QStringList &args)
 {
-    return run(QStringLiteral("/bin/sh"), QStringList{QStringLiteral("-c"), script, QStringLiteral(TERVALO_SIM)} + args);
+    return run(QStringLiteral("/bin/sh"),
+               QStringList{QStringLiteral("-c"), script, QStringLiteral(TERVALO_SIM)} + args);
 }
 
 QString writeFile(const QTemporaryDir &dir, const char *name, const QByteArray &bytes)
@@ -67,7 +68,10 @@ QByteArray rulesOf(const char *row) // seven equal rows
     return t;
 }
 
-QString reason(int error) { return QString::fromLocal8Bit(std::strerror(error)); }
+QString reason(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
 
 QStringList field(const Result &r, int cycle)
 {
@@ -153,10 +157,10 @@ TEST(Simulator, BadArgumentsGiveOneLineAndStatus2)
     const std::vector<QStringList> cases = {
         {"--controller", "PIDD"},
         {},
-        {"--controller", "P", "--kp", "1.3"},        // beyond the P slider
-        {"--controller", "PID", "--kp", "0.3"},      // beyond the PID Kp slider
-        {"--controller", "P", "--kp", "0.0005"},     // between two slider steps
-        {"--controller", "P", "--ki", "1"},          // no Ki on the P panel
+        {"--controller", "P", "--kp", "1.3"},    // beyond the P slider
+        {"--controller", "PID", "--kp", "0.3"},  // beyond the PID Kp slider
+        {"--controller", "P", "--kp", "0.0005"}, // between two slider steps
+        {"--controller", "P", "--ki", "1"},      // no Ki on the P panel
         {"--controller", "P", "--reference", "499"},
         {"--controller", "P", "--reference", "2001"},
         {"--controller", "P", "--load", "2:1"},
@@ -211,7 +215,10 @@ TEST(Simulator, RulesFilesAreRefusedWithTheirReason)
         {QStringLiteral("/dev/zero"), "larger than 64 KiB"},
         {writeFile(dir, "line.txt", QByteArray(1025, 'N') + "\n"), "line 1: longer than 1 KiB"},
         {writeFile(dir, "nul.txt", QByteArray("NB NB\0", 6)), "not a text file"},
-        {writeFile(dir, "bin.txt", QByteArray("\x7F" "ELF\x02\x01")), "not a text file"},
+        {writeFile(dir, "bin.txt",
+                   QByteArray("\x7F"
+                              "ELF\x02\x01")),
+         "not a text file"},
         {dir.filePath("missing.txt"), "No such file or directory"},
     };
     for (const Case &c : cases) {
@@ -280,13 +287,20 @@ TEST(Simulator, FailedWritesGiveTheReasonAndStatus1)
     const QString missingFolder = dir.filePath("missing/run.bmp");
     const Case cases[] = {
         {"table to a full disk, at the last flush",
-         [&] { return sim({"--controller", "P", "--cycles", "3"}, toFull); }, "standard output: " + reason(ENOSPC)},
+         [&] {
+             return sim({"--controller", "P", "--cycles", "3"}, toFull);
+         },
+         "standard output: " + reason(ENOSPC)},
         {"table to a full disk, during the run",
-         [&] { return sim({"--controller", "P", "--cycles", "5000"}, toFull); },
+         [&] {
+             return sim({"--controller", "P", "--cycles", "5000"}, toFull);
+         },
          "standard output: " + reason(ENOSPC)},
         {"usage to a full disk", [&] { return sim({"--help"}, toFull); }, "standard output: " + reason(ENOSPC)},
         {"standard output closed",
-         [&] { return shell(QStringLiteral("exec \"$0\" \"$@\" >&-"), {"--controller", "P", "--cycles", "3"}); },
+         [&] {
+             return shell(QStringLiteral("exec \"$0\" \"$@\" >&-"), {"--controller", "P", "--cycles", "3"});
+         },
          "standard output: " + reason(EBADF)},
         {"reader gone",
          [&] {
@@ -296,13 +310,19 @@ TEST(Simulator, FailedWritesGiveTheReasonAndStatus1)
          },
          "standard output: " + reason(EPIPE)},
         {"picture to a full device",
-         [&] { return sim({"--controller", "P", "--cycles", "3", "--picture", "/dev/full"}); },
+         [&] {
+             return sim({"--controller", "P", "--cycles", "3", "--picture", "/dev/full"});
+         },
          "/dev/full: " + reason(ENOSPC)},
         {"picture into a missing folder",
-         [&] { return sim({"--controller", "P", "--cycles", "3", "--picture", missingFolder}); },
+         [&] {
+             return sim({"--controller", "P", "--cycles", "3", "--picture", missingFolder});
+         },
          missingFolder + ": " + reason(ENOENT)},
         {"picture onto a folder",
-         [&] { return sim({"--controller", "P", "--cycles", "3", "--picture", dir.path()}); },
+         [&] {
+             return sim({"--controller", "P", "--cycles", "3", "--picture", dir.path()});
+         },
          dir.path() + ": " + reason(EISDIR)},
     };
     for (const Case &c : cases) {
@@ -318,9 +338,12 @@ TEST(Simulator, FailedWritesGiveTheReasonAndStatus1)
 TEST(Simulator, PictureOnAFullDiskLeavesNoPartOfItAndKeepsTheOldOne)
 {
     QTemporaryDir dir;
-    const QString probe = run(QStringLiteral("unshare"), {"-m", "mount", "-t", "tmpfs", "-o", "size=64k", "tervalo-probe", dir.path()}).status == 0
-                              ? QString()
-                              : QStringLiteral("no permission to mount a filesystem");
+    const QString probe =
+        run(QStringLiteral("unshare"), {"-m", "mount", "-t", "tmpfs", "-o", "size=64k", "tervalo-probe", dir.path()})
+                .status
+            == 0
+        ? QString()
+        : QStringLiteral("no permission to mount a filesystem");
     if (!probe.isEmpty())
         GTEST_SKIP() << probe.toStdString();
     // 64 KiB hold an old picture but not a new one (about 270 KiB).
@@ -347,8 +370,8 @@ TEST(Simulator, VersionIsTheProjects)
 
 TEST(SimSummary, FiguresInsteadOfTheTable)
 {
-    const char *const keys[] = {"rise_time_s",     "peak", "peak_time_s", "overshoot_pct", "settling_time_s",
-                                "steady_state_error", "iae", "ise",      "actuator_max",  "saturated_pct",
+    const char *const keys[] = {"rise_time_s",        "peak", "peak_time_s", "overshoot_pct", "settling_time_s",
+                                "steady_state_error", "iae",  "ise",         "actuator_max",  "saturated_pct",
                                 "actuator_travel"};
     struct Case {
         const char *what;
@@ -360,7 +383,8 @@ TEST(SimSummary, FiguresInsteadOfTheTable)
         {"fewer than 10 rows",
          {"--controller", "fuzzy", "--cycles", "5"},
          {"rise_time_s", "peak", "peak_time_s", "overshoot_pct", "settling_time_s", "steady_state_error"}},
-        {"output never moves", {"--controller", "P", "--cycles", "20"},
+        {"output never moves",
+         {"--controller", "P", "--cycles", "20"},
          {"rise_time_s", "overshoot_pct", "settling_time_s"}},
     };
     for (const Case &c : cases) {

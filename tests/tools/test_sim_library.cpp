@@ -125,11 +125,18 @@ TEST(SimLibrary, StoresEachRunWithAllItsRowsAndSettings)
     const double none = tervalo::kNoValue;
     const Case cases[] = {
         {{"--controller", "PI", "--kp", "0.2", "--ki", "1", "--cycles", "40", "--at", "20:reference=1500"},
-         "simulation", "PI", 0.2, 1, 0},
+         "simulation",
+         "PI",
+         0.2,
+         1,
+         0},
         {{"--mode", "kit", "--controller", "fuzzy", "--error-divisor", "3", "--cycles", "25"},
-         "kit", "fuzzy", none, none, 3},
-        {{"--mode", "kit", "--controller", "open", "--actuator", "2000", "--cycles", "12"},
-         "open", "P", none, none, 0},
+         "kit",
+         "fuzzy",
+         none,
+         none,
+         3},
+        {{"--mode", "kit", "--controller", "open", "--actuator", "2000", "--cycles", "12"}, "open", "P", none, none, 0},
     };
     std::size_t stored = 0;
     for (const Case &c : cases) {
@@ -247,9 +254,11 @@ TEST(SimExperiment, SavedFileRunsAsTheOptionsDid)
          {"--controller", "fuzzy", "--rules", rules, "--error-divisor", "4", "--output-divisor", "7", "--reference",
           "1300"},
          {"--cycles", "40"}},
-        {"PID on the kit", {"--mode", "kit", "--controller", "PID", "--kp", "0.1", "--ki", "0.3", "--kd", "0.02"},
+        {"PID on the kit",
+         {"--mode", "kit", "--controller", "PID", "--kp", "0.1", "--ki", "0.3", "--kd", "0.02"},
          {"--cycles", "30"}},
-        {"open loop on the kit", {"--mode", "kit", "--controller", "open", "--at", "10:load=20"},
+        {"open loop on the kit",
+         {"--mode", "kit", "--controller", "open", "--at", "10:load=20"},
          {"--cycles", "20", "--actuator", "2500"}},
         {"open loop in simulation", {"--controller", "open"}, {"--cycles", "20", "--actuator", "1500"}},
     };
@@ -319,10 +328,11 @@ TEST(SimExperiment, OpenLoopFileKeepsItsController)
     o["gains"] = QJsonObject{{"kp", 0.3}, {"ki", 1}, {"kd", 0}};
     const QString file = writeFile(dir, "open.json", QJsonDocument(o).toJson());
     const QString copy = dir.filePath("copy.json"), db = dir.filePath("runs.sqlite");
-    const QStringList rows =
-        rowsOf({"--experiment", file, "--actuator", "2000", "--cycles", "35", "--save-experiment", copy, "--library", db});
-    EXPECT_EQ(rows, rowsOf({"--mode", "kit", "--controller", "open", "--actuator", "2000", "--cycles", "35", "--at",
-                            "30:reference=1500"}));
+    const QStringList rows = rowsOf(
+        {"--experiment", file, "--actuator", "2000", "--cycles", "35", "--save-experiment", copy, "--library", db});
+    EXPECT_EQ(rows,
+              rowsOf({"--mode", "kit", "--controller", "open", "--actuator", "2000", "--cycles", "35", "--at",
+                      "30:reference=1500"}));
     EXPECT_EQ(QJsonDocument::fromJson(readFile(copy)).object(), QJsonDocument::fromJson(readFile(file)).object());
     tervalo::RunLibrary library(db);
     const std::vector<tervalo::StoredRun> list = library.list();
@@ -355,14 +365,19 @@ TEST(SimExperiment, RefusedFilesNameTheKeyAndTheReason)
         {"a key empty", experimentJson("reference", QJsonValue()), {}, "reference: not a number"},
         {"an unknown key", experimentJson("speed", 3), {}, "speed: unknown key"},
         {"a reference off its slider", experimentJson("reference", 2500), {}, "reference: 2500 is outside 500..2000"},
-        {"a gain off its slider", experimentJson("gains", QJsonObject{{"kp", 1.5}, {"ki", 0}, {"kd", 0}}), {},
+        {"a gain off its slider",
+         experimentJson("gains", QJsonObject{{"kp", 1.5}, {"ki", 0}, {"kd", 0}}),
+         {},
          "gains.kp: 1.5 is outside"},
         {"a rule term unknown", experimentJson("rules", badRules), {}, "rules[2][5]: \"XX\" is no term name"},
         {"an event at cycle 0",
-         experimentJson("test_program", QJsonArray{QJsonObject{{"cycle", 0}, {"load", 3}}}), {},
+         experimentJson("test_program", QJsonArray{QJsonObject{{"cycle", 0}, {"load", 3}}}),
+         {},
          "test_program[0].cycle: 0 is outside"},
-        {"the file's gain beyond the slider of the controller given beside it", experimentJson(),
-         {"--controller", "PID"}, "gains.kp: 0.5 is beyond the PID slider (0 to 0.2)"},
+        {"the file's gain beyond the slider of the controller given beside it",
+         experimentJson(),
+         {"--controller", "PID"},
+         "gains.kp: 0.5 is beyond the PID slider (0 to 0.2)"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -397,8 +412,8 @@ TEST(SimTestProgram, ReferenceStepTakesEffectAtItsCycle)
     // at cycle 1 the first cycle already runs with the new reference; on the
     // kit alike
     EXPECT_EQ(column(rowsOf(run + QStringList{"--at", "1:reference=700"}), 1, Reference), "700");
-    const QStringList kit = rowsOf({"--mode", "kit", "--controller", "P", "--kp", "0.5", "--cycles", "12", "--at",
-                                    "6:reference=1800"});
+    const QStringList kit =
+        rowsOf({"--mode", "kit", "--controller", "P", "--kp", "0.5", "--cycles", "12", "--at", "6:reference=1800"});
     EXPECT_EQ(column(kit, 5, Reference), "1000");
     EXPECT_EQ(column(kit, 6, Reference), "1800");
 }
@@ -425,9 +440,9 @@ TEST(SimTestProgram, LoadChangeActsFromItsCycle)
 TEST(SimTestProgram, BadEventsAreRefused)
 {
     const char *const events[] = {
-        "5:reference=499", "5:reference=2001", "0:reference=1000", "-1:load=3", "5:load=0",   "5:load=31",
-        "5:speed=3",       "x:load=3",         "5:load=",          "5:load=2.5", "5reference=1", "5:reference",
-        "101:load=3",      "",                 " ",
+        "5:reference=499", "5:reference=2001", "0:reference=1000", "-1:load=3", "5:load=0",
+        "5:load=31",       "5:speed=3",        "x:load=3",         "5:load=",   "5:load=2.5",
+        "5reference=1",    "5:reference",      "101:load=3",       "",          " ",
     };
     for (const char *e : events) {
         const Result r = sim({"--controller", "P", "--at", e});
@@ -476,9 +491,9 @@ TEST(SimTestProgram, SummaryGivesTheFiguresOfEachStretch)
 
     // a step back to the same reference is still a stretch of its own; a
     // "step" to the reference in force is none
-    EXPECT_EQ(metric(rowsOf(run + QStringList{"--cycles", "60", "--at", "20:reference=1500", "--at",
-                                              "40:reference=1000"}),
-                     "stretches"),
-              "3");
+    EXPECT_EQ(
+        metric(rowsOf(run + QStringList{"--cycles", "60", "--at", "20:reference=1500", "--at", "40:reference=1000"}),
+               "stretches"),
+        "3");
     EXPECT_EQ(rowsOf(run + QStringList{"--cycles", "60", "--at", "20:reference=1000"}).size(), 11);
 }

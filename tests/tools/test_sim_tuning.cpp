@@ -52,9 +52,15 @@ std::vector<Result> simAll(const std::vector<QStringList> &runs)
     return out;
 }
 
-Result sim(const QStringList &args) { return simAll({args}).front(); }
+Result sim(const QStringList &args)
+{
+    return simAll({args}).front();
+}
 
-int column(const Result &r, int row, int col) { return r.rows.value(row).split(',').value(col).toInt(); }
+int column(const Result &r, int row, int col)
+{
+    return r.rows.value(row).split(',').value(col).toInt();
+}
 
 // "metric,value" lines as a map, and the names in their order.
 std::map<QString, double> metrics(const Result &r, QStringList *names = nullptr)
@@ -163,8 +169,8 @@ TEST(SimulatorSurface, EachPointIsTheControllersStep)
             f.write(QByteArray(row) + "\n");
     }
     const QString path = dir.filePath("surface.csv");
-    const Result r = sim({"--surface", path, "--rules", rules, "--reference", "1200", "--error-divisor", "3",
-                          "--output-divisor", "8"});
+    const Result r = sim(
+        {"--surface", path, "--rules", rules, "--reference", "1200", "--error-divisor", "3", "--output-divisor", "8"});
     ASSERT_EQ(r.status, 0) << r.err.toStdString();
     QFile f(path);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
@@ -245,7 +251,8 @@ TEST(SimulatorSuggest, GainsOnTheSlidersThatKeepTheirPrediction)
     };
     const Case cases[] = {
         {{"--suggest", "P"}, {"kp"}, {}},
-        {{"--suggest", "PI", "--mode", "kit", "--reference", "1500", "--cycles", "40"}, {"kp", "ki"},
+        {{"--suggest", "PI", "--mode", "kit", "--reference", "1500", "--cycles", "40"},
+         {"kp", "ki"},
          {"--mode", "kit", "--reference", "1500", "--cycles", "40"}},
     };
     std::vector<QStringList> runs;

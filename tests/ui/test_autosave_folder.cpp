@@ -4,7 +4,7 @@
 
 #include <QCoreApplication>
 
-class AutoSaveFolder : public Form2Fixture {};
+class AutoSaveFolder : public Form2Fixture { };
 
 TEST_F(AutoSaveFolder, TooltipNamesTheFolderInUse)
 {
@@ -16,9 +16,9 @@ TEST_F(AutoSaveFolder, TooltipNamesTheFolderInUse)
 
 TEST_F(AutoSaveFolder, NoWritableFolderTurnsAutoSaveOffWithOneNotice)
 {
-    form->setAutoSaveChoice(tervalo::UserFolders({"/proc/tervalo-program", QString(), "/proc/tervalo-pictures",
-                                                  QString(), QString()})
-                                .autoSaveFolder());
+    form->setAutoSaveChoice(
+        tervalo::UserFolders({"/proc/tervalo-program", QString(), "/proc/tervalo-pictures", QString(), QString()})
+            .autoSaveFolder());
     ctl(*form).Check1->setChecked(true);
     form->Check1_Click();
     EXPECT_FALSE(ctl(*form).Check1->isChecked());

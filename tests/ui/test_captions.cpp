@@ -172,8 +172,9 @@ TEST_F(CaptionsTest, TermNamesAndRuleTableHeadings)
     for (int index : {0, 1, 0}) {
         const QStringList &terms = index == 0 ? english : turkish;
         Captions::applyLanguage(ctl(*form), form->state(), index);
-        const std::string members[7] = {form->state().termNB, form->state().termNM, form->state().termNS, form->state().termZE,
-                                        form->state().termPS, form->state().termPM, form->state().termPB};
+        const std::string members[7] = {form->state().termNB, form->state().termNM, form->state().termNS,
+                                        form->state().termZE, form->state().termPS, form->state().termPM,
+                                        form->state().termPB};
         for (int k = 0; k < 7; ++k) {
             EXPECT_EQ(QString::fromStdString(members[k]), terms.at(k)) << k;
             EXPECT_EQ(ctl(*form).Label11(k)->text(), terms.at(k)) << "row heading " << k;
@@ -188,8 +189,9 @@ TEST_F(CaptionsTest, TermNamesAndRuleTableHeadings)
 TEST_F(CaptionsTest, LanguageIndexOutsideTheTwoOptionsIsError9)
 {
     for (int bad : {-1, 2}) {
-        for (const auto &call : {std::function<void()>([&] { Captions::applyLanguage(ctl(*form), form->state(), bad); }),
-                                 std::function<void()>([&] { Captions::termNames(bad); })}) {
+        for (const auto &call :
+             {std::function<void()>([&] { Captions::applyLanguage(ctl(*form), form->state(), bad); }),
+              std::function<void()>([&] { Captions::termNames(bad); })}) {
             try {
                 call();
                 ADD_FAILURE() << bad << " accepted";
@@ -211,9 +213,10 @@ TEST_F(CaptionsTest, ModeCaptionsByModeAndTheSelectedLanguage)
                 ctl(*form).Label48(c.index)->setText(QStringLiteral("before"));
             Captions::applyModeCaptions(ctl(*form), simulation);
             for (const ModeCase &c : kModeTable) {
-                const char *want = simulation ? (english ? c.simEnglish : c.simTurkish)
-                                              : (english ? c.kitEnglish : c.kitTurkish);
-                EXPECT_EQ(ctl(*form).Label48(c.index)->text(), want ? QString::fromUtf8(want) : QStringLiteral("before"))
+                const char *want =
+                    simulation ? (english ? c.simEnglish : c.simTurkish) : (english ? c.kitEnglish : c.kitTurkish);
+                EXPECT_EQ(ctl(*form).Label48(c.index)->text(),
+                          want ? QString::fromUtf8(want) : QStringLiteral("before"))
                     << c.index;
             }
             if (simulation)

@@ -207,7 +207,9 @@ TEST(About, ContactTextsOpenTheirPagesAndAnEmptyOneHasNoLine)
         const char *mail;
     };
     const Case cases[] = {
-        {{"https://tervalo.example/lab", "lab@tervalo.example"}, "https://tervalo.example/lab", "mailto:lab@tervalo.example"},
+        {{"https://tervalo.example/lab", "lab@tervalo.example"},
+         "https://tervalo.example/lab",
+         "mailto:lab@tervalo.example"},
         {{"/usr/share/doc/tervalo/README.md", ""}, "file:///usr/share/doc/tervalo/README.md", nullptr},
         {{"", "a@b.example"}, nullptr, "mailto:a@b.example"},
         {{"", ""}, nullptr, nullptr},

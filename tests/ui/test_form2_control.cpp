@@ -5,8 +5,8 @@
 
 #include "ui/Timer.h"
 
-#include <QFile>
 #include <QDateTime>
+#include <QFile>
 #include <QTemporaryDir>
 
 #include <cerrno>
@@ -61,12 +61,32 @@ TEST_F(ClosedLoop, FirstCycleOfEachLawHasNoPreviousError)
         QLabel *Form2Controls::*readout;
     };
     const std::vector<Case> cases = {
-        {"P", [](Form2 &f) { ctl(f).Pcontrol->setValue(true); ctl(f).Slider2->setValue(500); }, 1500, &Form2Controls::Label46},
-        {"I", [](Form2 &f) { ctl(f).Icontrol->setValue(true); ctl(f).Slider3->setValue(1000); }, 1100, &Form2Controls::Label50},
-        {"PI", [](Form2 &f) { ctl(f).PIcontrol->setValue(true); ctl(f).Slider4->setValue(500); ctl(f).Slider5->setValue(1000); },
+        {"P",
+         [](Form2 &f) {
+             ctl(f).Pcontrol->setValue(true);
+             ctl(f).Slider2->setValue(500);
+         },
+         1500, &Form2Controls::Label46},
+        {"I",
+         [](Form2 &f) {
+             ctl(f).Icontrol->setValue(true);
+             ctl(f).Slider3->setValue(1000);
+         },
+         1100, &Form2Controls::Label50},
+        {"PI",
+         [](Form2 &f) {
+             ctl(f).PIcontrol->setValue(true);
+             ctl(f).Slider4->setValue(500);
+             ctl(f).Slider5->setValue(1000);
+         },
          1100, &Form2Controls::Label54},
         // derivative only: Int(0.05 x -5000.000...) = -251
-        {"PD", [](Form2 &f) { ctl(f).PDcontrol->setValue(true); ctl(f).Slider12->setValue(100); ctl(f).Slider13->setValue(50); },
+        {"PD",
+         [](Form2 &f) {
+             ctl(f).PDcontrol->setValue(true);
+             ctl(f).Slider12->setValue(100);
+             ctl(f).Slider13->setValue(50);
+         },
          749, &Form2Controls::Label13},
         {"PID",
          [](Form2 &f) {
@@ -254,7 +274,7 @@ TEST_F(ClosedLoop, FuzzyOutputAtALimitIsHeldAndTheStudentsWorkIsKept)
 {
     selectSimulation();
     ctl(*form).Bulanik->setValue(true);
-    ctl(*form).Slider2->setValue(500); // a gain the student set earlier
+    ctl(*form).Slider2->setValue(500);    // a gain the student set earlier
     ctl(*form).Combo1(48)->setText("NB"); // an edited rule: drive down on (PB, PB)
     ctl(*form).Combo1(3)->setText("PM");
     bool saturated = false;
@@ -276,9 +296,9 @@ TEST_F(ClosedLoop, FuzzyOutputAtALimitIsHeldAndTheStudentsWorkIsKept)
 
 TEST_F(ClosedLoop, LanguageSwitchTranslatesEditedRulesInsteadOfResettingThem)
 {
-    ctl(*form).Combo1(5)->setText("PB");   // default NM
-    ctl(*form).Combo1(24)->setText("NS");  // default ZE
-    ctl(*form).Combo1(30)->setText("XX");  // not a term of either language
+    ctl(*form).Combo1(5)->setText("PB");  // default NM
+    ctl(*form).Combo1(24)->setText("NS"); // default ZE
+    ctl(*form).Combo1(30)->setText("XX"); // not a term of either language
     ctl(*form).Dil(1)->setValue(true);
     EXPECT_EQ(form->state().termNS, "NK");
     EXPECT_EQ(ctl(*form).Combo1(5)->Text(), "PB");

@@ -213,7 +213,8 @@ TEST_F(Form2Fixture, ExitPathsLeaveTheKitUndriven)
     using Exit = std::function<void(Form2 &)>;
     const std::vector<std::pair<const char *, Exit>> exits = {
         {"close button", [](Form2 &f) { f.Picture14_Click(); }},
-        {"window closed", [](Form2 &f) {
+        {"window closed",
+         [](Form2 &f) {
              QCloseEvent e;
              QCoreApplication::sendEvent(&f, &e);
          }},

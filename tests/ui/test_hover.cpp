@@ -22,16 +22,15 @@ namespace {
 
 const QColor kMark(255, 0, 255); // "not painted by the event"
 
-const char *const kPainted[] = {"Pcontrol", "Icontrol", "PIcontrol", "PDcontrol", "PIDcontrol", "Bulanik",
-                                "Acik",     "Kapalii",  "simulasyon", "Shape5",   "Shape8",     "Shape9",
-                                "Label27"};
+const char *const kPainted[] = {"Pcontrol", "Icontrol",   "PIcontrol", "PDcontrol", "PIDcontrol", "Bulanik", "Acik",
+                                "Kapalii",  "simulasyon", "Shape5",    "Shape8",    "Shape9",     "Label27"};
 
 enum Event { Press, Release, Move };
 
 struct Case {
     const char *control;
     Event event;
-    QPoint at; // where, in the control
+    QPoint at;                              // where, in the control
     std::map<std::string, QColor> expected; // the rest keep the mark
 };
 
@@ -40,50 +39,111 @@ const QColor grey(192, 192, 192), light(224, 224, 224);
 const Case kCases[] = {
     {"Pcontrol", Press, {3, 3}, {{"Pcontrol", grey}}},
     {"Pcontrol", Release, {3, 3}, {{"Pcontrol", light}}},
-    {"Pcontrol", Move, {3, 3},
-     {{"Pcontrol", light}, {"Icontrol", grey}, {"PIcontrol", grey}, {"PIDcontrol", grey}, {"simulasyon", QColor(0, 192, 192)}}},
+    {"Pcontrol",
+     Move,
+     {3, 3},
+     {{"Pcontrol", light},
+      {"Icontrol", grey},
+      {"PIcontrol", grey},
+      {"PIDcontrol", grey},
+      {"simulasyon", QColor(0, 192, 192)}}},
     {"Icontrol", Move, {3, 3}, {{"Icontrol", light}, {"Pcontrol", grey}, {"PIcontrol", grey}}},
     {"PIcontrol", Move, {3, 3}, {{"PIcontrol", light}, {"Icontrol", grey}, {"PIDcontrol", grey}, {"PDcontrol", grey}}},
     {"PDcontrol", Move, {3, 3}, {{"PDcontrol", light}, {"PIcontrol", grey}, {"PIDcontrol", grey}}},
-    {"PIDcontrol", Move, {3, 3},
-     {{"PIDcontrol", light}, {"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey},
-      {"Bulanik", QColor(0, 128, 128)}, {"PDcontrol", grey}}},
+    {"PIDcontrol",
+     Move,
+     {3, 3},
+     {{"PIDcontrol", light},
+      {"Pcontrol", grey},
+      {"Icontrol", grey},
+      {"PIcontrol", grey},
+      {"Bulanik", QColor(0, 128, 128)},
+      {"PDcontrol", grey}}},
     {"Bulanik", Press, {3, 3}, {{"Bulanik", QColor(0, 128, 128)}}},
     {"Bulanik", Release, {3, 3}, {{"Bulanik", QColor(0, 192, 0)}}},
-    {"Bulanik", Move, {3, 3},
-     {{"Bulanik", QColor(0, 192, 0)}, {"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey}, {"PIDcontrol", grey}}},
+    {"Bulanik",
+     Move,
+     {3, 3},
+     {{"Bulanik", QColor(0, 192, 0)},
+      {"Pcontrol", grey},
+      {"Icontrol", grey},
+      {"PIcontrol", grey},
+      {"PIDcontrol", grey}}},
     {"Acik", Press, {3, 3}, {{"Acik", QColor(0, 0, 192)}}},
     {"Acik", Move, {3, 3}, {{"Acik", QColor(0, 0, 255)}, {"Kapalii", QColor(0, 0, 0)}}},
     {"Kapalii", Release, {3, 3}, {{"Kapalii", QColor(128, 128, 128)}}},
-    {"Kapalii", Move, {3, 3},
+    {"Kapalii",
+     Move,
+     {3, 3},
      {{"Kapalii", QColor(128, 128, 128)}, {"simulasyon", QColor(0, 192, 192)}, {"Acik", QColor(0, 0, 192)}}},
     {"simulasyon", Move, {3, 3}, {{"simulasyon", QColor(0, 224, 192)}, {"Pcontrol", grey}}},
     {"Label32", Press, {40, 20}, {{"Shape5", QColor(0, 192, 0)}}},
     {"Label32", Release, {40, 20}, {{"Shape5", QColor(0, 240, 0)}}},
-    {"Label32", Move, {40, 20}, {{"Shape5", QColor(0, 240, 0)}, {"Shape8", QColor(191, 0, 0)}, {"Shape9", QColor(0, 0, 255)}}},
+    {"Label32",
+     Move,
+     {40, 20},
+     {{"Shape5", QColor(0, 240, 0)}, {"Shape8", QColor(191, 0, 0)}, {"Shape9", QColor(0, 0, 255)}}},
     {"Label33", Press, {40, 20}, {{"Shape8", QColor(191, 0, 0)}}},
-    {"Label33", Move, {40, 20}, {{"Shape8", QColor(255, 0, 0)}, {"Shape5", QColor(0, 192, 0)}, {"Shape9", QColor(0, 0, 255)}}},
+    {"Label33",
+     Move,
+     {40, 20},
+     {{"Shape8", QColor(255, 0, 0)}, {"Shape5", QColor(0, 192, 0)}, {"Shape9", QColor(0, 0, 255)}}},
     {"Label34", Release, {40, 20}, {{"Shape9", QColor(192, 192, 255)}}},
-    {"Label34", Move, {40, 20}, {{"Shape9", QColor(192, 192, 255)}, {"Shape5", QColor(0, 192, 0)}, {"Shape8", QColor(191, 0, 0)}}},
+    {"Label34",
+     Move,
+     {40, 20},
+     {{"Shape9", QColor(192, 192, 255)}, {"Shape5", QColor(0, 192, 0)}, {"Shape8", QColor(191, 0, 0)}}},
     {"Label27", Press, {5, 5}, {{"Label27", QColor(255, 255, 0)}}},
     {"Label27", Move, {5, 5}, {{"Label27", QColor(255, 255, 192)}}},
     // containers, at points that no control covers
-    {"Frame1", Move, {3, 100},
-     {{"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey}, {"PDcontrol", grey}, {"PIDcontrol", grey},
-      {"Bulanik", QColor(0, 128, 128)}, {"Acik", QColor(0, 0, 192)}, {"Kapalii", QColor(0, 0, 0)},
+    {"Frame1",
+     Move,
+     {3, 100},
+     {{"Pcontrol", grey},
+      {"Icontrol", grey},
+      {"PIcontrol", grey},
+      {"PDcontrol", grey},
+      {"PIDcontrol", grey},
+      {"Bulanik", QColor(0, 128, 128)},
+      {"Acik", QColor(0, 0, 192)},
+      {"Kapalii", QColor(0, 0, 0)},
       {"simulasyon", QColor(0, 192, 192)}}},
-    {"Frame2", Move, {3, 150},
-     {{"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey}, {"PIDcontrol", grey}, {"Bulanik", QColor(0, 128, 128)}}},
-    {"Frame6", Move, {100, 61},
+    {"Frame2",
+     Move,
+     {3, 150},
+     {{"Pcontrol", grey},
+      {"Icontrol", grey},
+      {"PIcontrol", grey},
+      {"PIDcontrol", grey},
+      {"Bulanik", QColor(0, 128, 128)}}},
+    {"Frame6",
+     Move,
+     {100, 61},
      {{"Acik", QColor(0, 0, 192)}, {"Kapalii", QColor(0, 0, 0)}, {"simulasyon", QColor(0, 192, 192)}}},
-    {"Label39", Move, {40, 190},
-     {{"Shape5", QColor(0, 192, 0)}, {"Shape8", QColor(191, 0, 0)}, {"Shape9", QColor(0, 0, 255)},
-      {"Label27", QColor(255, 255, 0)}, {"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey},
-      {"PIDcontrol", grey}, {"Bulanik", QColor(0, 128, 128)}}},
-    {"Frame3", Move, {380, 196},
-     {{"Shape5", QColor(0, 192, 0)}, {"Shape8", QColor(191, 0, 0)}, {"Shape9", QColor(0, 0, 255)},
-      {"Label27", QColor(255, 255, 0)}, {"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey},
-      {"PIDcontrol", grey}, {"Bulanik", QColor(0, 128, 128)}}},
+    {"Label39",
+     Move,
+     {40, 190},
+     {{"Shape5", QColor(0, 192, 0)},
+      {"Shape8", QColor(191, 0, 0)},
+      {"Shape9", QColor(0, 0, 255)},
+      {"Label27", QColor(255, 255, 0)},
+      {"Pcontrol", grey},
+      {"Icontrol", grey},
+      {"PIcontrol", grey},
+      {"PIDcontrol", grey},
+      {"Bulanik", QColor(0, 128, 128)}}},
+    {"Frame3",
+     Move,
+     {380, 196},
+     {{"Shape5", QColor(0, 192, 0)},
+      {"Shape8", QColor(191, 0, 0)},
+      {"Shape9", QColor(0, 0, 255)},
+      {"Label27", QColor(255, 255, 0)},
+      {"Pcontrol", grey},
+      {"Icontrol", grey},
+      {"PIcontrol", grey},
+      {"PIDcontrol", grey},
+      {"Bulanik", QColor(0, 128, 128)}}},
 };
 
 class Hover : public ::testing::Test {
@@ -136,7 +196,10 @@ protected:
 TEST_F(Hover, EventsPaintTheControlAndItsNeighbours)
 {
     for (const Case &c : kCases) {
-        SCOPED_TRACE(std::string(c.control) + (c.event == Press ? " press" : c.event == Release ? " release" : " move"));
+        SCOPED_TRACE(std::string(c.control)
+                     + (c.event == Press         ? " press"
+                            : c.event == Release ? " release"
+                                                 : " move"));
         mark();
         send(find(c.control), c.event, c.at);
         expectColours(c.expected);
@@ -171,7 +234,10 @@ TEST_F(Hover, MoveOverAnEnabledControlIsNotTheFramesMove)
     QTest::mouseMove(form.get(), QPoint(0, 0));
     mark();
     QTest::mouseMove(ctl(*form).Pcontrol, QPoint(3, 3));
-    expectColours({{"Pcontrol", grey}, {"Icontrol", grey}, {"PIcontrol", grey}, {"PIDcontrol", grey},
+    expectColours({{"Pcontrol", grey},
+                   {"Icontrol", grey},
+                   {"PIcontrol", grey},
+                   {"PIDcontrol", grey},
                    {"Bulanik", QColor(0, 128, 128)}});
 }
 

@@ -7,8 +7,8 @@
 #include "ui/ClickLabel.h"
 #include "ui/Fonts.h"
 #include "ui/Form2.h"
-#include "ui/Form2Probe.h"
 #include "ui/Form2Layout.h"
+#include "ui/Form2Probe.h"
 #include "ui/OptionButton.h"
 #include "ui/RuleCell.h"
 #include "ui/ScrollBar.h"
@@ -31,7 +31,7 @@ using namespace tervalo;
 
 namespace {
 
-constexpr QRgb kAny = 0; // colour not checked
+constexpr QRgb kAny = 0;  // colour not checked
 constexpr int kFree = -1; // size not fixed by the window description
 
 QString captionOf(const QWidget *w)
@@ -57,7 +57,10 @@ QRgb backOf(const QWidget *w)
     return w->palette().color(w->backgroundRole()).rgb();
 }
 
-QRgb foreOf(const QWidget *w) { return w->palette().color(QPalette::Active, QPalette::WindowText).rgb(); }
+QRgb foreOf(const QWidget *w)
+{
+    return w->palette().color(QPalette::Active, QPalette::WindowText).rgb();
+}
 
 struct Expected {
     const char *name;
@@ -245,12 +248,24 @@ TEST_F(Layout, EveryNamedControlHasItsParentRectangleCaptionAndColours)
 TEST_F(Layout, MembersPointAtTheNamedControls)
 {
     const std::pair<QWidget *, const char *> members[] = {
-        {ctl(*form).Slider1, "Slider1"},       {ctl(*form).Myslider1, "Myslider1"}, {ctl(*form).Slider9, "Slider9"},
-        {ctl(*form).Slider11, "Slider11"},     {ctl(*form).Acik, "Acik"},           {ctl(*form).Bulanik, "Bulanik"},
-        {ctl(*form).Shape1_29, "Shape1(29)"}, {ctl(*form).Shape1_30, "Shape1(30)"}, {ctl(*form).Label2_0, "Label2(0)"},
-        {ctl(*form).Label27, "Label27"},       {ctl(*form).Picture4, "Picture4"},   {ctl(*form).Picture10[1], "Picture10(1)"},
-        {ctl(*form).Mygraph1, "Mygraph1"},     {ctl(*form).Frame5, "Frame5"},       {ctl(*form).PIDDenetim, "PIDDenetim"},
-        {ctl(*form).Text6, "Text6"},           {ctl(*form).Command1, "Command1"},   {ctl(*form).Image1, "Image1"},
+        {ctl(*form).Slider1, "Slider1"},
+        {ctl(*form).Myslider1, "Myslider1"},
+        {ctl(*form).Slider9, "Slider9"},
+        {ctl(*form).Slider11, "Slider11"},
+        {ctl(*form).Acik, "Acik"},
+        {ctl(*form).Bulanik, "Bulanik"},
+        {ctl(*form).Shape1_29, "Shape1(29)"},
+        {ctl(*form).Shape1_30, "Shape1(30)"},
+        {ctl(*form).Label2_0, "Label2(0)"},
+        {ctl(*form).Label27, "Label27"},
+        {ctl(*form).Picture4, "Picture4"},
+        {ctl(*form).Picture10[1], "Picture10(1)"},
+        {ctl(*form).Mygraph1, "Mygraph1"},
+        {ctl(*form).Frame5, "Frame5"},
+        {ctl(*form).PIDDenetim, "PIDDenetim"},
+        {ctl(*form).Text6, "Text6"},
+        {ctl(*form).Command1, "Command1"},
+        {ctl(*form).Image1, "Image1"},
     };
     for (const auto &[member, name] : members) {
         SCOPED_TRACE(name);
@@ -274,8 +289,8 @@ TEST_F(Layout, MembersPointAtTheNamedControls)
 TEST_F(Layout, RuleGridFollowsTheIndexMap)
 {
     static const int index[7][7] = {
-        {0, 1, 3, 4, 10, 11, 21},    {2, 5, 6, 12, 13, 22, 28},   {7, 8, 14, 15, 23, 29, 30},
-        {9, 16, 17, 24, 31, 32, 39}, {18, 19, 25, 33, 34, 40, 41}, {20, 26, 35, 36, 42, 43, 46},
+        {0, 1, 3, 4, 10, 11, 21},     {2, 5, 6, 12, 13, 22, 28},    {7, 8, 14, 15, 23, 29, 30},
+        {9, 16, 17, 24, 31, 32, 39},  {18, 19, 25, 33, 34, 40, 41}, {20, 26, 35, 36, 42, 43, 46},
         {27, 37, 38, 44, 45, 47, 48},
     };
     const QStringList stored = {"NB", "NO", "NK", "SS", "PK", "PO", "PB"};
@@ -350,9 +365,10 @@ TEST_F(Layout, PlantFramesAndPictures)
     }
     EXPECT_EQ(ctl(*form).Picture1->pixmap().toImage(), ctl(*form).pic[0].toImage());
     EXPECT_EQ(ctl(*form).Picture6->pixmap().size(), QSize(310, 255));
-    for (QLabel *p : {ctl(*form).Picture5, ctl(*form).Picture7, ctl(*form).Picture8, static_cast<QLabel *>(ctl(*form).Picture9),
-                      static_cast<QLabel *>(ctl(*form).Picture12), static_cast<QLabel *>(ctl(*form).Picture14),
-                      ctl(*form).Picture11, ctl(*form).Picture13, ctl(*form).Picture10[0], ctl(*form).Picture10[1]}) {
+    for (QLabel *p :
+         {ctl(*form).Picture5, ctl(*form).Picture7, ctl(*form).Picture8, static_cast<QLabel *>(ctl(*form).Picture9),
+          static_cast<QLabel *>(ctl(*form).Picture12), static_cast<QLabel *>(ctl(*form).Picture14),
+          ctl(*form).Picture11, ctl(*form).Picture13, ctl(*form).Picture10[0], ctl(*form).Picture10[1]}) {
         SCOPED_TRACE(p->objectName().toStdString());
         EXPECT_EQ(p->pixmap().size(), p->size());
     }
@@ -387,7 +403,8 @@ TEST_F(Layout, CaptionsFitInsideTheirControls)
         const QFontMetrics fm(w->font());
         if (auto *label = qobject_cast<QLabel *>(w)) {
             const QRect room = label->contentsRect();
-            const QRect need = fm.boundingRect(room, int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0), text);
+            const QRect need =
+                fm.boundingRect(room, int(label->alignment()) | (label->wordWrap() ? Qt::TextWordWrap : 0), text);
             EXPECT_LE(need.width(), room.width());
             EXPECT_LE(fm.height(), room.height() + 2);
             if (label->wordWrap()) {
@@ -452,7 +469,8 @@ TEST(Fonts, StoredFacesBecomeInstalledFacesAtFixedPixelSizes)
         EXPECT_EQ(f.pixelSize(), c.pixels);
         EXPECT_EQ(f.bold(), c.bold);
         // a face that is really there, so every screen lays captions out alike
-        EXPECT_TRUE(QFontInfo(f).family().startsWith(QStringLiteral("DejaVu Sans"))) << QFontInfo(f).family().toStdString();
+        EXPECT_TRUE(QFontInfo(f).family().startsWith(QStringLiteral("DejaVu Sans")))
+            << QFontInfo(f).family().toStdString();
     }
     EXPECT_EQ(Fonts::font(Fonts::Standard), Fonts::fromStored(QStringLiteral("MS Sans Serif"), 8.25, true));
 }

@@ -96,7 +96,10 @@ TEST_F(LibrarySessionTest, ARunIsStoredWholeAtStop)
 // memory, and "Retry saving" stores them once the lock is gone.
 TEST_F(LibrarySessionTest, ALockedDatabaseKeepsTheRunsUntilRetried)
 {
-    { RunLibrary create(path()); ASSERT_TRUE(create.usable()); }
+    {
+        RunLibrary create(path());
+        ASSERT_TRUE(create.usable());
+    }
     QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("second-copy"));
     other.setDatabaseName(path());
     ASSERT_TRUE(other.open());

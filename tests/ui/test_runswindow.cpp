@@ -303,7 +303,8 @@ TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
     w->action(RunsWindow::Text::Compare)->trigger();
     ASSERT_TRUE(rw->comparing());
     EXPECT_EQ(w->runWindow(), rw);
-    const QStringList labels{QStringLiteral("#%1 Open Loop").arg(ids[2]), QStringLiteral("#%1 Fuzzy Logic 3 / 12").arg(ids[1]),
+    const QStringList labels{QStringLiteral("#%1 Open Loop").arg(ids[2]),
+                             QStringLiteral("#%1 Fuzzy Logic 3 / 12").arg(ids[1]),
                              QStringLiteral("#%1 PI Kp=0.75 Ki=0.125").arg(ids[0])};
     EXPECT_EQ(rw->legendNames(), labels);
     EXPECT_EQ(rw->windowTitle(), QStringLiteral("Compared runs"));

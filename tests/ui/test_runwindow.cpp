@@ -320,7 +320,7 @@ TEST_F(RunWindowTest, ReportOfAFuzzyRun)
     const QByteArray pdf = readAll(path("report.pdf"));
     EXPECT_TRUE(pdf.startsWith("%PDF"));
     const auto pages = pdf.count(QByteArray("/Type /Page\n")) + pdf.count(QByteArray("/Type /Page\r"))
-                       + pdf.count(QByteArray("/Type /Page "));
+        + pdf.count(QByteArray("/Type /Page "));
     EXPECT_GE(pages, 1);
     EXPECT_TRUE(pdf.contains("/Subtype /Image")); // the plot
 }

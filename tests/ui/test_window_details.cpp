@@ -33,8 +33,8 @@ TEST_F(ShownForm, OptionButtonsTakeAClickAtTheFarEndOfTheirBar)
     // in an order where each click changes the selection; the controllers
     // are enabled by the closed loop
     const std::vector<QAbstractButton *> order = {
-        ctl(*form).Kapalii,    ctl(*form).Icontrol, ctl(*form).PIcontrol,  ctl(*form).PDcontrol,
-        ctl(*form).PIDcontrol, ctl(*form).Bulanik,  ctl(*form).Pcontrol,   ctl(*form).simulasyon,
+        ctl(*form).Kapalii,    ctl(*form).Icontrol, ctl(*form).PIcontrol, ctl(*form).PDcontrol,
+        ctl(*form).PIDcontrol, ctl(*form).Bulanik,  ctl(*form).Pcontrol,  ctl(*form).simulasyon,
         ctl(*form).Acik,       ctl(*form).Dil(1),   ctl(*form).Dil(0),
     };
     for (QAbstractButton *option : order) {
@@ -48,7 +48,10 @@ TEST_F(ShownForm, OptionButtonsTakeAClickAtTheFarEndOfTheirBar)
     EXPECT_FALSE(ctl(*form).Pcontrol->isEnabled());
 }
 
-QImage shot(QWidget *window, const QRect &r) { return window->grab(r).toImage().convertToFormat(QImage::Format_RGB32); }
+QImage shot(QWidget *window, const QRect &r)
+{
+    return window->grab(r).toImage().convertToFormat(QImage::Format_RGB32);
+}
 
 TEST_F(ShownForm, AutoSaveBoxIsDrawnWholeOverTheGraph)
 {
@@ -123,8 +126,8 @@ TEST_F(ShownForm, RuleCellsKeepTypedTextThroughFocusChanges)
         bool english;
     };
     // English items NB NM NS ZE PS PM PB; Turkish NB NO NK SS PK PO PB
-    const Case cases[] = {{"nm", true}, {"p", true}, {"Ps", true}, {"zz", true}, {"NM", true}, {"n", true},
-                          {"no", false}, {"ss", false}, {"P", false}};
+    const Case cases[] = {{"nm", true}, {"p", true},   {"Ps", true},  {"zz", true}, {"NM", true},
+                          {"n", true},  {"no", false}, {"ss", false}, {"P", false}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.typed);
         ctl(*form).Dil(c.english ? 0 : 1)->setValue(true);

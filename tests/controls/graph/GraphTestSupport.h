@@ -15,7 +15,10 @@
 
 namespace tervalo::graphtest {
 
-inline QRgb rgb(std::uint32_t colour) { return GraphColor::toRgb(colour); }
+inline QRgb rgb(std::uint32_t colour)
+{
+    return GraphColor::toRgb(colour);
+}
 
 // Stored settings of the main window's graph; everything else default.
 inline PropertyBag mainWindowBag()
@@ -48,7 +51,10 @@ inline int countColour(const QImage &img, const QRect &area, QRgb colour)
     return n;
 }
 
-inline std::int32_t nearest(double x) { return CLng(x); }
+inline std::int32_t nearest(double x)
+{
+    return CLng(x);
+}
 
 // True when `img` shows exactly `text` in `colour` with its top-left corner at
 // `at`: every glyph pixel has the colour and no other pixel of the text's box
@@ -76,8 +82,8 @@ inline ::testing::AssertionResult showsText(const QImage &img, const QString &te
             glyphPixels += glyph;
             if (glyph != (img.pixel(q) == colour))
                 return ::testing::AssertionFailure()
-                       << "text \"" << text.toStdString() << "\" at (" << at.x() << "," << at.y()
-                       << ") differs at pixel (" << q.x() << "," << q.y() << ")";
+                    << "text \"" << text.toStdString() << "\" at (" << at.x() << "," << at.y() << ") differs at pixel ("
+                    << q.x() << "," << q.y() << ")";
         }
     if (glyphPixels == 0)
         return ::testing::AssertionFailure() << "text \"" << text.toStdString() << "\" has no visible pixel";
@@ -88,10 +94,7 @@ class MainGraph : public ::testing::Test {
 protected:
     void SetUp() override { loadMainWindowGraph(g); }
     QRgb at(int x, int y) const { return g.picture().pixel(x, y); }
-    void plot(double d1, double d2 = 0, std::int16_t n = 1)
-    {
-        g.PlotGraph1(d1, d2, 0, 0, 0, 0, 0, 0, 0, n);
-    }
+    void plot(double d1, double d2 = 0, std::int16_t n = 1) { g.PlotGraph1(d1, d2, 0, 0, 0, 0, 0, 0, 0, n); }
 
     Mygraph g;
     const QRgb back = rgb(0x00FFFFFF);

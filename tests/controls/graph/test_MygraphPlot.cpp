@@ -64,7 +64,7 @@ struct SweepCase {
     bool autoSave;
 };
 
-class SweepEnd : public MainGraph, public ::testing::WithParamInterface<SweepCase> {};
+class SweepEnd : public MainGraph, public ::testing::WithParamInterface<SweepCase> { };
 
 TEST_P(SweepEnd, HundredAndFirstCallStartsTheSecondSweep)
 {
@@ -92,7 +92,8 @@ TEST_P(SweepEnd, HundredAndFirstCallStartsTheSecondSweep)
     const double th = GraphFont::lineHeightPx();
     const double tw20 = GraphFont::textWidthPx(QStringLiteral("20"));
     const double tw40 = GraphFont::textWidthPx(QStringLiteral("40"));
-    EXPECT_TRUE(showsText(g.picture(), QStringLiteral("20"), QPoint(nearest(29.5 - tw20 / 2), nearest(275 - th)), label));
+    EXPECT_TRUE(
+        showsText(g.picture(), QStringLiteral("20"), QPoint(nearest(29.5 - tw20 / 2), nearest(275 - th)), label));
     EXPECT_TRUE(showsText(g.picture(), QStringLiteral("40"), QPoint(nearest(332.5 - tw40), nearest(275 - th)), label));
 
     const QStringList files = QDir(dir.path()).entryList(QDir::Files);
@@ -139,8 +140,8 @@ TEST_F(MainGraph, NumberOfTracesDrawn)
     for (int n : {0, 1, 10, -1, 2, 5, 9}) {
         SCOPED_TRACE(n);
         g.Resetle();
-        g.PlotGraph1(values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7],
-                     values[8], static_cast<std::int16_t>(n));
+        g.PlotGraph1(values[0], values[1], values[2], values[3], values[4], values[5], values[6], values[7], values[8],
+                     static_cast<std::int16_t>(n));
         const int shown = n >= 2 && n <= 9 ? n : 1;
         for (int k = 1; k <= 9; ++k) {
             const int row = nearest((1 - values[k - 1] / 10) * 196);
@@ -236,9 +237,8 @@ TEST_F(MainGraph, TimeScaleErrorsStopBeforeDrawing)
         std::int32_t xaxisMax;
         int error;
     };
-    const Case cases[] = {{0, RuntimeError::DivisionByZero},
-                          {3000000, RuntimeError::Overflow},
-                          {-3000000, RuntimeError::Overflow}};
+    const Case cases[] = {
+        {0, RuntimeError::DivisionByZero}, {3000000, RuntimeError::Overflow}, {-3000000, RuntimeError::Overflow}};
     for (const Case &c : cases) {
         SCOPED_TRACE(c.xaxisMax);
         g.setXaxisMax(c.xaxisMax);

@@ -70,7 +70,7 @@ struct SetterCase {
     std::function<void(Mygraph &)> set;
 };
 
-class Setter : public MainGraph, public ::testing::WithParamInterface<SetterCase> {};
+class Setter : public MainGraph, public ::testing::WithParamInterface<SetterCase> { };
 
 TEST_P(Setter, NotifiesAndRedrawsAsItShould)
 {
@@ -93,23 +93,22 @@ TEST_P(Setter, NotifiesAndRedrawsAsItShould)
 
 INSTANTIATE_TEST_SUITE_P(
     All, Setter,
-    ::testing::Values(
-        SetterCase{"GridSayisi", true, [](Mygraph &g) { g.setGridSayisi(10); }},
-        SetterCase{"ZeroPoint", true, [](Mygraph &g) { g.setZeroPoint(2); }},
-        SetterCase{"Ymax", true, [](Mygraph &g) { g.setYmax(10); }},
-        SetterCase{"TimeDivision", true, [](Mygraph &g) { g.setTimeDivision(200); }},
-        SetterCase{"XaxisMax", true, [](Mygraph &g) { g.setXaxisMax(20); }},
-        SetterCase{"GridColor", true, [](Mygraph &g) { g.setGridColor(0x00E0E0E0); }},
-        SetterCase{"LabelColor", true, [](Mygraph &g) { g.setLabelColor(0x00FF0000); }},
-        SetterCase{"XYsidegridColor", true, [](Mygraph &g) { g.setXYsidegridColor(0); }},
-        SetterCase{"BackColor", true, [](Mygraph &g) { g.setBackColor(0x00FFFFFF); }},
-        SetterCase{"Ylabel", true, [](Mygraph &g) { g.setYlabel(QStringLiteral("YLabel")); }},
-        SetterCase{"Xlabel", true, [](Mygraph &g) { g.setXlabel(QStringLiteral("XLabel")); }},
-        SetterCase{"RefLineColor", false, [](Mygraph &g) { g.setRefLineColor(0x00123456); }},
-        SetterCase{"Graph1Color", false, [](Mygraph &g) { g.setGraphColor(1, 0x00123456); }},
-        SetterCase{"Graph9Color", false, [](Mygraph &g) { g.setGraphColor(9, 0x00123456); }},
-        SetterCase{"AutoSaveGraph", false, [](Mygraph &g) { g.setAutoSaveGraph(true); }},
-        SetterCase{"Graph6Caption", false, [](Mygraph &g) { g.setGraph6Caption(QString()); }}),
+    ::testing::Values(SetterCase{"GridSayisi", true, [](Mygraph &g) { g.setGridSayisi(10); }},
+                      SetterCase{"ZeroPoint", true, [](Mygraph &g) { g.setZeroPoint(2); }},
+                      SetterCase{"Ymax", true, [](Mygraph &g) { g.setYmax(10); }},
+                      SetterCase{"TimeDivision", true, [](Mygraph &g) { g.setTimeDivision(200); }},
+                      SetterCase{"XaxisMax", true, [](Mygraph &g) { g.setXaxisMax(20); }},
+                      SetterCase{"GridColor", true, [](Mygraph &g) { g.setGridColor(0x00E0E0E0); }},
+                      SetterCase{"LabelColor", true, [](Mygraph &g) { g.setLabelColor(0x00FF0000); }},
+                      SetterCase{"XYsidegridColor", true, [](Mygraph &g) { g.setXYsidegridColor(0); }},
+                      SetterCase{"BackColor", true, [](Mygraph &g) { g.setBackColor(0x00FFFFFF); }},
+                      SetterCase{"Ylabel", true, [](Mygraph &g) { g.setYlabel(QStringLiteral("YLabel")); }},
+                      SetterCase{"Xlabel", true, [](Mygraph &g) { g.setXlabel(QStringLiteral("XLabel")); }},
+                      SetterCase{"RefLineColor", false, [](Mygraph &g) { g.setRefLineColor(0x00123456); }},
+                      SetterCase{"Graph1Color", false, [](Mygraph &g) { g.setGraphColor(1, 0x00123456); }},
+                      SetterCase{"Graph9Color", false, [](Mygraph &g) { g.setGraphColor(9, 0x00123456); }},
+                      SetterCase{"AutoSaveGraph", false, [](Mygraph &g) { g.setAutoSaveGraph(true); }},
+                      SetterCase{"Graph6Caption", false, [](Mygraph &g) { g.setGraph6Caption(QString()); }}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST_F(MainGraph, BackColorFillsThePicture)
@@ -188,7 +187,7 @@ TEST(MygraphStore, MainWindowSettingsRoundTrip)
 
     PropertyBag out;
     g.WriteProperties(out);
-    const QStringList expected = {"Graph1Color", "Graph2Color", "Graph3Color", "Graph4Color", "Graph5Color",
+    const QStringList expected = {"Graph1Color", "Graph2Color", "Graph3Color",  "Graph4Color", "Graph5Color",
                                   "Graph6Color", "Graph7Color", "TimeDivision", "XaxisMax"};
     EXPECT_EQ(out.names(), expected);
 }
@@ -244,7 +243,7 @@ TEST(MygraphStore, EntryNamesIgnoreCaseAndColoursMayBeSigned)
 {
     PropertyBag bag;
     bag.WriteProperty(QStringLiteral("gridsayisi"), 12);
-    bag.WriteProperty(QStringLiteral("YMAX"), 50.5); // rounds half to even
+    bag.WriteProperty(QStringLiteral("YMAX"), 50.5);                               // rounds half to even
     bag.WriteProperty(QStringLiteral("backcolor"), static_cast<int>(-2147483647)); // 0x80000001
     bag.WriteProperty(QStringLiteral("AutoSaveGraph"), -1);
     bag.WriteProperty(QStringLiteral("graph3caption"), QStringLiteral("E(t)"));
@@ -292,14 +291,11 @@ TEST(MygraphStore, SettingsTheSettersNeverProduceAreLimitedOnReading)
         int gridRead, zeroRead, ymaxRead;
     };
     const Case cases[] = {
-        {10, 10, 10, 10, 5, 10},  // zero line at the top: no value span
-        {10, 12, 10, 10, 5, 10},  // zero line above the top
-        {10, 2, 0, 10, 2, 10},    // no value axis height
-        {10, -4, -7, 10, 0, 10},
-        {0, 0, 10, 6, 0, 10},     // no grid divisions
-        {3, 3, 10, 6, 3, 10},
-        {255, 2, 10, 30, 2, 10},
-        {7, 2, 10, 6, 2, 10},
+        {10, 10, 10, 10, 5, 10},                       // zero line at the top: no value span
+        {10, 12, 10, 10, 5, 10},                       // zero line above the top
+        {10, 2, 0, 10, 2, 10},                         // no value axis height
+        {10, -4, -7, 10, 0, 10}, {0, 0, 10, 6, 0, 10}, // no grid divisions
+        {3, 3, 10, 6, 3, 10},    {255, 2, 10, 30, 2, 10}, {7, 2, 10, 6, 2, 10},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(testing::Message() << c.grid << "/" << c.zero << "/" << c.ymax);

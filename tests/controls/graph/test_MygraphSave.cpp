@@ -28,8 +28,7 @@ TEST(MygraphSaveName, MonthDayYearHourMinuteSecondOfUtc)
         {QDateTime(QDate(2027, 1, 1), QTime(0, 0, 0), Qt::UTC), "1_1_2027_0_0_0.jpeg"},
         {QDateTime(QDate(2026, 12, 31), QTime(23, 59, 59, 999), Qt::UTC), "12_31_2026_23_59_59.jpeg"},
         // a time given in another zone is named after its UTC time
-        {QDateTime(QDate(2026, 3, 9), QTime(17, 5, 7), QTimeZone(3 * 3600)),
-         "3_9_2026_14_5_7.jpeg"},
+        {QDateTime(QDate(2026, 3, 9), QTime(17, 5, 7), QTimeZone(3 * 3600)), "3_9_2026_14_5_7.jpeg"},
     };
     for (const Case &c : cases)
         EXPECT_EQ(Mygraph::saveFileName(c.when), QString::fromLatin1(c.name));

@@ -40,7 +40,7 @@ struct ValueCase {
     Events events;
 };
 
-class MysliderValue : public ::testing::TestWithParam<ValueCase> {};
+class MysliderValue : public ::testing::TestWithParam<ValueCase> { };
 
 TEST_P(MysliderValue, ClampsAndRaisesEventsInOrder)
 {
@@ -58,16 +58,14 @@ TEST_P(MysliderValue, ClampsAndRaisesEventsInOrder)
     EXPECT_EQ(s->redrawCount() - redraws, c.events.empty() ? 0 : 1);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, MysliderValue,
-    ::testing::Values(ValueCase{"AboveMax", 5, 25, 10, {"Change", "ArrivedLast"}},
-                      ValueCase{"BelowMin", 10, -3, 0, {"Change", "ArrivedFirst"}},
-                      ValueCase{"ToMax", 4, 10, 10, {"Change", "ArrivedLast"}},
-                      ValueCase{"ToMin", 4, 0, 0, {"Change", "ArrivedFirst"}},
-                      ValueCase{"Inside", 4, 7, 7, {"Change"}},
-                      ValueCase{"Same", 5, 5, 5, {}},
-                      ValueCase{"ClampedToSame", 10, 99, 10, {}}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, MysliderValue,
+                         ::testing::Values(ValueCase{"AboveMax", 5, 25, 10, {"Change", "ArrivedLast"}},
+                                           ValueCase{"BelowMin", 10, -3, 0, {"Change", "ArrivedFirst"}},
+                                           ValueCase{"ToMax", 4, 10, 10, {"Change", "ArrivedLast"}},
+                                           ValueCase{"ToMin", 4, 0, 0, {"Change", "ArrivedFirst"}},
+                                           ValueCase{"Inside", 4, 7, 7, {"Change"}}, ValueCase{"Same", 5, 5, 5, {}},
+                                           ValueCase{"ClampedToSame", 10, 99, 10, {}}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MysliderModel, FirstAssignmentAfterLoadingRaisesChangeEvenAtTheLoadedValue)
 {
@@ -128,7 +126,7 @@ struct InvalidRange {
     int error;
 };
 
-class MysliderInvalidRange : public ::testing::TestWithParam<InvalidRange> {};
+class MysliderInvalidRange : public ::testing::TestWithParam<InvalidRange> { };
 
 TEST_P(MysliderInvalidRange, RaisesAndChangesNothing)
 {
@@ -156,16 +154,15 @@ TEST_P(MysliderInvalidRange, RaisesAndChangesNothing)
     EXPECT_NE(left, s->thumbLeft());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, MysliderInvalidRange,
-    ::testing::Values(InvalidRange{"MinAtMax", [](Myslider &s) { s.setMin(10); }, 380},
-                      InvalidRange{"MinAboveMax", [](Myslider &s) { s.setMin(11); }, 380},
-                      InvalidRange{"MaxAtMin", [](Myslider &s) { s.setMax(-10); }, 380},
-                      InvalidRange{"MaxBelowMin", [](Myslider &s) { s.setMax(INT_MIN); }, 380},
-                      // a range wider than 32 bits would overflow the span
-                      InvalidRange{"SpanOverflowMax", [](Myslider &s) { s.setMax(INT_MAX); }, 6},
-                      InvalidRange{"SpanOverflowMin", [](Myslider &s) { s.setMin(INT_MIN); }, 6}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, MysliderInvalidRange,
+                         ::testing::Values(InvalidRange{"MinAtMax", [](Myslider &s) { s.setMin(10); }, 380},
+                                           InvalidRange{"MinAboveMax", [](Myslider &s) { s.setMin(11); }, 380},
+                                           InvalidRange{"MaxAtMin", [](Myslider &s) { s.setMax(-10); }, 380},
+                                           InvalidRange{"MaxBelowMin", [](Myslider &s) { s.setMax(INT_MIN); }, 380},
+                                           // a range wider than 32 bits would overflow the span
+                                           InvalidRange{"SpanOverflowMax", [](Myslider &s) { s.setMax(INT_MAX); }, 6},
+                                           InvalidRange{"SpanOverflowMin", [](Myslider &s) { s.setMin(INT_MIN); }, 6}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MysliderModel, EverySetterNotifiesItsName)
 {
@@ -181,8 +178,9 @@ TEST(MysliderModel, EverySetterNotifiesItsName)
     s.setSliderIcon(Myslider::uprightThumb());
     s.setRailPicture(QImage(20, 4, QImage::Format_RGB32));
     s.setShowValueTip(false);
-    EXPECT_EQ(log.notified, (Events{"Enabled", "BackColor", "Max", "Value", "Min", "Value", "Orientation",
-                                    "RailStyle", "SliderIcon", "RailPicture", "ShowValueTip"}));
+    EXPECT_EQ(log.notified,
+              (Events{"Enabled", "BackColor", "Max", "Value", "Min", "Value", "Orientation", "RailStyle", "SliderIcon",
+                      "RailPicture", "ShowValueTip"}));
     EXPECT_FALSE(s.Enabled());
     EXPECT_EQ(s.BackColor(), 0x0000FF00u);
     EXPECT_EQ(s.Orientation(), 0);

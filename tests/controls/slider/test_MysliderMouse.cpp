@@ -36,7 +36,7 @@ TEST(MysliderLayout, VerticalDefaultSliderHasItsMinimumAtTheBottom)
 {
     Myslider s;
     s.resize(30, 108);
-    s.setRailStyle(0); // lays the control out
+    s.setRailStyle(0);                   // lays the control out
     EXPECT_EQ(s.size(), QSize(16, 108)); // as wide as the 16 x 8 thumb
     EXPECT_EQ(s.railRect(), (Myslider::Rect{6, 2, 10, 106}));
     EXPECT_FLOAT_EQ(s.thumbTop(), 100.0f);
@@ -49,7 +49,7 @@ TEST(MysliderLayout, VerticalDefaultSliderHasItsMinimumAtTheBottom)
     EventLog log(s);
     s.UserControl_MouseDown(1, 0, 8.0f, 63.0f); // on the thumb, 3 below its top
     EXPECT_TRUE(log.events == Events{"MouseDown"});
-    s.UserControl_MouseMove(1, 0, 8.0f, 23.0f);  // thumbTop 20
+    s.UserControl_MouseMove(1, 0, 8.0f, 23.0f); // thumbTop 20
     EXPECT_EQ(s.Value(), 8);
     s.UserControl_MouseMove(1, 0, 8.0f, -40.0f);
     EXPECT_EQ(s.Value(), 10);
@@ -96,8 +96,8 @@ TEST(MysliderMouse, PressOnTheRailCentresTheThumbThenRaisesMouseDown)
     auto s = mainWindowSlider(96);
     EventLog log(*s);
     QTest::mousePress(s.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(50, 8));
-    EXPECT_EQ(s->Value(), 5);                    // round(46 / 88 * 10)
-    EXPECT_FLOAT_EQ(s->thumbLeft(), 44.0f);      // snapped
+    EXPECT_EQ(s->Value(), 5);               // round(46 / 88 * 10)
+    EXPECT_FLOAT_EQ(s->thumbLeft(), 44.0f); // snapped
     EXPECT_EQ(log.events, (Events{"Change", "MouseDown"}));
     EXPECT_EQ(log.last.button, 1);
     EXPECT_EQ(log.last.shift, 1);
@@ -126,13 +126,13 @@ TEST(MysliderMouse, PressOnTheThumbKeepsItInPlace)
 
 struct HalfCase {
     const char *name;
-    int width;      // the thumb is 8 wide
+    int width; // the thumb is 8 wide
     int max;
     float thumbLeft; // where the drag puts the thumb
     int expected;
 };
 
-class MysliderHalves : public ::testing::TestWithParam<HalfCase> {};
+class MysliderHalves : public ::testing::TestWithParam<HalfCase> { };
 
 TEST_P(MysliderHalves, ThumbPositionRoundsHalfToEven)
 {
@@ -218,8 +218,9 @@ TEST(MysliderMouse, DragPastEitherEndClampsWithOneArrivalPerArrival)
     QTest::mouseMove(s.get(), QPoint(500, 8));
     QTest::mouseRelease(s.get(), Qt::LeftButton, Qt::NoModifier, QPoint(500, 8));
 
-    EXPECT_EQ(log.events, (Events{"MouseDown", "Change", "ArrivedLast", "Change", "ArrivedFirst", "Change",
-                                  "ArrivedLast", "MouseUp"}));
+    EXPECT_EQ(
+        log.events,
+        (Events{"MouseDown", "Change", "ArrivedLast", "Change", "ArrivedFirst", "Change", "ArrivedLast", "MouseUp"}));
 }
 
 TEST(MysliderMouse, DragAcrossTheRangeRedrawsOncePerValue)
@@ -257,9 +258,9 @@ TEST(MysliderDrawing, RailStyleNinetyNineWithoutPictureShowsOnlyTheThumb)
     s->setValue(5);
     const QRgb back = qRgb(0x80, 0x80, 0xFF); // 0x00FF8080
     ASSERT_EQ(s->surface().size(), QSize(96, 16));
-    EXPECT_EQ(pixel(*s, 2, 6), back);   // no rail
+    EXPECT_EQ(pixel(*s, 2, 6), back); // no rail
     EXPECT_EQ(pixel(*s, 93, 9), back);
-    EXPECT_EQ(pixel(*s, 44, 0), back);  // the thumb's cut corner
+    EXPECT_EQ(pixel(*s, 44, 0), back); // the thumb's cut corner
     EXPECT_EQ(pixel(*s, 45, 0), qRgb(0, 0, 0));
     EXPECT_EQ(pixel(*s, 45, 1), qRgb(7, 139, 20));
     EXPECT_EQ(pixel(*s, 45, 3), qRgb(62, 232, 57));
@@ -275,7 +276,7 @@ struct EdgeCase {
     int outerTopLeft, outerTopRight, outerBottomLeft, innerTopLeft, innerBottomRight;
 };
 
-class MysliderRailEdges : public ::testing::TestWithParam<EdgeCase> {};
+class MysliderRailEdges : public ::testing::TestWithParam<EdgeCase> { };
 
 TEST_P(MysliderRailEdges, FollowTheDesktopLayout)
 {
@@ -299,16 +300,15 @@ TEST_P(MysliderRailEdges, FollowTheDesktopLayout)
 
 INSTANTIATE_TEST_SUITE_P(
     Table, MysliderRailEdges,
-    ::testing::Values(
-        EdgeCase{"Sunken", 0, OleColor::ButtonShadow, OleColor::ButtonHighlight, OleColor::ButtonHighlight,
-                 OleColor::DarkShadow3D, OleColor::Light3D},
-        EdgeCase{"Raised", 1, OleColor::Light3D, OleColor::DarkShadow3D, OleColor::DarkShadow3D,
-                 OleColor::ButtonHighlight, OleColor::ButtonShadow},
-        EdgeCase{"SunkenOuterLine", 2, OleColor::ButtonShadow, OleColor::ButtonHighlight,
-                 OleColor::ButtonHighlight, -1, -1},
-        EdgeCase{"RaisedInnerLine", 3, OleColor::ButtonHighlight, OleColor::ButtonShadow,
-                 OleColor::ButtonShadow, -1, -1},
-        EdgeCase{"None", 4, -1, -1, -1, -1, -1}, EdgeCase{"Unknown", 7, -1, -1, -1, -1, -1}),
+    ::testing::Values(EdgeCase{"Sunken", 0, OleColor::ButtonShadow, OleColor::ButtonHighlight,
+                               OleColor::ButtonHighlight, OleColor::DarkShadow3D, OleColor::Light3D},
+                      EdgeCase{"Raised", 1, OleColor::Light3D, OleColor::DarkShadow3D, OleColor::DarkShadow3D,
+                               OleColor::ButtonHighlight, OleColor::ButtonShadow},
+                      EdgeCase{"SunkenOuterLine", 2, OleColor::ButtonShadow, OleColor::ButtonHighlight,
+                               OleColor::ButtonHighlight, -1, -1},
+                      EdgeCase{"RaisedInnerLine", 3, OleColor::ButtonHighlight, OleColor::ButtonShadow,
+                               OleColor::ButtonShadow, -1, -1},
+                      EdgeCase{"None", 4, -1, -1, -1, -1, -1}, EdgeCase{"Unknown", 7, -1, -1, -1, -1, -1}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MysliderDrawing, RailPictureIsPaintedUnscaled)

@@ -38,8 +38,7 @@ TEST(MysliderProperties, MainWindowSettingsRoundTrip)
     PropertyBag bag;
     bag.WriteProperty("RailPicture", QVariant::fromValue(QImage(4, 4, QImage::Format_RGB32))); // stale
     designed.WriteProperties(bag);
-    EXPECT_EQ(bag.names(),
-              (QStringList{"BackColor", "SliderIcon", "Orientation", "RailStyle", "ShowValueTip"}));
+    EXPECT_EQ(bag.names(), (QStringList{"BackColor", "SliderIcon", "Orientation", "RailStyle", "ShowValueTip"}));
 
     Myslider loaded;
     loaded.resize(96, 40);
@@ -69,8 +68,7 @@ TEST(MysliderProperties, NonDefaultSettingsRoundTripAsWholeNumbers)
     s.setRailPicture(QImage(30, 6, QImage::Format_ARGB32));
     PropertyBag bag;
     s.WriteProperties(bag);
-    EXPECT_EQ(bag.names(), (QStringList{"Enabled", "SliderIcon", "RailPicture", "RailStyle", "Min", "Max",
-                                        "Value"}));
+    EXPECT_EQ(bag.names(), (QStringList{"Enabled", "SliderIcon", "RailPicture", "RailStyle", "Min", "Max", "Value"}));
     for (const char *name : {"Min", "Max", "Value"})
         EXPECT_EQ(bag.ReadProperty(name).metaType(), QMetaType::fromType<qint32>()) << name;
 
@@ -119,7 +117,7 @@ struct DamagedRange {
     int expectedMin, expectedMax;
 };
 
-class MysliderDamagedRange : public ::testing::TestWithParam<DamagedRange> {};
+class MysliderDamagedRange : public ::testing::TestWithParam<DamagedRange> { };
 
 // Stored data whose maximum is not above its minimum is repaired on loading:
 // the control must not divide by zero placing the thumb, and stays usable.
@@ -145,12 +143,11 @@ TEST_P(MysliderDamagedRange, IsRepairedOnLoading)
     EXPECT_EQ(s->Value(), c.expectedMin);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, MysliderDamagedRange,
-    ::testing::Values(DamagedRange{"Equal", 5, 5, 5, 6}, DamagedRange{"Reversed", 7, 3, 7, 8},
-                      DamagedRange{"EqualAtTop", INT_MAX, INT_MAX, INT_MAX - 1, INT_MAX},
-                      DamagedRange{"SpanTooWide", INT_MIN, INT_MAX, INT_MIN, -1}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, MysliderDamagedRange,
+                         ::testing::Values(DamagedRange{"Equal", 5, 5, 5, 6}, DamagedRange{"Reversed", 7, 3, 7, 8},
+                                           DamagedRange{"EqualAtTop", INT_MAX, INT_MAX, INT_MAX - 1, INT_MAX},
+                                           DamagedRange{"SpanTooWide", INT_MIN, INT_MAX, INT_MIN, -1}),
+                         [](const auto &info) { return std::string(info.param.name); });
 
 TEST(MysliderProperties, UnreadableEntryRaises380AndLeavesTheControl)
 {
