@@ -20,6 +20,7 @@
 #include "ui/ExperimentMenu.h"
 #include "ui/Form2.h"
 #include "ui/LibrarySession.h"
+#include "ui/QtTranslations.h"
 #include "ui/SurfaceWindow.h"
 #include "ui/TuningWindow.h"
 
@@ -165,9 +166,11 @@ int main(int argc, char **argv)
 
     tervalo::Form2 window(port.get());
     tervalo::SurfaceWindow::attach(window);
-    tervalo::TuningWindow::attach(window);
+    // the graph menu: the run's entries, the library, tuning
     tervalo::LibrarySession *library = tervalo::LibrarySession::attach(window);
+    tervalo::TuningWindow::attach(window);
     tervalo::ExperimentMenu experiments(window);
+    tervalo::QtTranslations::follow(window);
     library->pinBaseline = [&window](const tervalo::RunRecord *run, const QString &label) {
         if (run)
             window.setBaseline(*run, label);
