@@ -128,6 +128,9 @@ TEST_F(LibrarySessionTest, ALockedDatabaseKeepsTheRunsUntilRetried)
     EXPECT_TRUE(retry->isEnabled());
     EXPECT_TRUE(w->status()->text().contains(RunsWindow::text(RunsWindow::Text::Unsaved, true).arg(2)))
         << w->status()->text().toStdString();
+    // the list is shown while the other copy writes
+    EXPECT_TRUE(w->status()->text().startsWith(RunsWindow::text(RunsWindow::Text::Listed, true).arg(0).arg(path())))
+        << w->status()->text().toStdString();
 
     ASSERT_TRUE(hold->exec(QStringLiteral("COMMIT")));
     hold.reset();
