@@ -12,15 +12,27 @@ const char *testEventKindName(TestEvent::Kind k)
     return k == TestEvent::Kind::Reference ? "reference" : "load";
 }
 
-std::string TestProgram::check(const TestEvent &e)
+TestProgram::Fault TestProgram::fault(const TestEvent &e)
 {
     if (e.cycle < 1)
-        return "cycle " + std::to_string(e.cycle) + ": cycles count from 1";
+        return Fault::CycleBeforeFirst;
     if (e.kind == TestEvent::Kind::Reference
         && (e.value < SessionLimits::kReferenceMin || e.value > SessionLimits::kReferenceMax))
-        return "reference " + std::to_string(e.value) + ": the reference runs from 500 to 2000";
+        return Fault::ReferenceOutside;
     if (e.kind == TestEvent::Kind::Load && (e.value < SessionLimits::kLoadMin || e.value > SessionLimits::kLoadMax))
-        return "load " + std::to_string(e.value) + ": the load slider runs from 1 to 30";
+        return Fault::LoadOutside;
+    return Fault::None;
+}
+
+std::string TestProgram::check(const TestEvent &e)
+{
+    switch (fault(e)) {
+    case Fault::None: break;
+    case Fault::CycleBeforeFirst: return "cycle " + std::to_string(e.cycle) + ": cycles count from 1";
+    case Fault::ReferenceOutside:
+        return "reference " + std::to_string(e.value) + ": the reference runs from 500 to 2000";
+    case Fault::LoadOutside: return "load " + std::to_string(e.value) + ": the load slider runs from 1 to 30";
+    }
     return {};
 }
 

@@ -24,6 +24,9 @@ const char *testEventKindName(TestEvent::Kind k);
 
 class TestProgram {
 public:
+    // What keeps an event out of a program.
+    enum class Fault { None, CycleBeforeFirst, ReferenceOutside, LoadOutside };
+    static Fault fault(const TestEvent &e);
     // Why an event cannot be in a program ("cycle 0: cycles count from 1"),
     // empty when it can.
     static std::string check(const TestEvent &e);

@@ -11,6 +11,7 @@
 #include <QSet>
 
 #include <cmath>
+#include <iterator>
 
 namespace tervalo {
 
@@ -21,18 +22,61 @@ constexpr qint64 kFileLimit = 1024 * 1024;
 const char *const kControllers[] = {"P", "I", "PI", "PD", "PID", "fuzzy"};
 constexpr RunMode kModes[] = {RunMode::OpenLoop, RunMode::Kit, RunMode::Simulation};
 
+using Reason = ExperimentError::Reason;
+
+struct Both {
+    const char *english;
+    const char *turkish;
+};
+
+// The reasons in the order of ExperimentError::Reason; %1... are its values.
+// The test events' English reasons are the test program's own.
+const Both kReasons[] = {
+    {"not JSON (%1 at byte %2)", "JSON değil (%2. baytta %1)"},
+    {"not a JSON object", "bir JSON nesnesi değil"},
+    {"not \"%1\"", "\"%1\" değil"},
+    {"unknown version (this program reads version %1)", "bilinmeyen sürüm (bu program %1. sürümü okur)"},
+    {"missing", "eksik"},
+    {"unknown key", "bilinmeyen anahtar"},
+    {"not an object", "bir nesne değil"},
+    {"not a number", "bir sayı değil"},
+    {"not a text", "bir yazı değil"},
+    {"not a list", "bir liste değil"},
+    {"%1 is not a whole number", "%1 bir tam sayı değil"},
+    {"%1 is outside %2..%3", "%1, %2..%3 aralığının dışında"},
+    {"\"%1\" is none of open, kit, simulation", "\"%1\" open, kit, simulation değerlerinden biri değil"},
+    {"\"%1\" is none of P, I, PI, PD, PID, fuzzy", "\"%1\" P, I, PI, PD, PID, fuzzy değerlerinden biri değil"},
+    {"%1 is outside the bar's range 0..%2", "%1, çubuğun 0..%2 aralığının dışında"},
+    {"%1 is not on the bar's steps of 0.001", "%1, çubuğun 0,001'lik adımlarına denk gelmiyor"},
+    {"not seven rows", "yedi satır değil"},
+    {"not seven term names", "yedi terim adı değil"},
+    {"\"%1\" is no term name", "\"%1\" bir terim adı değil"},
+    {nullptr, "çevrim %1: çevrimler 1'den başlar"},
+    {nullptr, "referans %1: referans 500 ile 2000 arasında olmalı"},
+    {nullptr, "yük %1: yük 1 ile 30 arasında olmalı"},
+    {"%1: %2", "%1: %2"},
+    {"%1: larger than a megabyte", "%1: bir megabayttan büyük"},
+};
+static_assert(std::size(kReasons) == static_cast<std::size_t>(Reason::Count), "one text pair per reason");
+
 struct Refused {
     ExperimentError error;
 };
 
-[[noreturn]] void refuse(const QString &key, const QString &reason)
+[[noreturn]] void refuse(const QString &key, Reason kind, const QStringList &values = {})
 {
-    throw Refused{{key, reason}};
+    throw Refused{{key, kind, values}};
 }
 
 QString str(const char *s)
 {
     return QString::fromLatin1(s);
+}
+
+// A number as the reasons show it.
+QString num(double d)
+{
+    return QStringLiteral("%1").arg(d);
 }
 
 // The object's keys must be exactly these.
@@ -43,25 +87,25 @@ void exactKeys(const QJsonObject &o, const QString &where, std::initializer_list
     for (const char *k : keys) {
         known.insert(str(k));
         if (!o.contains(str(k)))
-            refuse(prefix + str(k), QStringLiteral("missing"));
+            refuse(prefix + str(k), Reason::Missing);
     }
     for (auto it = o.begin(); it != o.end(); ++it)
         if (!known.contains(it.key()))
-            refuse(prefix + it.key(), QStringLiteral("unknown key"));
+            refuse(prefix + it.key(), Reason::UnknownKey);
 }
 
 QJsonObject objectAt(const QJsonObject &o, const QString &key, const QString &name)
 {
     const QJsonValue v = o.value(name);
     if (!v.isObject())
-        refuse(key, QStringLiteral("not an object"));
+        refuse(key, Reason::NotObject);
     return v.toObject();
 }
 
 double numberAt(const QJsonValue &v, const QString &key)
 {
     if (!v.isDouble())
-        refuse(key, QStringLiteral("not a number"));
+        refuse(key, Reason::NotNumber);
     return v.toDouble();
 }
 
@@ -69,16 +113,16 @@ int wholeIn(const QJsonValue &v, const QString &key, long long min, long long ma
 {
     const double d = numberAt(v, key);
     if (d != std::floor(d))
-        refuse(key, QStringLiteral("%1 is not a whole number").arg(d));
+        refuse(key, Reason::NotWhole, {num(d)});
     if (d < static_cast<double>(min) || d > static_cast<double>(max))
-        refuse(key, QStringLiteral("%1 is outside %2..%3").arg(d).arg(min).arg(max));
+        refuse(key, Reason::Outside, {num(d), QString::number(min), QString::number(max)});
     return static_cast<int>(d);
 }
 
 QString textAt(const QJsonValue &v, const QString &key)
 {
     if (!v.isString())
-        refuse(key, QStringLiteral("not a text"));
+        refuse(key, Reason::NotText);
     return v.toString();
 }
 
@@ -104,17 +148,16 @@ Experiment parse(const QByteArray &contents)
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(contents, &parseError);
     if (parseError.error != QJsonParseError::NoError)
-        refuse({}, QStringLiteral("not JSON (%1 at byte %2)").arg(parseError.errorString()).arg(parseError.offset));
+        refuse({}, Reason::NotJson, {parseError.errorString(), QString::number(parseError.offset)});
     if (!doc.isObject())
-        refuse({}, QStringLiteral("not a JSON object"));
+        refuse({}, Reason::NotJsonObject);
     const QJsonObject o = doc.object();
     // the format and version first: a file of another kind is named as such
     if (textAt(o.value(QStringLiteral("format")), QStringLiteral("format")) != str(ExperimentFile::kFormat))
-        refuse(QStringLiteral("format"), QStringLiteral("not \"%1\"").arg(str(ExperimentFile::kFormat)));
+        refuse(QStringLiteral("format"), Reason::NotFormat, {str(ExperimentFile::kFormat)});
     const QJsonValue version = o.value(QStringLiteral("version"));
     if (!version.isDouble() || version.toDouble() != ExperimentFile::kVersion)
-        refuse(QStringLiteral("version"),
-               QStringLiteral("unknown version (this program reads version %1)").arg(ExperimentFile::kVersion));
+        refuse(QStringLiteral("version"), Reason::UnknownVersion, {QString::number(ExperimentFile::kVersion)});
     exactKeys(o, {},
               {"format", "version", "mode", "controller", "gains", "divisors", "reference", "rules", "test_program"});
 
@@ -127,15 +170,14 @@ Experiment parse(const QByteArray &contents)
             found = true;
         }
     if (!found)
-        refuse(QStringLiteral("mode"), QStringLiteral("\"%1\" is none of open, kit, simulation").arg(mode));
+        refuse(QStringLiteral("mode"), Reason::UnknownMode, {mode});
 
     const QString controller = textAt(o.value(QStringLiteral("controller")), QStringLiteral("controller"));
     found = false;
     for (const char *c : kControllers)
         found = found || controller == str(c);
     if (!found)
-        refuse(QStringLiteral("controller"),
-               QStringLiteral("\"%1\" is none of P, I, PI, PD, PID, fuzzy").arg(controller));
+        refuse(QStringLiteral("controller"), Reason::UnknownController, {controller});
     e.controller = controller.toStdString();
 
     const QJsonObject gains = objectAt(o, QStringLiteral("gains"), QStringLiteral("gains"));
@@ -145,9 +187,9 @@ Experiment parse(const QByteArray &contents)
         const double v = numberAt(gains.value(QString::fromStdString(gainName(g))), key);
         const double limit = ExperimentFile::gainLimit(e.controller, g);
         if (!(v >= 0 && v <= limit))
-            refuse(key, QStringLiteral("%1 is outside the bar's range 0..%2").arg(v).arg(limit));
+            refuse(key, Reason::OutsideBar, {num(v), num(limit)});
         if (std::fabs(v * 1000 - std::round(v * 1000)) > 1e-6)
-            refuse(key, QStringLiteral("%1 is not on the bar's steps of 0.001").arg(v));
+            refuse(key, Reason::OffBarSteps, {num(v)});
         (g == Gain::Kp ? e.kp : g == Gain::Ki ? e.ki : e.kd) = std::round(v * 1000) / 1000;
     }
 
@@ -162,30 +204,30 @@ Experiment parse(const QByteArray &contents)
 
     const QJsonValue rules = o.value(QStringLiteral("rules"));
     if (!rules.isArray() || rules.toArray().size() != FuzzyController::termCount)
-        refuse(QStringLiteral("rules"), QStringLiteral("not seven rows"));
+        refuse(QStringLiteral("rules"), Reason::NotSevenRows);
     for (int r = 0; r < FuzzyController::termCount; ++r) {
         const QString rowKey = QStringLiteral("rules[%1]").arg(r);
         const QJsonValue row = rules.toArray()[r];
         if (!row.isArray() || row.toArray().size() != FuzzyController::termCount)
-            refuse(rowKey, QStringLiteral("not seven term names"));
+            refuse(rowKey, Reason::NotSevenTerms);
         for (int c = 0; c < FuzzyController::termCount; ++c) {
             const QString key = rowKey + QStringLiteral("[%1]").arg(c);
             const QString name = textAt(row.toArray()[c], key);
             const int term = termIndex(name);
             if (term < 0)
-                refuse(key, QStringLiteral("\"%1\" is no term name").arg(name));
+                refuse(key, Reason::NoTermName, {name});
             e.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))] = term;
         }
     }
 
     const QJsonValue program = o.value(QStringLiteral("test_program"));
     if (!program.isArray())
-        refuse(QStringLiteral("test_program"), QStringLiteral("not a list"));
+        refuse(QStringLiteral("test_program"), Reason::NotList);
     const QJsonArray events = program.toArray();
     for (int k = 0; k < events.size(); ++k) {
         const QString key = QStringLiteral("test_program[%1]").arg(k);
         if (!events[k].isObject())
-            refuse(key, QStringLiteral("not an object"));
+            refuse(key, Reason::NotObject);
         const QJsonObject ev = events[k].toObject();
         const bool reference = ev.contains(QStringLiteral("reference"));
         exactKeys(ev, key, {"cycle", reference ? "reference" : "load"});
@@ -196,14 +238,41 @@ Experiment parse(const QByteArray &contents)
                                           SessionLimits::kReferenceMin, SessionLimits::kReferenceMax)
                                 : wholeIn(ev.value(QStringLiteral("load")), key + QStringLiteral(".load"),
                                           SessionLimits::kLoadMin, SessionLimits::kLoadMax);
-        const std::string reason = e.program.add(event);
-        if (!reason.empty())
-            refuse(key, QString::fromStdString(reason));
+        switch (TestProgram::fault(event)) {
+        case TestProgram::Fault::None: break;
+        case TestProgram::Fault::CycleBeforeFirst: refuse(key, Reason::EventCycle, {QString::number(event.cycle)});
+        case TestProgram::Fault::ReferenceOutside: refuse(key, Reason::EventReference, {QString::number(event.value)});
+        case TestProgram::Fault::LoadOutside: refuse(key, Reason::EventLoad, {QString::number(event.value)});
+        }
+        e.program.add(event);
     }
     return e;
 }
 
 } // namespace
+
+QString ExperimentError::reason(bool english) const
+{
+    const auto k = static_cast<std::size_t>(kind);
+    if (k >= std::size(kReasons))
+        return {};
+    if (english && !kReasons[k].english) {
+        // a test event's reason, as its own checks give it
+        const qlonglong value = values.value(0).toLongLong();
+        const TestEvent e = kind == Reason::EventCycle ? TestEvent{value, TestEvent::Kind::Reference, 0}
+            : kind == Reason::EventReference ? TestEvent{1, TestEvent::Kind::Reference, static_cast<int>(value)}
+                                             : TestEvent{1, TestEvent::Kind::Load, static_cast<int>(value)};
+        return QString::fromStdString(TestProgram::check(e));
+    }
+    const QString text = QString::fromUtf8(english ? kReasons[k].english : kReasons[k].turkish);
+    // in one pass, so that a value holding "%2" (a path) stays as it is
+    switch (values.size()) {
+    case 0: return text;
+    case 1: return text.arg(values[0]);
+    case 2: return text.arg(values[0], values[1]);
+    default: return text.arg(values[0], values[1], values[2]);
+    }
+}
 
 double ExperimentFile::gainLimit(const std::string &controller, Gain g)
 {
@@ -269,16 +338,16 @@ bool ExperimentFile::read(const QString &path, Experiment &out, ExperimentError 
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        why = {{}, path + QStringLiteral(": ") + file.errorString()};
+        why = {{}, Reason::Unreadable, {path, file.errorString()}};
         return false;
     }
     const QByteArray contents = file.read(kFileLimit + 1);
     if (contents.size() > kFileLimit) {
-        why = {{}, path + QStringLiteral(": larger than a megabyte")};
+        why = {{}, Reason::TooLarge, {path}};
         return false;
     }
     if (file.error() != QFileDevice::NoError) {
-        why = {{}, path + QStringLiteral(": ") + file.errorString()};
+        why = {{}, Reason::Unreadable, {path, file.errorString()}};
         return false;
     }
     return fromJson(contents, out, why);

@@ -24,6 +24,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 #include <string>
@@ -48,12 +49,47 @@ struct Experiment {
 };
 
 // Why a file was refused: the key ("gains.kp", "rules[2][5]",
-// "test_program[1].cycle"; empty for the file as a whole) and the reason.
+// "test_program[1].cycle"; empty for the file as a whole), the kind of
+// reason and the values the reason names. reason() puts them into a
+// sentence in either language.
 struct ExperimentError {
-    QString key;
-    QString reason;
+    enum class Reason {
+        NotJson,           // the parser's message, the byte
+        NotJsonObject,     //
+        NotFormat,         // the format name
+        UnknownVersion,    // the version this program reads
+        Missing,           //
+        UnknownKey,        //
+        NotObject,         //
+        NotNumber,         //
+        NotText,           //
+        NotList,           //
+        NotWhole,          // the value
+        Outside,           // the value, the lowest, the highest
+        UnknownMode,       // the value
+        UnknownController, // the value
+        OutsideBar,        // the value, the bar's largest
+        OffBarSteps,       // the value
+        NotSevenRows,      //
+        NotSevenTerms,     //
+        NoTermName,        // the text
+        EventCycle,        // the cycle (a test event's own checks)
+        EventReference,    // the reference
+        EventLoad,         // the load
+        Unreadable,        // the path, the system's reason
+        TooLarge,          // the path
+        Count
+    };
 
-    QString message() const { return key.isEmpty() ? reason : key + QStringLiteral(": ") + reason; }
+    QString key;
+    Reason kind = Reason::NotJson;
+    QStringList values;
+
+    QString reason(bool english = true) const;
+    QString message(bool english = true) const
+    {
+        return key.isEmpty() ? reason(english) : key + QStringLiteral(": ") + reason(english);
+    }
 };
 
 class ExperimentFile {

@@ -211,23 +211,50 @@ RunLibrary::RunLibrary(const QString &path, int busyTimeoutMs) : path_(path), co
         openError_ = lastError_;
         return;
     }
+    // Opening writes nothing to a library that is there already: another
+    // copy of the program may hold the write lock, and listing must still
+    // work (WAL lets readers in beside a writer).
+    if (!prepare(db)) {
+        openError_ = lastError_;
+        return;
+    }
+}
+
+bool RunLibrary::prepare(QSqlDatabase &db)
+{
     QSqlQuery q(db);
-    // WAL: a second copy of the program reads while this one writes; the
-    // first statement is also where a file that is no database shows.
-    const QString statements[] = {
-        QStringLiteral("PRAGMA journal_mode=WAL"),
-        QStringLiteral("PRAGMA synchronous=NORMAL"),
-        QStringLiteral("PRAGMA foreign_keys=ON"),
-        schemaRuns(),
-        schemaSamples(),
-        QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion),
-    };
-    for (const QString &s : statements)
-        if (!q.exec(s)) {
-            fail(reasonOf(q.lastError()));
-            openError_ = lastError_;
-            return;
+    const auto failed = [&] { return fail(reasonOf(q.lastError())); };
+    // WAL: a second copy of the program reads while this one writes (on a
+    // library in WAL mode already, nothing is written); the first statement
+    // is also where a file that is no database shows.
+    for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=ON"})
+        if (!q.exec(QLatin1String(pragma)))
+            return failed();
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return failed();
+    const int version = q.value(0).toInt();
+    q.finish();
+    if (version > kSchemaVersion)
+        return fail(QStringLiteral("a newer version of the program made this run library (its version %1, this "
+                                   "program reads version %2)")
+                        .arg(version)
+                        .arg(kSchemaVersion));
+    if (version == kSchemaVersion)
+        return true;
+    // version 0: a new database (or tables some earlier copy left without
+    // their version); the tables and the version in one transaction, which
+    // takes the write lock at once (waiting for another copy's run to end)
+    if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
+        return failed();
+    for (const QString &statement :
+         {schemaRuns(), schemaSamples(), QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion),
+          QStringLiteral("COMMIT")})
+        if (!q.exec(statement)) {
+            failed();
+            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+            return false;
         }
+    return true;
 }
 
 RunLibrary::~RunLibrary()

@@ -63,6 +63,9 @@ public:
     static constexpr int kDefaultBusyTimeoutMs = 3000;
 
     // Opens (and creates when missing) the database at path; see error().
+    // An existing library is only read while opening, so that it opens
+    // while another copy of the program writes to it; one made by a newer
+    // version of the program is refused.
     explicit RunLibrary(const QString &path, int busyTimeoutMs = kDefaultBusyTimeoutMs);
     ~RunLibrary();
     RunLibrary(const RunLibrary &) = delete;
@@ -91,6 +94,8 @@ public:
 
 private:
     bool fail(const QString &reason);
+    // The pragmas; the tables and their version when the database has none.
+    bool prepare(QSqlDatabase &db);
     bool storeSamples(QSqlDatabase &db, std::int64_t id, const RunRecord &record);
     bool setText(std::int64_t id, const char *column, const QString &value);
 

@@ -228,7 +228,7 @@ bool ExperimentMenu::openFile(const QString &path)
     Experiment e;
     ExperimentError why;
     if (!ExperimentFile::read(path, e, why))
-        return refuse(text(Text::Refused, english_).arg(path, why.message()));
+        return refuse(text(Text::Refused, english_).arg(path, why.message(english_)));
     QString notApplied;
     if (!applyExperiment(form_, e, runner_.get(), notApplied))
         return refuse(text(Text::Refused, english_).arg(path, notApplied));

@@ -133,10 +133,10 @@ bool experimentOf(const Form2 &form, const TestProgram &program, Experiment &out
             const auto cell = static_cast<std::size_t>(FuzzyController::cellIndex(r, c));
             const int term = termOf(texts[cell], form.english());
             if (term < 0) {
-                why = QStringLiteral("rules[%1][%2]: \"%3\" is no term name")
-                          .arg(r)
-                          .arg(c)
-                          .arg(QString::fromStdString(texts[cell]));
+                const ExperimentError refused{QStringLiteral("rules[%1][%2]").arg(r).arg(c),
+                                              ExperimentError::Reason::NoTermName,
+                                              {QString::fromStdString(texts[cell])}};
+                why = refused.message(form.english());
                 return false;
             }
             e.rules[cell] = term;

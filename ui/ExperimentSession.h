@@ -20,8 +20,8 @@ bool applyExperiment(Form2 &form, const Experiment &e, TestProgramRunner *runner
 // The window's settings as an experiment: mode, controller (P when none is
 // chosen yet), gains (the chosen law's own bars; the shared gains for the
 // rest), divisors, the reference slider, the rule table and the given test
-// program. False (and why, naming the rule cell as "rules[r][c]") when a
-// rule cell holds a text that is no term name.
+// program. False (and why, naming the rule cell as "rules[r][c]", in the
+// window's language) when a rule cell holds a text that is no term name.
 bool experimentOf(const Form2 &form, const TestProgram &program, Experiment &out, QString &why);
 
 } // namespace tervalo

@@ -1121,6 +1121,8 @@ void Form2::setBaseline(std::vector<double> yByCycle, const QString &name)
     }
     baseline_ = std::make_shared<const std::vector<double>>(std::move(yByCycle));
     baselineName_ = name;
+    for (const auto &listener : baselineListeners_)
+        listener();
 }
 
 void Form2::setBaseline(const RunRecord &run, const QString &name)
@@ -1142,6 +1144,13 @@ void Form2::clearBaseline()
     baseline_.reset();
     runBaseline_.reset();
     baselineName_.clear();
+    for (const auto &listener : baselineListeners_)
+        listener();
+}
+
+void Form2::addBaselineListener(std::function<void()> listener)
+{
+    baselineListeners_.push_back(std::move(listener));
 }
 
 int Form2::errorDivisor() const

@@ -170,6 +170,8 @@ public:
     bool hasBaseline() const { return static_cast<bool>(baseline_); }
     const QString &baselineName() const { return baselineName_; }
     std::size_t baselineCycles() const { return baseline_ ? baseline_->size() : 0; }
+    // Called after the baseline was set or cleared.
+    void addBaselineListener(std::function<void()> listener);
 
     // ---- seams -------------------------------------------------------------
     // The start-up driver message; a modal box unless a test replaces it.
@@ -240,6 +242,7 @@ private:
     std::shared_ptr<const std::vector<double>> baseline_;
     std::shared_ptr<const std::vector<double>> runBaseline_;
     QString baselineName_;
+    std::vector<std::function<void()>> baselineListeners_;
 };
 
 } // namespace tervalo

@@ -44,6 +44,11 @@ LibrarySession::LibrarySession(Form2 &form, const QString &path, int busyTimeout
             stopped();
     });
     form_.addLanguageListener([this](bool english) { retranslate(english); });
+    // the Runs window's Unpin follows the graph's baseline, however it was cleared
+    form_.addBaselineListener([this] {
+        if (window_)
+            window_->setPinned(form_.hasBaseline());
+    });
 
     action_ = new QAction(&form_);
     action_->setShortcut(RunsWindow::shortcut());
@@ -141,6 +146,7 @@ void LibrarySession::showRunsWindow()
         };
     else
         window_->pinBaseline = nullptr;
+    window_->setPinned(form_.hasBaseline());
     window_->setUnsaved(unsaved());
     window_->refresh();
     window_->show();

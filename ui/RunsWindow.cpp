@@ -49,8 +49,8 @@ const Both kTexts[] = {
     {"Edit note…", "Notu düzenle…"},
     {"Delete…", "Sil…"},
     {"Export…", "Dışa aktar…"},
-    {"Pin as baseline", "Temel çizgi olarak sabitle"},
-    {"Unpin baseline", "Temel çizgiyi kaldır"},
+    {"Pin as baseline", "Karşılaştırma eğrisi olarak sabitle"},
+    {"Unpin baseline", "Karşılaştırma eğrisini kaldır"},
     {"Retry saving", "Yeniden kaydetmeyi dene"},
     {"Refresh", "Yenile"},
     {"Name of the run:", "Deneyin adı:"},
@@ -740,6 +740,12 @@ void RunsWindow::pinSelected()
 {
     if (const std::int64_t id = currentId())
         pinRun(id);
+}
+
+void RunsWindow::setPinned(bool pinned)
+{
+    pinned_ = pinned;
+    updateActions();
 }
 
 void RunsWindow::unpin()

@@ -142,6 +142,10 @@ public:
     bool openRun(std::int64_t id);
     bool compareRuns(const std::vector<std::int64_t> &ids);
     bool pinRun(std::int64_t id);
+    // A baseline pinned or unpinned elsewhere (the graph's own "Unpin
+    // baseline"): the Unpin entry follows.
+    void setPinned(bool pinned);
+    bool pinned() const { return pinned_; }
 
     // The actions on the selection, with their questions (as the buttons).
     void renameAsked();

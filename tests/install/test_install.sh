@@ -59,8 +59,9 @@ if command -v groff >/dev/null; then
   done
 fi
 
-# The desktop entry starts the installed program with the installed icon.
-grep -qx 'Exec=tervalo' "$prefix/share/applications/tervalo.desktop" || { echo "Exec is not tervalo"; fail=1; }
+# The desktop entry starts the installed program with the installed icon,
+# handing it the file a file manager opens with it (an experiment file).
+grep -qx 'Exec=tervalo %f' "$prefix/share/applications/tervalo.desktop" || { echo "Exec is not tervalo %f"; fail=1; }
 grep -qx 'Icon=tervalo' "$prefix/share/applications/tervalo.desktop" || { echo "Icon is not tervalo"; fail=1; }
 
 if command -v desktop-file-validate >/dev/null; then

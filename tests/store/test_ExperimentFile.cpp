@@ -225,7 +225,7 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
         ExperimentError why;
         EXPECT_FALSE(ExperimentFile::fromJson(c.contents(), e, why)) << c.what;
         EXPECT_EQ(why.key.toStdString(), c.key) << c.what;
-        EXPECT_TRUE(why.reason.contains(QLatin1String(c.reason))) << c.what << ": " << why.reason.toStdString();
+        EXPECT_TRUE(why.reason().contains(QLatin1String(c.reason))) << c.what << ": " << why.reason().toStdString();
         EXPECT_TRUE(e == before) << c.what << ": nothing of a refused file is taken";
     }
 }
@@ -237,8 +237,8 @@ TEST(ExperimentFile, AFileThatCannotBeReadNamesItsPath)
     Experiment e;
     ExperimentError why;
     EXPECT_FALSE(ExperimentFile::read(missing, e, why));
-    EXPECT_TRUE(why.reason.startsWith(missing));
-    EXPECT_TRUE(why.reason.contains(QLatin1String("No such file"))) << why.reason.toStdString();
+    EXPECT_TRUE(why.reason().startsWith(missing));
+    EXPECT_TRUE(why.reason().contains(QLatin1String("No such file"))) << why.reason().toStdString();
 
     const QString big = dir.filePath(QStringLiteral("big.json"));
     QFile f(big);
@@ -246,7 +246,63 @@ TEST(ExperimentFile, AFileThatCannotBeReadNamesItsPath)
     f.write(QByteArray(1024 * 1024 + 1, ' '));
     f.close();
     EXPECT_FALSE(ExperimentFile::read(big, e, why));
-    EXPECT_TRUE(why.reason.contains(QLatin1String("megabyte")));
+    EXPECT_TRUE(why.reason().contains(QLatin1String("megabyte")));
+}
+
+TEST(ExperimentFile, TheReasonInEitherLanguage)
+{
+    struct Case {
+        const char *what;
+        QByteArray contents;
+        const char *english; // the whole message
+        const char *turkish;
+    };
+    const Case cases[] = {
+        {"a missing key", edited([](QJsonObject &o) { o.remove(QStringLiteral("reference")); }), "reference: missing",
+         "reference: eksik"},
+        {"a reference below the bar", edited([](QJsonObject &o) { o[QStringLiteral("reference")] = 499; }),
+         "reference: 499 is outside 500..2000", "reference: 499, 500..2000 aralığının dışında"},
+        {"an unknown controller",
+         edited([](QJsonObject &o) { o[QStringLiteral("controller")] = QStringLiteral("PIDD"); }),
+         "controller: \"PIDD\" is none of P, I, PI, PD, PID, fuzzy",
+         "controller: \"PIDD\" P, I, PI, PD, PID, fuzzy değerlerinden biri değil"},
+        {"a gain between the bar's steps", edited([](QJsonObject &o) { setIn(o, "gains", "kp", 0.1234); }),
+         "gains.kp: 0.1234 is not on the bar's steps of 0.001",
+         "gains.kp: 0.1234, çubuğun 0,001'lik adımlarına denk gelmiyor"},
+        {"a newer version", edited([](QJsonObject &o) { o[QStringLiteral("version")] = 2; }),
+         "version: unknown version (this program reads version 1)",
+         "version: bilinmeyen sürüm (bu program 1. sürümü okur)"},
+        {"an array", "[1, 2]", "not a JSON object", "bir JSON nesnesi değil"},
+    };
+    for (const Case &c : cases) {
+        Experiment e;
+        ExperimentError why;
+        EXPECT_FALSE(ExperimentFile::fromJson(c.contents, e, why)) << c.what;
+        EXPECT_EQ(why.message().toStdString(), c.english) << c.what;
+        EXPECT_EQ(why.message(false).toStdString(), c.turkish) << c.what;
+    }
+
+    // every reason has both; a test event's English is the test program's own
+    for (int k = 0; k < static_cast<int>(ExperimentError::Reason::Count); ++k) {
+        const ExperimentError why{{}, static_cast<ExperimentError::Reason>(k), {"31", "1", "30"}};
+        EXPECT_FALSE(why.reason(true).isEmpty()) << k;
+        EXPECT_FALSE(why.reason(false).isEmpty()) << k;
+        EXPECT_FALSE(why.reason(false).contains(QLatin1Char('%'))) << k;
+    }
+    const ExperimentError load{QStringLiteral("test_program[0]"), ExperimentError::Reason::EventLoad, {"31"}};
+    EXPECT_EQ(load.reason().toStdString(), TestProgram::check({5, TestEvent::Kind::Load, 31}));
+    EXPECT_EQ(load.reason(false), QStringLiteral("yük 31: yük 1 ile 30 arasında olmalı"));
+    const ExperimentError cycle{{}, ExperimentError::Reason::EventCycle, {"0"}};
+    EXPECT_EQ(cycle.reason().toStdString(), "cycle 0: cycles count from 1");
+
+    // a value is put in as it is, even one that looks like a placeholder
+    Experiment e;
+    ExperimentError why;
+    QTemporaryDir dir;
+    const QString odd = dir.filePath(QStringLiteral("lab %2 %1.json"));
+    EXPECT_FALSE(ExperimentFile::read(odd, e, why));
+    EXPECT_TRUE(why.reason().startsWith(odd + QStringLiteral(": No such file"))) << why.reason().toStdString();
+    EXPECT_TRUE(why.reason(false).startsWith(odd + QStringLiteral(": "))) << why.reason(false).toStdString();
 }
 
 } // namespace

@@ -310,4 +310,97 @@ TEST_F(RunLibraryTest, RunsWithoutACycleAreNotStored)
     EXPECT_TRUE(RunLibrary(path()).list().empty());
 }
 
+// Listing needs no write: while another copy holds the write lock the
+// library opens, lists and loads at once; only a store has to wait.
+TEST_F(RunLibraryTest, ALockedLibraryStillOpensAndLists)
+{
+    RunRecord record(200);
+    fill(record, classicSettings(), 60);
+    {
+        RunLibrary create(path());
+        ASSERT_TRUE(create.store(record));
+    }
+    QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("writing-copy"));
+    other.setDatabaseName(path());
+    ASSERT_TRUE(other.open());
+    {
+        QSqlQuery hold(other);
+        ASSERT_TRUE(hold.exec(QStringLiteral("BEGIN EXCLUSIVE")));
+        // the other copy is writing a run of its own
+        ASSERT_TRUE(hold.exec(QStringLiteral("UPDATE runs SET note = 'busy'")));
+
+        RunLibrary library(path(), 50);
+        ASSERT_TRUE(library.usable()) << library.error().message().toStdString();
+        const std::vector<StoredRun> runs = library.list();
+        ASSERT_EQ(runs.size(), 1u) << library.error().message().toStdString();
+        EXPECT_EQ(runs[0].note, QString()); // not the uncommitted change
+        const std::unique_ptr<RunRecord> back = library.load(runs[0].id);
+        ASSERT_TRUE(back);
+        EXPECT_EQ(back->size(), 60u);
+        EXPECT_FALSE(library.store(record));
+        EXPECT_TRUE(library.error().reason.contains(QLatin1String("locked"))) << library.error().reason.toStdString();
+        ASSERT_TRUE(hold.exec(QStringLiteral("ROLLBACK")));
+    }
+    other.close();
+    other = QSqlDatabase();
+    QSqlDatabase::removeDatabase(QStringLiteral("writing-copy"));
+}
+
+// A new database gets its tables and version together; one a newer program
+// made is refused (and left as it is).
+TEST_F(RunLibraryTest, TheLibrarysVersion)
+{
+    const auto version = [this] {
+        int v = -1;
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw-version"));
+            raw.setDatabaseName(path());
+            if (raw.open()) {
+                QSqlQuery q(raw);
+                if (q.exec(QStringLiteral("PRAGMA user_version")) && q.next())
+                    v = q.value(0).toInt();
+            }
+            raw.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("raw-version"));
+        return v;
+    };
+    const auto setVersion = [this](int v) {
+        {
+            QSqlDatabase raw = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("raw-set"));
+            raw.setDatabaseName(path());
+            ASSERT_TRUE(raw.open());
+            QSqlQuery q(raw);
+            ASSERT_TRUE(q.exec(QStringLiteral("PRAGMA user_version=%1").arg(v)));
+            raw.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("raw-set"));
+    };
+
+    {
+        RunLibrary created(path());
+        ASSERT_TRUE(created.usable());
+        EXPECT_TRUE(created.list().empty());
+    }
+    EXPECT_EQ(version(), 1);
+
+    // a library whose version was lost is made whole again
+    setVersion(0);
+    {
+        RunLibrary again(path());
+        EXPECT_TRUE(again.usable()) << again.error().message().toStdString();
+    }
+    EXPECT_EQ(version(), 1);
+
+    setVersion(2);
+    RunLibrary newer(path());
+    EXPECT_FALSE(newer.usable());
+    EXPECT_EQ(newer.error().path, path());
+    EXPECT_TRUE(newer.error().reason.contains(QLatin1String("newer version"))) << newer.error().reason.toStdString();
+    RunRecord record(50);
+    fill(record, classicSettings(), 20);
+    EXPECT_FALSE(newer.store(record));
+    EXPECT_EQ(version(), 2);
+}
+
 } // namespace

@@ -189,10 +189,10 @@ TEST_F(ExperimentMenuTest, ARefusedFileChangesNothingAndNamesTheKey)
         const char *key; // what the message must name
     };
     const std::vector<Case> cases = {
-        {"not JSON", "{ \"format\": ", "not JSON"},
+        {"not JSON", "{ \"format\": ", "JSON değil"}, // the window speaks Turkish
         {"another format", with([](QJsonObject &o) { o["format"] = "tervalo-run"; }), "format"},
         {"a later version", with([](QJsonObject &o) { o["version"] = 2; }), "version"},
-        {"a missing key", with([](QJsonObject &o) { o.remove("reference"); }), "reference: missing"},
+        {"a missing key", with([](QJsonObject &o) { o.remove("reference"); }), "reference: eksik"},
         {"a gain beyond its bar", with([](QJsonObject &o) {
              o["gains"] = QJsonObject{{"kp", 5}, {"ki", 0}, {"kd", 0}};
          }),
@@ -218,7 +218,7 @@ TEST_F(ExperimentMenuTest, ARefusedFileChangesNothingAndNamesTheKey)
         write(file, c.contents);
         EXPECT_FALSE(menu->openFile(file));
         ASSERT_EQ(errors.size(), 1u);
-        EXPECT_TRUE(errors[0].contains(QString::fromLatin1(c.key))) << errors[0].toStdString();
+        EXPECT_TRUE(errors[0].contains(QString::fromUtf8(c.key))) << errors[0].toStdString();
         EXPECT_TRUE(errors[0].contains(file)) << errors[0].toStdString();
         EXPECT_TRUE(snapshot() == before);
         EXPECT_TRUE(form->graphPicture() == picture);
@@ -345,4 +345,56 @@ TEST_F(ExperimentMenuTest, TheEntriesInBothLanguagesAndTheBaselinesEntry)
     for (int t = 0; t < static_cast<int>(ExperimentMenu::Text::Count); ++t)
         for (bool english : {true, false})
             EXPECT_FALSE(ExperimentMenu::text(static_cast<ExperimentMenu::Text>(t), english).isEmpty()) << t;
+}
+
+TEST_F(ExperimentMenuTest, ARefusedFilesReasonIsInTheWindowsLanguage)
+{
+    auto with = [](const std::function<void(QJsonObject &)> &change) {
+        QJsonObject o = validObject();
+        change(o);
+        return QJsonDocument(o).toJson();
+    };
+    struct Case {
+        QByteArray contents;
+        const char *english; // the key and the reason
+        const char *turkish;
+    };
+    const std::vector<Case> cases = {
+        {with([](QJsonObject &o) { o["reference"] = 2500; }), "reference: 2500 is outside 500..2000",
+         "reference: 2500, 500..2000 aralığının dışında"},
+        {with([](QJsonObject &o) { o.remove("divisors"); }), "divisors: missing", "divisors: eksik"},
+        {with([](QJsonObject &o) { o["mode"] = "closed"; }), "mode: \"closed\" is none of open, kit, simulation",
+         "mode: \"closed\" open, kit, simulation değerlerinden biri değil"},
+        {with([](QJsonObject &o) {
+             QJsonArray rules = o["rules"].toArray();
+             QJsonArray row = rules[2].toArray();
+             row[5] = "XL";
+             rules[2] = row;
+             o["rules"] = rules;
+         }),
+         "rules[2][5]: \"XL\" is no term name", "rules[2][5]: \"XL\" bir terim adı değil"},
+    };
+    const QString file = path("bad.json");
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.english);
+        write(file, c.contents);
+        for (bool english : {false, true}) {
+            ctl(*form).Dil(english ? 0 : 1)->setValue(true);
+            errors.clear();
+            EXPECT_FALSE(menu->openFile(file));
+            ASSERT_EQ(errors.size(), 1u);
+            const QString expected = ExperimentMenu::text(ExperimentMenu::Text::OpenTitle, english) + QLatin1Char('|')
+                + ExperimentMenu::text(ExperimentMenu::Text::Refused, english)
+                      .arg(file, QString::fromUtf8(english ? c.english : c.turkish));
+            EXPECT_EQ(errors[0], expected);
+        }
+    }
+
+    // what cannot be saved is said in the window's language as well
+    ctl(*form).Dil(1)->setValue(true);
+    ctl(*form).Combo1(9)->setText(QStringLiteral("XL"));
+    errors.clear();
+    EXPECT_FALSE(menu->saveFile(path("x.json")));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].endsWith(QStringLiteral("\"XL\" bir terim adı değil"))) << errors[0].toStdString();
 }

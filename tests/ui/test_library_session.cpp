@@ -5,6 +5,7 @@
 
 #include "engine/RunRecord.h"
 #include "store/RunLibrary.h"
+#include "ui/ExperimentMenu.h"
 #include "ui/LibrarySession.h"
 #include "ui/RunWindow.h"
 #include "ui/RunsWindow.h"
@@ -126,6 +127,9 @@ TEST_F(LibrarySessionTest, ALockedDatabaseKeepsTheRunsUntilRetried)
     QAction *retry = w->action(RunsWindow::Text::Retry);
     EXPECT_TRUE(retry->isEnabled());
     EXPECT_TRUE(w->status()->text().contains(RunsWindow::text(RunsWindow::Text::Unsaved, true).arg(2)))
+        << w->status()->text().toStdString();
+    // the list is shown while the other copy writes
+    EXPECT_TRUE(w->status()->text().startsWith(RunsWindow::text(RunsWindow::Text::Listed, true).arg(0).arg(path())))
         << w->status()->text().toStdString();
 
     ASSERT_TRUE(hold->exec(QStringLiteral("COMMIT")));
@@ -261,6 +265,53 @@ TEST_F(LibrarySessionTest, PinningIsHandedOnFromTheSession)
     w->action(RunsWindow::Text::Pin)->trigger();
     w->action(RunsWindow::Text::Unpin)->trigger();
     EXPECT_EQ(pinned, (std::vector<std::size_t>{9, 0}));
+}
+
+// Unpinned from the graph's menu, the Runs window's Unpin goes grey as well.
+TEST_F(LibrarySessionTest, TheRunsWindowFollowsTheGraphsBaseline)
+{
+    ExperimentMenu graphMenu(*form);
+    library->pinBaseline = [this](const RunRecord *r, const QString &label) {
+        if (r)
+            form->setBaseline(*r, label);
+        else
+            form->clearBaseline();
+    };
+    pi();
+    run(9);
+    settle();
+    library->showRunsWindow();
+    RunsWindow *w = library->runsWindow();
+    QAction *unpin = w->action(RunsWindow::Text::Unpin);
+    EXPECT_FALSE(unpin->isEnabled());
+    w->select({w->model()->runs().front().id});
+    w->action(RunsWindow::Text::Pin)->trigger();
+    EXPECT_TRUE(form->hasBaseline());
+    EXPECT_TRUE(unpin->isEnabled());
+
+    emit form->graphMenu()->aboutToShow();
+    graphMenu.unpinAction()->trigger();
+    EXPECT_FALSE(form->hasBaseline());
+    EXPECT_FALSE(w->pinned());
+    EXPECT_FALSE(unpin->isEnabled());
+
+    // pinned elsewhere while the window is closed: known when it opens again
+    w->close();
+    form->setBaseline({1000, 1010}, QStringLiteral("lab"));
+    library->showRunsWindow();
+    EXPECT_TRUE(unpin->isEnabled());
+    unpin->trigger();
+    EXPECT_FALSE(form->hasBaseline());
+
+    // one name for the baseline in both windows, in both languages
+    for (bool english : {true, false}) {
+        EXPECT_EQ(RunsWindow::text(RunsWindow::Text::Unpin, english),
+                  ExperimentMenu::text(ExperimentMenu::Text::MenuUnpin, english));
+        const QString name = english ? QStringLiteral("aseline") : QStringLiteral("Karşılaştırma eğrisi");
+        for (QString t : {RunsWindow::text(RunsWindow::Text::Pin, english),
+                          ExperimentMenu::text(ExperimentMenu::Text::StatusBaseline, english)})
+            EXPECT_TRUE(t.contains(name, Qt::CaseInsensitive)) << t.toStdString();
+    }
 }
 
 } // namespace
