@@ -6,6 +6,7 @@
 #include "store/UserFolders.h"
 #include "ui/ExperimentSession.h"
 #include "ui/Form2.h"
+#include "ui/RunsWindow.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -30,7 +31,7 @@ struct Both {
 const Both kTexts[] = {
     {"Save experiment…", "Deney dosyasını kaydet…"},
     {"Open experiment…", "Deney dosyası aç…"},
-    {"Unpin baseline", "Karşılaştırma eğrisini kaldır"},
+    {"", ""}, // MenuUnpin: RunsWindow's text
     {"Test program (%1 events)", "Test programı (%1 olay)"},
     {"Test program: none", "Test programı: yok"},
     {"Remove test program", "Test programını kaldır"},
@@ -70,6 +71,8 @@ QString droppedFile(const QMimeData *mime)
 
 QString ExperimentMenu::text(Text t, bool english)
 {
+    if (t == Text::MenuUnpin) // the Runs window's entry, word for word
+        return RunsWindow::text(RunsWindow::Text::Unpin, english);
     const Both &b = kTexts[static_cast<std::size_t>(t)];
     return QString::fromUtf8(english ? b.english : b.turkish);
 }
