@@ -11,7 +11,9 @@
 #include <QSet>
 
 #include <cmath>
+#include <initializer_list>
 #include <iterator>
+#include <utility>
 
 namespace tervalo {
 
@@ -287,35 +289,69 @@ double ExperimentFile::gainLimit(const std::string &controller, Gain g)
     return widest / 1000.0;
 }
 
+namespace {
+
+// One JSON value as text: numbers in their shortest round-trip form, strings
+// escaped, arrays and objects on one line.
+QByteArray jsonText(const QJsonValue &v)
+{
+    const QByteArray wrapped = QJsonDocument(QJsonArray{v}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+// {"a": 1, "b": 2} with the keys in the order given.
+QByteArray jsonObjectText(std::initializer_list<std::pair<const char *, QJsonValue>> members)
+{
+    QByteArray out = "{";
+    for (const auto &[key, value] : members) {
+        if (out.size() > 1)
+            out += ", ";
+        out += jsonText(QString::fromLatin1(key)) + ": " + jsonText(value);
+    }
+    return out + "}";
+}
+
+} // namespace
+
+// Written by hand rather than by QJsonDocument, which sorts keys: the file
+// reads from top to bottom as a student sets up an experiment (format and
+// version first), with one line a rule-table row and a test event.
 QByteArray ExperimentFile::toJson(const Experiment &e)
 {
-    QJsonObject o;
-    o[QStringLiteral("format")] = str(kFormat);
-    o[QStringLiteral("version")] = kVersion;
-    o[QStringLiteral("mode")] = str(runModeName(e.mode));
-    o[QStringLiteral("controller")] = QString::fromStdString(e.controller);
-    o[QStringLiteral("gains")] =
-        QJsonObject{{QStringLiteral("kp"), e.kp}, {QStringLiteral("ki"), e.ki}, {QStringLiteral("kd"), e.kd}};
-    o[QStringLiteral("divisors")] =
-        QJsonObject{{QStringLiteral("error"), e.errorDivisor}, {QStringLiteral("output"), e.outputDivisor}};
-    o[QStringLiteral("reference")] = e.reference;
+    QByteArray out = "{\n";
+    const auto member = [&out](const char *key, const QByteArray &text, bool last = false) {
+        out += "    " + jsonText(QString::fromLatin1(key)) + ": " + text + (last ? "\n" : ",\n");
+    };
+    member("format", jsonText(str(kFormat)));
+    member("version", jsonText(kVersion));
+    member("mode", jsonText(str(runModeName(e.mode))));
+    member("controller", jsonText(QString::fromStdString(e.controller)));
+    member("gains", jsonObjectText({{"kp", e.kp}, {"ki", e.ki}, {"kd", e.kd}}));
+    member("divisors", jsonObjectText({{"error", e.errorDivisor}, {"output", e.outputDivisor}}));
+    member("reference", jsonText(e.reference));
+
     const auto &names = Terms::names(Terms::English);
-    QJsonArray rules;
+    QByteArray rules = "[\n";
     for (int r = 0; r < FuzzyController::termCount; ++r) {
         QJsonArray row;
         for (int c = 0; c < FuzzyController::termCount; ++c) {
             const int term = e.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))];
             row.append(str(names[static_cast<std::size_t>(std::clamp(term, 0, 6))]));
         }
-        rules.append(row);
+        rules += "        " + jsonText(row).replace(",", ", ") + (r + 1 < FuzzyController::termCount ? ",\n" : "\n");
     }
-    o[QStringLiteral("rules")] = rules;
-    QJsonArray program;
-    for (const TestEvent &ev : e.program.events())
-        program.append(QJsonObject{{QStringLiteral("cycle"), static_cast<double>(ev.cycle)},
-                                   {str(testEventKindName(ev.kind)), ev.value}});
-    o[QStringLiteral("test_program")] = program;
-    return QJsonDocument(o).toJson(QJsonDocument::Indented);
+    member("rules", rules + "    ]");
+
+    const std::vector<TestEvent> &events = e.program.events();
+    QByteArray program = events.empty() ? QByteArray("[") : QByteArray("[\n");
+    for (std::size_t k = 0; k < events.size(); ++k) {
+        const TestEvent &ev = events[k];
+        program += "        "
+            + jsonObjectText({{"cycle", static_cast<double>(ev.cycle)}, {testEventKindName(ev.kind), ev.value}})
+            + (k + 1 < events.size() ? ",\n" : "\n    ");
+    }
+    member("test_program", program + "]", true);
+    return out + "}\n";
 }
 
 bool ExperimentFile::fromJson(const QByteArray &contents, Experiment &out, ExperimentError &why)

@@ -67,6 +67,33 @@ TEST(ExperimentFile, RoundTripThroughAFile)
                   "PB"}[static_cast<std::size_t>(sample().rules[FuzzyController::cellIndex(0, 1)])]));
 }
 
+// The file reads as a student sets up an experiment: format and version
+// first, one line a rule-table row and a test event; an empty program
+// round-trips too.
+TEST(ExperimentFile, LaidOutInTheOrderOfTheSetUp)
+{
+    const QString text = QString::fromUtf8(ExperimentFile::toJson(sample()));
+    QStringList keys;
+    for (const QString &line : text.split(QLatin1Char('\n')))
+        if (line.startsWith(QStringLiteral("    \"")))
+            keys << line.mid(5, line.indexOf(QLatin1Char('"'), 5) - 5);
+    EXPECT_EQ(keys,
+              (QStringList{"format", "version", "mode", "controller", "gains", "divisors", "reference", "rules",
+                           "test_program"}));
+    EXPECT_TRUE(text.contains(QStringLiteral("\"gains\": {\"kp\": 0.123, \"ki\": 0.5, \"kd\": 0.05},")));
+    EXPECT_TRUE(text.contains(QStringLiteral("        {\"cycle\": 50, \"reference\": 1800},\n")));
+    EXPECT_EQ(text.count(QStringLiteral("        [\"")), 7);
+
+    Experiment e = sample();
+    e.program.clear();
+    Experiment back;
+    ExperimentError why;
+    const QByteArray json = ExperimentFile::toJson(e);
+    EXPECT_TRUE(json.contains("\"test_program\": []\n}"));
+    ASSERT_TRUE(ExperimentFile::fromJson(ExperimentFile::toJson(e), back, why)) << why.message().toStdString();
+    EXPECT_TRUE(back == e);
+}
+
 TEST(ExperimentFile, TurkishTermNamesAreRead)
 {
     QJsonObject o = sampleObject();
