@@ -296,6 +296,7 @@ void RunWindow::build()
 
     table_ = new QTableWidget(static_cast<int>(kMetricCount), 2, this);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setWordWrap(false); // a long text ends in "…"; its tooltip has it whole
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
@@ -518,20 +519,33 @@ QList<QPointF> RunWindow::plottedPoints(Series which) const
     return out;
 }
 
+namespace {
+QString comparedFigureText(double v);
+} // namespace
+
+// A figure's cell: the value to three decimals at most, whole in the
+// tooltip; "n/a (why)" when it cannot be had.
+void RunWindow::showFigure(QTableWidgetItem *item, const Figure &fig) const
+{
+    const QString value = fig.available()
+        ? comparedFigureText(fig.value)
+        : text(Text::NotAvailable) + QStringLiteral(" (") + reasonText(fig.reason, english_) + QLatin1Char(')');
+    const QString tip = fig.available() ? QString::fromStdString(shortestDecimal(fig.value)) : value;
+    if (item->text() != value)
+        item->setText(value);
+    if (item->toolTip() != tip)
+        item->setToolTip(tip);
+}
+
 void RunWindow::refreshFigures()
 {
-    const auto figureText = [this](const Figure &fig) {
-        return fig.available()
-            ? QString::fromStdString(shortestDecimal(fig.value))
-            : text(Text::NotAvailable) + QStringLiteral(" (") + reasonText(fig.reason, english_) + QLatin1Char(')');
-    };
     const StepFigures f = record_->figures();
     for (std::size_t k = 0; k < kMetricCount; ++k) {
-        const QString value = figureText(f[kMetrics[k].metric]);
-        if (value != shownFigures_[k]) {
-            shownFigures_[k] = value;
-            table_->item(static_cast<int>(k), 1)->setText(value);
-        }
+        const Figure &fig = f[kMetrics[k].metric];
+        showFigure(table_->item(static_cast<int>(k), 1), fig);
+        // the report gives the figures whole
+        shownFigures_[k] = fig.available() ? QString::fromStdString(shortestDecimal(fig.value))
+                                           : table_->item(static_cast<int>(k), 1)->text();
     }
 
     // A run whose reference stepped: the figures of each stretch beside.
@@ -540,7 +554,8 @@ void RunWindow::refreshFigures()
     if (constantReferenceStretches(samples.data(), samples.size()).size() > 1)
         stretches = record_->stretchFigures();
     const std::size_t count = stretches.size();
-    if (count != shownStretches_) {
+    const bool columnsChanged = count != shownStretches_;
+    if (columnsChanged) {
         shownStretches_ = count;
         table_->setColumnCount(2 + static_cast<int>(count));
         table_->horizontalHeaderItem(1)->setText(count ? text(Text::WholeRun) : text(Text::Value));
@@ -560,12 +575,24 @@ void RunWindow::refreshFigures()
             auto *item = table_->item(static_cast<int>(k), column);
             if (!item) {
                 item = new QTableWidgetItem;
-                item->setFlags(item->flags() & ~Qt::ItemIsEditable);
                 table_->setItem(static_cast<int>(k), column, item);
             }
-            const QString value = figureText(st.figures[kMetrics[k].metric]);
-            if (item->text() != value)
-                item->setText(value);
+            showFigure(item, st.figures[kMetrics[k].metric]);
+        }
+    }
+    if (columnsChanged) {
+        // the columns side by side in view, as far as the screen allows
+        if (count) {
+            // a long "n/a (why)" is cut short; the tooltip has it whole
+            table_->resizeColumnsToContents();
+            int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+            for (int c = 0; c < table_->columnCount(); ++c) {
+                table_->setColumnWidth(c, std::min(table_->columnWidth(c), 150));
+                width += table_->columnWidth(c);
+            }
+            table_->setMinimumWidth(std::min(width, 560));
+        } else {
+            table_->setMinimumWidth(0);
         }
     }
 }

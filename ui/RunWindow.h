@@ -38,6 +38,7 @@ class QChartView;
 class QLineSeries;
 class QPushButton;
 class QTableWidget;
+class QTableWidgetItem;
 class QValueAxis;
 
 namespace tervalo {
@@ -186,6 +187,7 @@ private:
     void publish(std::size_t from);
     QLineSeries *addChunk(int trace);
     void refreshFigures();
+    void showFigure(QTableWidgetItem *item, const Figure &fig) const;
     void ensureLaidOut();
     void report(const FileError &e);
     void onSaveData();

@@ -219,7 +219,10 @@ TEST_F(RunWindowTest, LimitsMarkedAndSaturatedStretchesShaded)
     EXPECT_NEAR(pts[7].x(), 4.3, 1e-12);
     EXPECT_LT(pts[0].y(), 1300);
     EXPECT_GT(pts[1].y(), 4095);
-    EXPECT_EQ(figureText(w, Metric::SaturatedPct), QString::fromStdString(shortestDecimal(100.0 * 7 / 30)));
+    // shown to three decimals, whole in the tooltip
+    EXPECT_EQ(figureText(w, Metric::SaturatedPct), "23.333");
+    EXPECT_EQ(w.figureTable()->item(static_cast<int>(Metric::SaturatedPct), 1)->toolTip(),
+              QString::fromStdString(shortestDecimal(100.0 * 7 / 30)));
 }
 
 TEST_F(RunWindowTest, BothLanguages)
