@@ -7,6 +7,7 @@
 #include "ui/ExperimentSession.h"
 #include "ui/Form2.h"
 #include "ui/RunsWindow.h"
+#include "ui/TextPair.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -22,10 +23,7 @@ namespace tervalo {
 
 namespace {
 
-struct Both {
-    const char *english;
-    const char *turkish;
-};
+using Both = TextPair;
 
 // In the order of ExperimentMenu::Text.
 const Both kTexts[] = {
@@ -73,8 +71,7 @@ QString ExperimentMenu::text(Text t, bool english)
 {
     if (t == Text::MenuUnpin) // the Runs window's entry, word for word
         return RunsWindow::text(RunsWindow::Text::Unpin, english);
-    const Both &b = kTexts[static_cast<std::size_t>(t)];
-    return QString::fromUtf8(english ? b.english : b.turkish);
+    return kTexts[static_cast<std::size_t>(t)].in(english);
 }
 
 ExperimentMenu::ExperimentMenu(Form2 &form)

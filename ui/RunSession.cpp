@@ -8,6 +8,7 @@
 #include "ui/RuleCell.h"
 #include "ui/RunWindow.h"
 #include "ui/ScrollBar.h"
+#include "ui/TextPair.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -21,10 +22,7 @@ namespace tervalo {
 
 namespace {
 
-struct Both {
-    const char *english;
-    const char *turkish;
-};
+using Both = TextPair;
 
 enum class SessionText { NoRun, BesideFailed };
 
@@ -37,8 +35,7 @@ const Both kSessionTexts[] = {
 
 QString sessionText(SessionText t, bool english)
 {
-    const Both &b = kSessionTexts[static_cast<std::size_t>(t)];
-    return QString::fromUtf8(english ? b.english : b.turkish);
+    return kSessionTexts[static_cast<std::size_t>(t)].in(english);
 }
 
 RunController controllerOf(ClassicLaw law)

@@ -1,6 +1,7 @@
 #include "ui/RunWindow.h"
 
 #include "engine/FuzzyController.h"
+#include "ui/TextPair.h"
 
 #include <QAreaSeries>
 #include <QBuffer>
@@ -35,10 +36,7 @@ namespace tervalo {
 
 namespace {
 
-struct Both {
-    const char *english;
-    const char *turkish;
-};
+using Both = TextPair;
 
 // Every text of the window and the report, in the order of RunWindow::Text.
 const Both kTexts[] = {
@@ -124,7 +122,7 @@ const Both kReasonTexts[] = {
 
 QString pick(const Both &b, bool english)
 {
-    return QString::fromUtf8(english ? b.english : b.turkish);
+    return b.in(english);
 }
 
 // Plotted points per series: runs longer than this many rows are drawn from

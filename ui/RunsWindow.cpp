@@ -2,6 +2,7 @@
 
 #include "engine/RunRecord.h"
 #include "ui/RunWindow.h"
+#include "ui/TextPair.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -28,10 +29,7 @@ namespace tervalo {
 
 namespace {
 
-struct Both {
-    const char *english;
-    const char *turkish;
-};
+using Both = TextPair;
 
 // The window's texts, in the order of RunsWindow::Text.
 const Both kTexts[] = {
@@ -72,7 +70,7 @@ static_assert(std::size(kTexts) == static_cast<std::size_t>(RunsWindow::Text::Co
 
 QString pick(const Both &b, bool english)
 {
-    return QString::fromUtf8(english ? b.english : b.turkish);
+    return b.in(english);
 }
 
 QString fixed(double v, int decimals)

@@ -1,18 +1,16 @@
 #include "ui/TuningTexts.h"
 
+#include "ui/TextPair.h"
+
 #include <array>
 #include <cstddef>
 
 namespace tervalo {
 
 namespace {
-struct Pair {
-    const char *english;
-    const char *turkish;
-};
 
 // In the order of TuneText.
-const std::array<Pair, static_cast<std::size_t>(TuneText::Count)> kTexts{{
+const std::array<TextPair, static_cast<std::size_t>(TuneText::Count)> kTexts{{
     {"Control surface…", "Kontrol yüzeyi…"},
     {"Fuzzy control surface", "Bulanık kontrol yüzeyi"},
     {"error e (rpm)", "hata e (d/dk)"},
@@ -78,8 +76,7 @@ const std::array<Pair, static_cast<std::size_t>(TuneText::Count)> kTexts{{
 
 QString tuneText(TuneText t, bool english)
 {
-    const Pair &p = kTexts[static_cast<std::size_t>(t)];
-    return QString::fromUtf8(english ? p.english : p.turkish);
+    return kTexts[static_cast<std::size_t>(t)].in(english);
 }
 
 } // namespace tervalo
