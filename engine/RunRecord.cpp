@@ -40,6 +40,23 @@ const char *runControllerName(RunController c)
     return "";
 }
 
+std::optional<RunMode> runModeNamed(const std::string &name)
+{
+    for (RunMode m : {RunMode::OpenLoop, RunMode::Kit, RunMode::Simulation})
+        if (name == runModeName(m))
+            return m;
+    return std::nullopt;
+}
+
+std::optional<RunController> runControllerNamed(const std::string &name)
+{
+    for (RunController c : {RunController::P, RunController::I, RunController::PI, RunController::PD,
+                            RunController::PID, RunController::Fuzzy})
+        if (name == runControllerName(c))
+            return c;
+    return std::nullopt;
+}
+
 double columnValue(const RunRow &row, RunColumn c)
 {
     switch (c) {

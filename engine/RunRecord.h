@@ -15,6 +15,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,9 @@ enum class RunController { P, I, PI, PD, PID, Fuzzy };
 // Machine names: "open", "kit", "simulation"; "P" ... "PID", "fuzzy".
 const char *runModeName(RunMode m);
 const char *runControllerName(RunController c);
+// The other way round; nothing for a name that is none of them.
+std::optional<RunMode> runModeNamed(const std::string &name);
+std::optional<RunController> runControllerNamed(const std::string &name);
 
 constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 

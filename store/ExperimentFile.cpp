@@ -21,9 +21,6 @@ namespace {
 
 constexpr qint64 kFileLimit = 1024 * 1024;
 
-const char *const kControllers[] = {"P", "I", "PI", "PD", "PID", "fuzzy"};
-constexpr RunMode kModes[] = {RunMode::OpenLoop, RunMode::Kit, RunMode::Simulation};
-
 using Reason = ExperimentError::Reason;
 
 struct Both {
@@ -165,20 +162,13 @@ Experiment parse(const QByteArray &contents)
 
     Experiment e;
     const QString mode = textAt(o.value(QStringLiteral("mode")), QStringLiteral("mode"));
-    bool found = false;
-    for (RunMode m : kModes)
-        if (mode == str(runModeName(m))) {
-            e.mode = m;
-            found = true;
-        }
-    if (!found)
+    const std::optional<RunMode> runMode = runModeNamed(mode.toStdString());
+    if (!runMode)
         refuse(QStringLiteral("mode"), Reason::UnknownMode, {mode});
+    e.mode = *runMode;
 
     const QString controller = textAt(o.value(QStringLiteral("controller")), QStringLiteral("controller"));
-    found = false;
-    for (const char *c : kControllers)
-        found = found || controller == str(c);
-    if (!found)
+    if (!runControllerNamed(controller.toStdString()))
         refuse(QStringLiteral("controller"), Reason::UnknownController, {controller});
     e.controller = controller.toStdString();
 

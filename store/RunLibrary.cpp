@@ -109,7 +109,7 @@ double gainOf(const QJsonObject &gains, const char *key)
 
 QString StoredRun::settingsText() const
 {
-    if (controller == QLatin1String("fuzzy"))
+    if (controller == QLatin1String(runControllerName(RunController::Fuzzy)))
         return QStringLiteral("%1 / %2").arg(errorDivisor).arg(outputDivisor);
     QStringList parts;
     const std::pair<const char *, double> gains[] = {{"Kp", kp}, {"Ki", ki}, {"Kd", kd}};
@@ -131,25 +131,13 @@ bool settingsFromJson(const QByteArray &json, RunSettings &out)
     if (!start.isValid())
         return false;
     s.start = std::chrono::system_clock::time_point{} + std::chrono::seconds(start.toSecsSinceEpoch());
-    const QString mode = o.value(QLatin1String("mode")).toString();
-    bool found = false;
-    for (RunMode m : {RunMode::OpenLoop, RunMode::Kit, RunMode::Simulation})
-        if (mode == QLatin1String(runModeName(m))) {
-            s.mode = m;
-            found = true;
-        }
-    if (!found)
+    const std::optional<RunMode> mode = runModeNamed(o.value(QLatin1String("mode")).toString().toStdString());
+    const std::optional<RunController> controller =
+        runControllerNamed(o.value(QLatin1String("controller")).toString().toStdString());
+    if (!mode || !controller)
         return false;
-    const QString controller = o.value(QLatin1String("controller")).toString();
-    found = false;
-    for (RunController c : {RunController::P, RunController::I, RunController::PI, RunController::PD,
-                            RunController::PID, RunController::Fuzzy})
-        if (controller == QLatin1String(runControllerName(c))) {
-            s.controller = c;
-            found = true;
-        }
-    if (!found)
-        return false;
+    s.mode = *mode;
+    s.controller = *controller;
     if (!getInt(o, "reference", s.reference) || !getInt(o, "actuator_min", s.actuatorMin)
         || !getInt(o, "actuator_max", s.actuatorMax) || !getInt(o, "load", s.load))
         return false;

@@ -1096,10 +1096,9 @@ void Form2::setCountingPace(std::uint64_t samplesPerPump, std::chrono::nanosecon
 std::string Form2::controllerName() const
 {
     if (c_.Bulanik->isChecked())
-        return "fuzzy";
-    for (const ClassicPanel &panel : ClassicPanels::all())
-        if (host_->optionOf(panel)->isChecked())
-            return panel.name;
+        return runControllerName(RunController::Fuzzy);
+    if (const std::optional<ClassicLaw> law = selectedLaw())
+        return ClassicPanels::of(*law).name;
     return {};
 }
 
