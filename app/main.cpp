@@ -181,9 +181,7 @@ int main(int argc, char **argv)
         window.setWindowTitle(window.windowTitle() + QStringLiteral(" (emulated kit)"));
         // a test program's load change on the emulated kit is its load torque
         auto *kit = static_cast<tervalo::KitEmulator *>(port.get());
-        experiments.runner().kitLoad = [kit](int level) {
-            kit->setLoadTorque(tervalo::KitEmulator::loadTorqueForLevel(level));
-        };
+        experiments.runner().kitLoad = [kit](int level) { kit->setLoadLevel(level); };
     }
     // Every way out that software can catch leaves the kit undriven.
     tervalo::ExitSignals::install(&app, [&window] { window.endProgram(); });

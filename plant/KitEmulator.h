@@ -107,6 +107,8 @@ public:
     // step takes 1 % of FullSpeed (51 rpm) off. Levels outside 1..30 are
     // held to that range.
     static double loadTorqueForLevel(int level);
+    // The load torque of a slider level.
+    void setLoadLevel(int level) { setLoadTorque(loadTorqueForLevel(level)); }
 
     const Model &model() const { return model_; }
     std::int32_t base() const { return base_; }

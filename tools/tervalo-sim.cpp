@@ -69,22 +69,6 @@ public:
         : options_(o), out_(out), session_(session)
     {
         form().cycle().addObserver(this);
-        // On the kit the test program's load changes step the emulated
-        // motor's load: those of cycle 1 at START, the others when the cycle
-        // before is done, so that the new load acts on the whole period its
-        // cycle measures.
-        if (tervalo::KitEmulator *kit = session_.emulator()) {
-            for (const tervalo::TestEvent &e : options_.program.events())
-                if (e.kind == tervalo::TestEvent::Kind::Load && e.cycle <= options_.cycles)
-                    kitLoads_->add(e);
-            if (!kitLoads_->empty()) {
-                std::shared_ptr<const tervalo::TestProgram> loads = kitLoads_;
-                form().addRunListener([loads, kit](bool started) {
-                    if (started)
-                        applyKitLoads(*loads, kit, 1);
-                });
-            }
-        }
     }
     ~CsvRun() override { form().cycle().removeObserver(this); }
 
@@ -104,30 +88,21 @@ public:
         return (options_.summary || out_.write(row_)) && cycle_ < options_.cycles;
     }
 
-    void cycleDone(const tervalo::ExperimentState &, const tervalo::CycleSample &sample) override
+    void cycleDone(const tervalo::ExperimentState &, const tervalo::CycleSample &) override
     {
         row_ = row();
         taken_ = true;
-        if (tervalo::KitEmulator *kit = session_.emulator())
-            applyKitLoads(*kitLoads_, kit, static_cast<std::int64_t>(sample.cycle.value()) + 1);
     }
 
 private:
     Form2 &form() { return session_.form(); }
-
-    static void applyKitLoads(const tervalo::TestProgram &loads, tervalo::KitEmulator *kit, std::int64_t cycle)
-    {
-        loads.forEachAt(cycle, [kit](const tervalo::TestEvent &e) {
-            kit->setLoadTorque(tervalo::KitEmulator::loadTorqueForLevel(e.value));
-        });
-    }
 
     // In simulation the load slider is dragged; on the kit the emulator's
     // load torque steps to the slider level's torque.
     void moveLoad(const LoadStep &s)
     {
         if (tervalo::KitEmulator *kit = session_.emulator())
-            kit->setLoadTorque(tervalo::KitEmulator::loadTorqueForLevel(s.to));
+            kit->setLoadLevel(s.to);
         else
             form().moveLoad(s.from, s.to);
     }
@@ -160,17 +135,15 @@ private:
     int cycle_ = 0;
     std::string row_;
     bool taken_ = false;
-    std::shared_ptr<tervalo::TestProgram> kitLoads_ = std::make_shared<tervalo::TestProgram>();
 };
 
-// The events the window's own test-program runner applies: reference steps,
-// and in simulation the load slider's moves. Events after the last cycle
-// are left out: they would only change the picture after the run.
+// The events the window's own test-program runner applies. Events after the
+// last cycle are left out: they would only change the picture after the run.
 tervalo::TestProgram windowEvents(const Options &o)
 {
     tervalo::TestProgram program;
     for (const tervalo::TestEvent &e : o.program.events())
-        if (e.cycle <= o.cycles && (e.kind == tervalo::TestEvent::Kind::Reference || !o.kit()))
+        if (e.cycle <= o.cycles)
             program.add(e);
     return program;
 }
@@ -313,6 +286,11 @@ int main(int argc, char **argv)
         if (const tervalo::TestProgram events = windowEvents(options); !events.empty()) {
             runner.emplace(form);
             runner->setProgram(events);
+            // on the kit a load change steps the emulated motor's load
+            // torque when the cycle before is done, so that it acts on the
+            // whole period its cycle measures
+            if (tervalo::KitEmulator *kit = session.emulator())
+                runner->kitLoad = [kit](int level) { kit->setLoadLevel(level); };
         }
         if (options.summary || out.write("cycle,time_s,reference,output,error,actuator,fuzzy_step\n"))
             session.run([&run] { return run.next(); });
