@@ -36,11 +36,24 @@ std::string TestProgram::check(const TestEvent &e)
     return {};
 }
 
+bool TestProgram::has(std::int64_t cycle, TestEvent::Kind kind) const
+{
+    return std::any_of(events_.begin(), events_.end(),
+                       [&](const TestEvent &o) { return o.cycle == cycle && o.kind == kind; });
+}
+
+std::string TestProgram::secondAtCycle(const TestEvent &e)
+{
+    return "cycle " + std::to_string(e.cycle) + ": a second " + testEventKindName(e.kind) + " event at this cycle";
+}
+
 std::string TestProgram::add(const TestEvent &e)
 {
     std::string reason = check(e);
     if (!reason.empty())
         return reason;
+    if (has(e.cycle, e.kind))
+        return secondAtCycle(e);
     const auto at = std::upper_bound(events_.begin(), events_.end(), e,
                                      [](const TestEvent &a, const TestEvent &b) { return a.cycle < b.cycle; });
     events_.insert(at, e);

@@ -32,9 +32,14 @@ public:
     static std::string check(const TestEvent &e);
 
     // Adds an event (checked; see check()); the events stay in cycle order,
-    // events of one cycle in the order they were added.
+    // events of one cycle in the order they were added. A second event of
+    // one kind at one cycle is refused: it would undo the first at once.
     // Returns the reason for a refused event, empty when added.
     std::string add(const TestEvent &e);
+    // An event of this kind at this cycle already.
+    bool has(std::int64_t cycle, TestEvent::Kind kind) const;
+    // "cycle 50: a second reference event at this cycle"
+    static std::string secondAtCycle(const TestEvent &e);
 
     const std::vector<TestEvent> &events() const { return events_; }
     bool empty() const { return events_.empty(); }

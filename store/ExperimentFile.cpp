@@ -3,6 +3,7 @@
 #include "engine/FuzzyController.h"
 #include "engine/SessionLimits.h"
 #include "engine/Terms.h"
+#include "store/JsonKeys.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -55,6 +56,8 @@ const Both kReasons[] = {
     {nullptr, "yük %1: yük 1 ile 30 arasında olmalı"},
     {"%1: %2", "%1: %2"},
     {"%1: larger than a megabyte", "%1: bir megabayttan büyük"},
+    {"given twice", "iki kez verilmiş"},
+    {nullptr, "çevrim %1: bu çevrimde ikinci bir %2 olayı"},
 };
 static_assert(std::size(kReasons) == static_cast<std::size_t>(Reason::Count), "one text pair per reason");
 
@@ -157,6 +160,8 @@ Experiment parse(const QByteArray &contents)
     const QJsonValue version = o.value(QStringLiteral("version"));
     if (!version.isDouble() || version.toDouble() != ExperimentFile::kVersion)
         refuse(QStringLiteral("version"), Reason::UnknownVersion, {QString::number(ExperimentFile::kVersion)});
+    if (const QString twice = duplicateJsonKey(contents); !twice.isEmpty())
+        refuse(twice, Reason::DuplicateKey);
     exactKeys(o, {},
               {"format", "version", "mode", "controller", "gains", "divisors", "reference", "rules", "test_program"});
 
@@ -236,6 +241,9 @@ Experiment parse(const QByteArray &contents)
         case TestProgram::Fault::ReferenceOutside: refuse(key, Reason::EventReference, {QString::number(event.value)});
         case TestProgram::Fault::LoadOutside: refuse(key, Reason::EventLoad, {QString::number(event.value)});
         }
+        if (e.program.has(event.cycle, event.kind))
+            refuse(key, Reason::EventTwice,
+                   {QString::number(event.cycle), QString::fromLatin1(testEventKindName(event.kind))});
         e.program.add(event);
     }
     return e;
@@ -248,6 +256,15 @@ QString ExperimentError::reason(bool english) const
     const auto k = static_cast<std::size_t>(kind);
     if (k >= std::size(kReasons))
         return {};
+    if (kind == Reason::EventTwice) {
+        const bool reference = values.value(1) == QLatin1String(testEventKindName(TestEvent::Kind::Reference));
+        const TestEvent e{values.value(0).toLongLong(), reference ? TestEvent::Kind::Reference : TestEvent::Kind::Load,
+                          0};
+        if (english)
+            return QString::fromStdString(TestProgram::secondAtCycle(e));
+        return QString::fromUtf8(kReasons[k].turkish)
+            .arg(values.value(0), reference ? QStringLiteral("referans") : QStringLiteral("yük"));
+    }
     if (english && !kReasons[k].english) {
         // a test event's reason, as its own checks give it
         const qlonglong value = values.value(0).toLongLong();

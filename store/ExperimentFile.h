@@ -12,7 +12,7 @@
 //     "test_program": [ { "cycle": 50, "reference": 1500 }, { "cycle": 90, "load": 12 } ] }
 //
 // A file is read whole and checked whole before anything uses it: JSON, the
-// format and version, every key present and no other, each value inside the
+// format and version, every key present once and no other, each value inside the
 // range of its slider (gains on the steps of their bars), rule terms that
 // are term names (English or Turkish). A file that fails is refused with the
 // key and the reason. Files are written atomically.
@@ -78,6 +78,8 @@ struct ExperimentError {
         EventLoad,         // the load
         Unreadable,        // the path, the system's reason
         TooLarge,          // the path
+        DuplicateKey,      //
+        EventTwice,        // the cycle, the kind ("reference", "load")
         Count
     };
 

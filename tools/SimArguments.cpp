@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <set>
@@ -47,6 +48,14 @@ const CLI::Validator kTrim(
     },
     "");
 
+// NaN passes every range (no comparison holds for it).
+const CLI::Validator kNumber(
+    [](std::string &s) {
+        const double d = std::strtod(s.c_str(), nullptr);
+        return std::isfinite(d) ? std::string() : "not a number: " + s;
+    },
+    "");
+
 const CLI::Validator kNonEmpty([](std::string &s) { return s.empty() ? std::string("an empty value") : std::string(); },
                                "");
 
@@ -77,7 +86,8 @@ TestProgram parseEvents(const std::vector<std::string> &given, int cycles)
             bad("--at " + why);
         if (e.cycle > cycles)
             bad("--at " + a + ": the cycle must lie in 1.." + std::to_string(cycles));
-        program.add(e);
+        if (const std::string refused = program.add(e); !refused.empty())
+            bad("--at " + a + ": " + refused);
     }
     return program;
 }
@@ -229,8 +239,10 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
         bad(std::string("--controller: ") + command + " chooses the loop itself");
     if (!o.surface.empty() && o.kit())
         bad("--surface: the surface does not depend on --mode");
-    for (const char *runOnly :
-         {"--kp", "--ki", "--kd", "--load", "--picture", "--at", "--library", "--experiment", "--save-experiment"})
+    if (!o.suggest.empty() && o.summary)
+        bad("--summary: --suggest prints the figures of the loop it suggests without it");
+    for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture", "--at", "--summary", "--library",
+                                "--experiment", "--save-experiment"})
         if (cli.count(runOnly) > 0)
             bad(std::string(runOnly) + ": " + command + " makes no run that takes it");
     if (cli.count("--overshoot") > 0 && o.suggest.empty())
@@ -358,6 +370,7 @@ Parsed parseArguments(int argc, char **argv)
     cli.add_option("--suggest", o.suggest, "P, I, PI, PD or PID: identify the plant and suggest gains")
         ->check(CLI::IsMember({"P", "I", "PI", "PD", "PID"}));
     number("--overshoot", o.overshoot, "largest overshoot allowed for --suggest, percent (default 10)")
+        ->check(kNumber)
         ->check(CLI::Range(0.0, 1000.0));
     try {
         cli.parse(argc, argv);
@@ -377,10 +390,13 @@ Parsed parseArguments(int argc, char **argv)
     if (!tuning && !o.experiment.empty())
         fillFromExperiment(cli, o);
     checkCommands(cli, o, identify);
-    if (o.controller != "fuzzy" && o.surface.empty())
+    if (o.controller != "fuzzy" && o.surface.empty()) {
+        // the loop that would run: the run's, the suggested law's, the bump test's open loop
+        const std::string loop = !o.controller.empty() ? o.controller : !o.suggest.empty() ? o.suggest : "open";
         for (const char *fuzzyOnly : {"--rules", "--error-divisor", "--output-divisor"})
             if (cli.count(fuzzyOnly) > 0)
-                bad(std::string(fuzzyOnly) + ": only the fuzzy controller takes it, not " + o.controller);
+                bad(std::string(fuzzyOnly) + ": only the fuzzy controller takes it, not " + loop);
+    }
 
     std::set<int> loadCycles;
     for (const std::string &l : loads) {

@@ -56,6 +56,18 @@ using tervalo::sim::Options;
     throw BadArgument{message};
 }
 
+// The table's columns: the run's own, up to the fuzzy step (the law's parts
+// are the library's).
+constexpr std::size_t kTableColumns = static_cast<std::size_t>(tervalo::RunColumn::FuzzyStep) + 1;
+
+std::string tableHeader()
+{
+    std::string line;
+    for (std::size_t k = 0; k < kTableColumns; ++k)
+        line += (k > 0 ? "," : "") + std::string(tervalo::kRunColumns[k].name);
+    return line + '\n';
+}
+
 // One control cycle of the CSV run: the load step due before it, the cycle,
 // its row. False ends the run (after the last cycle, or when the table can no
 // longer be written).
@@ -110,21 +122,26 @@ private:
     std::string row()
     {
         using tervalo::NumberText;
-        std::string line = std::to_string(cycle_);
-        line += ',';
-        line += NumberText::dbl(cycle_ * 0.2);
-        line += ',';
+        using tervalo::RunColumn;
         const tervalo::ExperimentState &st = form().state();
-        line += std::to_string(st.reference.value());
-        line += ',';
-        line += std::to_string(st.outputY);
-        line += ',';
-        line += std::to_string(st.errorE);
-        line += ',';
-        line += std::to_string(form().actuatorValue());
-        line += ',';
-        if (options_.controller == "fuzzy")
-            line += std::to_string(st.outputDelta.value());
+        std::string line;
+        for (std::size_t k = 0; k < kTableColumns; ++k) {
+            if (k > 0)
+                line += ',';
+            switch (tervalo::kRunColumns[k].column) {
+            case RunColumn::Cycle: line += std::to_string(cycle_); break;
+            case RunColumn::Time: line += NumberText::dbl(cycle_ * 0.2); break;
+            case RunColumn::Reference: line += std::to_string(st.reference.value()); break;
+            case RunColumn::Output: line += std::to_string(st.outputY); break;
+            case RunColumn::Error: line += std::to_string(st.errorE); break;
+            case RunColumn::Actuator: line += std::to_string(form().actuatorValue()); break;
+            case RunColumn::FuzzyStep:
+                if (options_.controller == "fuzzy")
+                    line += std::to_string(st.outputDelta.value());
+                break;
+            default: break;
+            }
+        }
         line += '\n';
         return line;
     }
@@ -292,7 +309,7 @@ int main(int argc, char **argv)
             if (tervalo::KitEmulator *kit = session.emulator())
                 runner->kitLoad = [kit](int level) { kit->setLoadLevel(level); };
         }
-        if (options.summary || out.write("cycle,time_s,reference,output,error,actuator,fuzzy_step\n"))
+        if (options.summary || out.write(tableHeader()))
             session.run([&run] { return run.next(); });
         if (options.summary)
             out.write(summary(session.form()));

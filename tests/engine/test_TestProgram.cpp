@@ -18,6 +18,9 @@ TEST(TestProgram, KeepsEventsInCycleOrderAndRefusesOutOfRange)
     EXPECT_NE(p.add({5, TestEvent::Kind::Reference, 499}), "");
     EXPECT_NE(p.add({5, TestEvent::Kind::Load, 0}), "");
     EXPECT_NE(p.add({5, TestEvent::Kind::Load, 31}), "");
+    // one event of each kind at a cycle: a second would undo the first
+    EXPECT_EQ(p.add({30, TestEvent::Kind::Load, 12}), "cycle 30: a second load event at this cycle");
+    EXPECT_EQ(p.add({10, TestEvent::Kind::Reference, 1500}), "cycle 10: a second reference event at this cycle");
     ASSERT_EQ(p.events().size(), 3u);
     EXPECT_EQ(p.events()[0].cycle, 10);
     EXPECT_EQ(p.events()[1], (TestEvent{30, TestEvent::Kind::Load, 10}));

@@ -145,6 +145,14 @@ void setEvent(QJsonObject &o, int k, const QJsonObject &ev)
     o[QStringLiteral("test_program")] = p;
 }
 
+// The sample file's text with one part written otherwise.
+QByteArray rewritten(const char *from, const char *to)
+{
+    QByteArray text = ExperimentFile::toJson(sample());
+    EXPECT_TRUE(text.contains(from)) << from;
+    return text.replace(from, to);
+}
+
 TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
 {
     const RefusedCase cases[] = {
@@ -244,6 +252,22 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
              });
          },
          "test_program[1].load", "missing"},
+        {"a second load at one cycle",
+         [] {
+             return edited([](QJsonObject &o) {
+                 setEvent(o, 2, {{QStringLiteral("cycle"), 50}, {QStringLiteral("load"), 9}});
+             });
+         },
+         "test_program[2]", "cycle 50: a second load event at this cycle"},
+        // a key given twice: JSON readers keep one value silently
+        {"a key given twice",
+         [] { return rewritten("\"reference\": 1350", "\"reference\": 1350, \"reference\": 900"); }, "reference",
+         "given twice"},
+        {"a gain given twice, once escaped",
+         [] { return rewritten("\"kp\": 0.123", "\"kp\": 0.123, \"k\\u0070\": 0.2"); }, "gains.kp", "given twice"},
+        {"an event's cycle given twice",
+         [] { return rewritten("{\"cycle\": 120, \"load\": 25}", "{\"cycle\": 120, \"load\": 25, \"cycle\": 12}"); },
+         "test_program[2].cycle", "given twice"},
     };
     for (const RefusedCase &c : cases) {
         Experiment e = sample();
@@ -300,6 +324,13 @@ TEST(ExperimentFile, TheReasonInEitherLanguage)
          "version: unknown version (this program reads version 1)",
          "version: bilinmeyen sürüm (bu program 1. sürümü okur)"},
         {"an array", "[1, 2]", "not a JSON object", "bir JSON nesnesi değil"},
+        {"a key given twice", rewritten("\"ki\": 0.5", "\"ki\": 0.5, \"ki\": 0.5"), "gains.ki: given twice",
+         "gains.ki: iki kez verilmiş"},
+        {"a second reference step at one cycle", edited([](QJsonObject &o) {
+             setEvent(o, 1, {{QStringLiteral("cycle"), 50}, {QStringLiteral("reference"), 700}});
+         }),
+         "test_program[1]: cycle 50: a second reference event at this cycle",
+         "test_program[1]: çevrim 50: bu çevrimde ikinci bir referans olayı"},
     };
     for (const Case &c : cases) {
         Experiment e;

@@ -203,6 +203,40 @@ TEST(Simulator, BadArgumentsGiveOneLineAndStatus2)
     }
 }
 
+TEST(Simulator, RefusalsNameWhatIsWrong)
+{
+    QTemporaryDir dir;
+    const QString rules = writeFile(dir, "rules.txt", rulesOf("NB NB NB NB NB NB NB"));
+    struct Case {
+        QStringList args;
+        QString line; // the whole of stderr after "tervalo-sim: "
+    };
+    const Case cases[] = {
+        // one event of a kind at a cycle: the second would undo the first
+        {{"--controller", "P", "--at", "5:reference=1500", "--at", "5:reference=700"},
+         "--at 5:reference=700: cycle 5: a second reference event at this cycle"},
+        {{"--controller", "P", "--at", "5:load=3", "--at", "5:load=9"},
+         "--at 5:load=9: cycle 5: a second load event at this cycle"},
+        {{"--suggest", "PI", "--overshoot", "nan"}, "--overshoot: not a number: nan"},
+        {{"--suggest", "PI", "--overshoot", "-nan"}, "--overshoot: not a number: -nan"},
+        {{"--suggest", "PI", "--overshoot", "inf"}, "--overshoot: not a number: inf"},
+        {{"--suggest", "PI", "--summary"},
+         "--summary: --suggest prints the figures of the loop it suggests without it"},
+        {{"--identify", "1500:1700", "--summary"}, "--summary: --identify makes no run that takes it"},
+        {{"--suggest", "P", "--rules", rules}, "--rules: only the fuzzy controller takes it, not P"},
+        {{"--suggest", "PID", "--error-divisor", "3"}, "--error-divisor: only the fuzzy controller takes it, not PID"},
+        {{"--identify", "1500:1700", "--output-divisor", "3"},
+         "--output-divisor: only the fuzzy controller takes it, not open"},
+        {{"--controller", "PI", "--rules", rules}, "--rules: only the fuzzy controller takes it, not PI"},
+    };
+    for (const Case &c : cases) {
+        const Result r = sim(c.args);
+        EXPECT_EQ(r.status, 2) << c.args.join(' ').toStdString();
+        EXPECT_TRUE(r.rows.isEmpty()) << c.args.join(' ').toStdString();
+        EXPECT_EQ(r.err, "tervalo-sim: " + c.line + "\n") << c.args.join(' ').toStdString();
+    }
+}
+
 TEST(Simulator, RulesFilesAreRefusedWithTheirReason)
 {
     QTemporaryDir dir;
