@@ -11,7 +11,7 @@ packages=(
   libgtest-dev libbenchmark-dev libcli11-dev
   fonts-dejavu-core
   xvfb xauth
-  librsvg2-bin desktop-file-utils appstream dpkg-dev file
+  librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
   xdotool imagemagick
 )
 

@@ -20,6 +20,7 @@ expected=(
   share/man/man1/tervalo.1.gz
   share/man/man1/tervalo-sim.1.gz
   share/doc/tervalo/README.md
+  share/doc/tervalo/copyright
 )
 if [ "$pngs" = ON ]; then
   for size in 16 22 24 32 48 64 128 256; do
@@ -37,6 +38,11 @@ done
 for f in bin/tervalo bin/tervalo-sim; do
   [ -x "$prefix/$f" ] || { echo "not executable: $f"; fail=1; }
 done
+
+# The licence, machine-readable, as the metadata names it.
+grep -qx 'License: GPL-3+' "$prefix/share/doc/tervalo/copyright" || { echo "copyright names no GPL-3+"; fail=1; }
+grep -q '<project_license>GPL-3.0-or-later</project_license>' \
+  "$prefix/share/metainfo/org.dervani.tervalo.metainfo.xml" || { echo "the metadata names no licence"; fail=1; }
 
 # The pictures the user guide shows are installed beside it.
 for picture in $(grep -o 'docs/[A-Za-z0-9_-]*\.png' "$prefix/share/doc/tervalo/README.md" | sort -u); do
