@@ -33,7 +33,7 @@ const char *reasonText(FigureReason r)
     case FigureReason::TooFewRows: return "fewer than 10 rows";
     case FigureReason::NoChange: return "the output did not change";
     case FigureReason::NoCrossing: return "the output never crosses 10 % and 90 % of its change";
-    case FigureReason::NotSettled: return "the output is outside the 2 % band at the end";
+    case FigureReason::NotSettled: return "not settled";
     }
     return "";
 }
@@ -71,8 +71,7 @@ void stepResponse(StepFigures &f, const StepSample *rows, std::size_t count)
         sum += rows[k].y;
     const double yf = sum / static_cast<double>(kFinalRows);
     const double delta = yf - y0;
-
-    f[Metric::SteadyStateError] = Figure::of(rows[count - 1].reference - yf);
+    const double band = kSettlingBand * std::fabs(delta);
 
     // the peak: largest Y, smallest when the response goes down
     std::size_t peak = 0;
@@ -81,6 +80,20 @@ void stepResponse(StepFigures &f, const StepSample *rows, std::size_t count)
             peak = k;
     f[Metric::Peak] = Figure::of(rows[peak].y);
     f[Metric::PeakTime] = Figure::of(rows[peak].time_s);
+
+    // yf is a final value only when the rows it is the mean of lie in the
+    // band around it; otherwise nothing can be measured against it
+    bool settled = true;
+    for (std::size_t k = count - kFinalRows; k < count; ++k)
+        if (!(std::fabs(rows[k].y - yf) <= band))
+            settled = false;
+    if (!settled) {
+        for (Metric m : {Metric::RiseTime, Metric::Overshoot, Metric::SettlingTime, Metric::SteadyStateError})
+            f[m] = Figure::missing(FigureReason::NotSettled);
+        return;
+    }
+
+    f[Metric::SteadyStateError] = Figure::of(rows[count - 1].reference - yf);
 
     if (delta == 0) {
         for (Metric m : {Metric::RiseTime, Metric::Overshoot, Metric::SettlingTime})
@@ -100,17 +113,15 @@ void stepResponse(StepFigures &f, const StepSample *rows, std::size_t count)
         f[Metric::RiseTime] =
             Figure::of(crossing(rows[kHigh - 1], rows[kHigh], high) - crossing(rows[kLow - 1], rows[kLow], low));
 
-    const double band = kSettlingBand * std::fabs(delta);
+    // the last ten rows lie in the band: the last row outside is earlier
     std::size_t outside = count;
-    for (std::size_t k = count; k-- > 0;)
+    for (std::size_t k = count - kFinalRows; k-- > 0;)
         if (std::fabs(rows[k].y - yf) > band) {
             outside = k;
             break;
         }
     if (outside == count)
         f[Metric::SettlingTime] = Figure::of(rows[0].time_s);
-    else if (outside == count - 1)
-        f[Metric::SettlingTime] = Figure::missing(FigureReason::NotSettled);
     else {
         const double edge = rows[outside].y > yf ? yf + band : yf - band;
         f[Metric::SettlingTime] = Figure::of(crossing(rows[outside], rows[outside + 1], edge));
@@ -178,7 +189,9 @@ std::string shortestDecimal(double v)
 
 std::string figureText(const Figure &f)
 {
-    return f.available() ? shortestDecimal(f.value) : "n/a";
+    if (f.available())
+        return shortestDecimal(f.value);
+    return f.reason == FigureReason::NotSettled ? "n/a (not settled)" : "n/a";
 }
 
 std::string summaryLines(const StepFigures &f)

@@ -1,15 +1,20 @@
 #pragma once
 // The figures of a step response and of the control effort, computed from the
 // rows of a run. With t = time_s of a row, y0 = Y of the first row, yf = the
-// mean Y of the last 10 rows and delta = yf - y0:
+// mean Y of the last 10 rows, delta = yf - y0 and the band yf +- 0.02 |delta|:
+//  - the response has settled when each of the last 10 rows lies in the
+//    band; only then is yf its final value. Otherwise every figure measured
+//    against yf (rise time, overshoot, settling time, steady-state error) is
+//    not available, "not settled";
 //  - rise time: from the first time Y reaches y0 + 0.1 delta to the first time
 //    it reaches y0 + 0.9 delta, each time interpolated linearly between the
 //    two rows around the crossing;
 //  - peak: the largest Y (the smallest when delta < 0) and the t of its first
-//    row; overshoot = 100 (peak - yf) / delta percent, at least 0;
-//  - settling time: the interpolated time at which Y enters the band
-//    yf +- 0.02 |delta| for the last time (between the last row outside the
-//    band and the next one); the t of the first row if no row is outside;
+//    row, given whether settled or not; overshoot = 100 (peak - yf) / delta
+//    percent, at least 0;
+//  - settling time: the interpolated time at which Y enters the band for the
+//    last time (between the last row outside the band and the next one); the
+//    t of the first row if no row is outside;
 //  - steady-state error = reference of the last row - yf;
 //  - IAE = sum |E| x 0.2, ISE = sum E^2 x 0.2 over all rows;
 //  - actuator: largest U, the share of rows with U at the actuator's minimum
@@ -70,7 +75,7 @@ enum class FigureReason {
     NoCrossing, // Y never reaches y0 + 0.1 delta or y0 + 0.9 delta (only
                 // with values that are not numbers: a row of the last
                 // ten always lies at or beyond yf)
-    NotSettled, // the last row lies outside the settling band
+    NotSettled, // a row of the last ten lies outside the band around their mean
 };
 
 // The reason in English ("fewer than 10 rows", ...); windows translate it.
@@ -120,7 +125,8 @@ std::vector<Stretch> constantReferenceStretches(const StepSample *rows, std::siz
 // NaN (a value a row does not have) as the empty text.
 std::string shortestDecimal(double v);
 
-// shortestDecimal of an available figure, "n/a" otherwise.
+// shortestDecimal of an available figure; "n/a (not settled)" for a response
+// that has not settled, "n/a" for any other reason.
 std::string figureText(const Figure &f);
 
 // One "metric,value" line per figure in the order of kMetrics, each ended by

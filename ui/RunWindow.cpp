@@ -119,7 +119,7 @@ const Both kReasonTexts[] = {
     {"fewer than 10 rows", "10 satırdan az"},
     {"the output did not change", "çıkış değişmedi"},
     {"the output never crosses 10 % and 90 % of its change", "çıkış değişiminin %10 ve %90 düzeylerini geçmiyor"},
-    {"the output is outside the 2 % band at the end", "çıkış sonda %2 bandının dışında"},
+    {"not settled", "yerleşmedi"},
 };
 
 QString pick(const Both &b, bool english)

@@ -42,7 +42,7 @@ void expectMissing(const StepFigures &f, Metric m, FigureReason why)
     SCOPED_TRACE(metricKey(m));
     EXPECT_FALSE(f[m].available());
     EXPECT_EQ(f[m].reason, why);
-    EXPECT_EQ(figureText(f[m]), "n/a");
+    EXPECT_EQ(figureText(f[m]), why == FigureReason::NotSettled ? "n/a (not settled)" : "n/a");
 }
 
 struct Expected {
@@ -96,19 +96,54 @@ TEST(StepFigures, FirstOrderResponse)
     EXPECT_NEAR(f[Metric::SteadyStateError].value, 0, 1e-9);
 }
 
-TEST(StepFigures, ResponseThatNeverSettles)
+// A response has settled when each of its last ten rows lies within 2 % of
+// |yf - y0| of their mean yf; only then are the figures measured against yf
+// given. NaN in the table: "not settled".
+TEST(StepFigures, SettledOrNot)
 {
-    // a sustained oscillation between 0 and 2000: yf = 1000, every row
-    // outside the 2 % band, the last one too
-    std::vector<double> y{0};
+    constexpr double NS = std::numeric_limits<double>::quiet_NaN();
+    struct Case {
+        const char *what;
+        std::vector<double> y;
+        double rise, peak, peakTime, overshoot, settling, error;
+    };
+    std::vector<double> rising; // 0 to 922 in 32 rows, still rising at the end
+    for (int k = 0; k < 32; ++k)
+        rising.push_back(std::round(922 * (1 - std::exp(-k / 40.0)) / (1 - std::exp(-31 / 40.0))));
+    std::vector<double> oscillating{0};
     for (int k = 0; k < 30; ++k)
-        y.push_back(k % 2 ? 0 : 2000);
-    const StepFigures f = computeStepFigures(rowsOf(y), 0, 4095);
-    expectMissing(f, Metric::SettlingTime, FigureReason::NotSettled);
-    expectFigure(f, Metric::RiseTime, 0.3 - 0.22); // 100 and 900 both between 0 and 2000
-    expectFigure(f, Metric::Peak, 2000);
-    expectFigure(f, Metric::Overshoot, 100);
-    expectFigure(f, Metric::SteadyStateError, 0);
+        oscillating.push_back(k % 2 ? 0 : 2000);
+    const Case cases[] = {
+        {"rises and settles", withTail({0, 200, 400, 600, 800}, 1000, 10), 0.8, 1000, 1.2, 0, 1.18, 0},
+        {"overshoots and settles", withTail({0, 500, 1000, 1200, 1100}, 1000, 10), 0.56 - 0.24, 1200, 0.8, 20, 1.16, 0},
+        // mean of the last ten 1002, band 20.04: 1020 lies in it
+        {"settles at the band's edge", withTail(withTail({0, 500, 1100}, 1000, 9), 1020, 1),
+         0.4 + 0.2 * 401.8 / 600 - (0.2 + 0.2 * 100.2 / 500), 1100, 0.6, 100 * 98 / 1002.0, 0.6 + 0.2 * 77.96 / 100,
+         -2},
+        {"still rising at the end", rising, NS, 922, 6.4, NS, NS, NS},
+        {"oscillates", oscillating, NS, 2000, 0.4, NS, NS, NS},
+        // nine rows at 1000 and a last one of 780: mean 978, band 19.56
+        {"drops in the last row", withTail(withTail({0, 500}, 1000, 9), 780, 1), NS, 1000, 0.6, NS, NS, NS},
+        {"falls, still falling", {1000, 900, 800, 700, 600, 500, 400, 300, 200, 100, 0}, NS, 0, 2.2, NS, NS, NS},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.what);
+        const StepFigures f = computeStepFigures(rowsOf(c.y), 0, 4095);
+        const std::pair<Metric, double> against[] = {{Metric::RiseTime, c.rise},
+                                                     {Metric::Overshoot, c.overshoot},
+                                                     {Metric::SettlingTime, c.settling},
+                                                     {Metric::SteadyStateError, c.error}};
+        for (const auto &[m, v] : against)
+            if (std::isnan(v))
+                expectMissing(f, m, FigureReason::NotSettled);
+            else
+                expectFigure(f, m, v);
+        // given whether settled or not
+        expectFigure(f, Metric::Peak, c.peak);
+        expectFigure(f, Metric::PeakTime, c.peakTime);
+        for (Metric m : {Metric::Iae, Metric::Ise, Metric::ActuatorMax, Metric::SaturatedPct, Metric::ActuatorTravel})
+            EXPECT_TRUE(f[m].available()) << metricKey(m);
+    }
 }
 
 TEST(StepFigures, FiguresThatCannotBeHad)

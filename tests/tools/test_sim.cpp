@@ -480,7 +480,8 @@ TEST(SimSummary, FiguresInsteadOfTheTable)
     struct Case {
         const char *what;
         QStringList args;
-        QStringList notAvailable; // the figures reading n/a
+        QStringList notAvailable;    // the figures reading n/a
+        QStringList notSettled = {}; // those reading "n/a (not settled)"
     };
     const Case cases[] = {
         {"P loop that settles", {"--controller", "P", "--kp", "0.5"}, {}},
@@ -490,6 +491,11 @@ TEST(SimSummary, FiguresInsteadOfTheTable)
         {"output never moves",
          {"--controller", "P", "--cycles", "20"},
          {"rise_time_s", "overshoot_pct", "settling_time_s"}},
+        // still rising from 0 to 922 at 6.4 s: the peak is its last row
+        {"stopped while still rising",
+         {"--controller", "fuzzy", "--cycles", "32"},
+         {},
+         {"rise_time_s", "overshoot_pct", "settling_time_s", "steady_state_error"}},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.what);
@@ -502,7 +508,9 @@ TEST(SimSummary, FiguresInsteadOfTheTable)
             EXPECT_EQ(parts[0], QString::fromLatin1(keys[k]));
             const bool na = parts[1] == "n/a";
             EXPECT_EQ(na, c.notAvailable.contains(parts[0])) << r.rows[k].toStdString();
-            if (!na) {
+            const bool notSettled = parts[1] == "n/a (not settled)";
+            EXPECT_EQ(notSettled, c.notSettled.contains(parts[0])) << r.rows[k].toStdString();
+            if (!na && !notSettled) {
                 bool ok = false;
                 parts[1].toDouble(&ok);
                 EXPECT_TRUE(ok) << r.rows[k].toStdString();
@@ -513,4 +521,7 @@ TEST(SimSummary, FiguresInsteadOfTheTable)
     const Result p = sim({"--controller", "P", "--kp", "0.5", "--summary"});
     EXPECT_EQ(p.rows[1], "peak,999");
     EXPECT_EQ(p.rows[5], "steady_state_error,1");
+    const Result rising = sim({"--controller", "fuzzy", "--cycles", "32", "--summary"});
+    EXPECT_EQ(rising.rows[1], "peak,922");
+    EXPECT_EQ(rising.rows[2], "peak_time_s,6.4");
 }
