@@ -14,6 +14,11 @@
 // BM_CountingAccuracy: the real counting loop on the virtual clock, a
 // control cycle every 200 ms of port time, at steady speeds from 500 to
 // 5000 rpm without noise; the largest |Y - true speed| over 25 cycles.
+//
+// BM_KitTenMinutes: the counting loop as tervalo-sim runs it on the
+// emulated kit (untimed, a pump every 100 reads), 3000 control cycles of
+// 200 ms with a new actuator word each cycle, the motor never settled;
+// machine seconds for the 10 minutes of kit time.
 
 #include "plant/ActuatorOutput.h"
 #include "plant/KitClock.h"
@@ -202,11 +207,66 @@ void BM_CountingAccuracy(benchmark::State &state)
     state.counters["machine_s_per_5s"] = machineSeconds;
 }
 
+// Each cycle steps the actuator between two words, so that the motor is
+// always on its way somewhere.
+class SteppingPump : public EventPump {
+public:
+    SteppingPump(KitClock &clock, KitEmulator &kit, Integer &count, bool &stop, int cycles)
+        : timer_(clock), kit_(kit), count_(count), stop_(stop), cycles_(cycles)
+    { }
+    void processEvents() override
+    {
+        if (!timer_.due())
+            return;
+        counts += count_.value();
+        count_ = 0;
+        ActuatorOutput::writeWord(kit_, Base, (++cycles / 10) % 2 == 0 ? 1800 : 2600);
+        if (cycles >= cycles_)
+            stop_ = true;
+    }
+    void waitForEvents() override { processEvents(); }
+
+    long long counts = 0;
+    int cycles = 0;
+
+private:
+    CycleTimer timer_;
+    KitEmulator &kit_;
+    Integer &count_;
+    bool &stop_;
+    int cycles_;
+};
+
+void BM_KitTenMinutes(benchmark::State &state)
+{
+    long long counts = 0;
+    for (auto _ : state) {
+        VirtualKitClock clock;
+        KitEmulator kit(clock, Base);
+        bool present = true, stop = false;
+        Integer count;
+        SteppingPump pump(clock, kit, count, stop, 3000);
+        PulseCounterIo io;
+        io.port = &kit;
+        io.driverPresent = &present;
+        io.pulseCount = &count;
+        io.stopRequested = &stop;
+        io.pump = &pump;
+        io.pumpInterval = PulseCounterIo::NoTimeLimit;
+        io.samplesPerPump = 100;
+        PulseCounter::run(io);
+        counts = pump.counts;
+    }
+    state.counters["changes_counted"] = double(counts);
+}
+
 } // namespace
 
 BENCHMARK(BM_StatusRead)->DenseRange(Memory, EmulatorSteadyRising);
 BENCHMARK(BM_SteadyClock);
 BENCHMARK(BM_CountingSamples)->DenseRange(Memory, EmulatorSteady)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CountingAccuracy)->DenseRange(500, 5000, 500)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+BENCHMARK(BM_KitTenMinutes)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 BENCHMARK_MAIN();

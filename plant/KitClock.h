@@ -22,6 +22,18 @@ public:
     // tells the time; the virtual clock first moves on by one read.
     virtual std::int64_t statusRead() { return now(); }
 
+    // A stretch of n status reads in one step, where the clock fixes their
+    // times: it moves on by n reads and tells when the first falls and the
+    // time from one to the next. The real clock cannot (false, nothing
+    // moves): its reads are made one at a time.
+    virtual bool readStretch(std::uint64_t n, std::int64_t &first, std::int64_t &spacing)
+    {
+        (void)n;
+        (void)first;
+        (void)spacing;
+        return false;
+    }
+
     // Let span pass without reading the port (the self-test's settling
     // time): the real clock sleeps, the virtual clock moves on at once.
     virtual void wait(std::chrono::nanoseconds span) = 0;
@@ -51,6 +63,14 @@ public:
     {
         ++reads_;
         return t_ += readTime_;
+    }
+    bool readStretch(std::uint64_t n, std::int64_t &first, std::int64_t &spacing) override
+    {
+        first = t_ + readTime_;
+        spacing = readTime_;
+        t_ += std::int64_t(n) * readTime_;
+        reads_ += n;
+        return true;
     }
     void wait(std::chrono::nanoseconds span) override { advance(span); }
 

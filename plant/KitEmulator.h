@@ -21,9 +21,10 @@
 // of the motor's full drive torque (the torque at u = 4095) and FullSpeed
 // the unloaded steady speed at u = 4095. Below the dead zone the drive
 // does not overcome the brushes' and bearings' friction and the motor
-// stands still. The lag is integrated exactly between two port accesses,
-// however far apart, so a read costs a few multiplications (and an
-// exponential when the time between reads changes).
+// stands still. The lag is solved exactly from the last moment anything
+// changed (a write, a load change, a new draw of the noise, and once a
+// second of the clock's time to keep the numbers small), however far
+// apart the port accesses are.
 //
 // Sensor. One status line toggles with the motor's angle, 60 changes per
 // revolution: at S rpm it changes S times a second, so that the program's
@@ -35,6 +36,13 @@
 // draws come from a seeded generator whose output is the same on every
 // platform, and they are tied to the clock's time, so a run on the virtual
 // clock repeats exactly.
+//
+// The moments at which the sensor line changes are found from that
+// solution, one after the other as time reaches them, and a status read
+// returns the line as the changes up to its moment have left it. So a read
+// costs a comparison, and a stretch of reads on the virtual clock
+// (sampleStretch) costs only the changes that fall inside it, with the
+// outcome the same reads made one by one would have.
 //
 // Time comes from a KitClock: the machine's steady clock in the program, a
 // virtual clock that advances by 1 us per status read in tests and in the
@@ -80,6 +88,7 @@ public:
     // address throws PortError.
     void DlPortWritePortUchar(std::int32_t port, std::uint8_t value) override;
     std::uint8_t DlPortReadPortUchar(std::int32_t port) override;
+    void sampleStretch(std::int32_t port, std::uint64_t reads, StatusSamples &samples) override;
 
     // The 12-bit word the kit sees for these register bytes.
     static int decodeWord(std::uint8_t data, std::uint8_t control)
@@ -115,9 +124,28 @@ public:
     std::uint64_t statusReads() const { return statusReads_; }
 
 private:
-    void advanceTo(std::int64_t t);
-    void drawNoise(std::int64_t draws);
+    // The solution holds from anchorTime_ on; x is seconds after it.
+    struct Motion {
+        double travel; // sensor changes since the anchor, before noise
+        double speed;  // rpm
+    };
+    Motion motionAt(double x) const;
+    double seconds(std::int64_t t) const { return double(t - anchorTime_) * 1e-9; }
+    // Seconds after the anchor at which travel reaches d, starting from x0,
+    // where travel is below d; infinity when it never does.
+    double reachTime(double d, double x0) const;
+
+    // Takes every change of the line and every re-basing due at or before t.
+    void catchUp(std::int64_t t);
+    // Makes t the anchor: every change up to t taken; the next is found
+    // anew from there.
+    void anchorAt(std::int64_t t);
+    void takeChange();
+    void rebase();
+    void findNextChange(double fromX);
+    void drawNoise();
     void retarget();
+    std::uint8_t statusByte() const { return lineHigh_ ? IdleStatus : std::uint8_t(IdleStatus | SensorLine); }
 
     KitClock &clock_;
     std::int32_t base_;
@@ -126,17 +154,20 @@ private:
     std::uint8_t data_ = 0;
     std::uint8_t control_ = ControlInversion;
     double load_ = 0;
-    double target_ = 0;  // steady speed for the present word and load
-    double speed_ = 0;   // rpm at t_
-    double phase_ = 0;   // sensor changes, kept in [0, 2): the line is high from 1 on
-    std::int64_t t_ = 0; // clock time the state belongs to
-    std::int64_t lastSpan_ = -1;
-    double lastDecay_ = 0; // expm1(-lastSpan_ / time constant)
+    double target_ = 0; // steady speed for the present word and load
+    std::int64_t anchorTime_ = 0;
+    double anchorSpeed_ = 0; // rpm at anchorTime_
+    double gap_ = 0;         // anchorSpeed_ - target_
+    double noiseFactor_ = 1; // on the sensor's travel from anchorTime_ on
+    std::int64_t nextRebase_ = 0;
+    std::int64_t rebaseEvery_ = 0;
+    // sensor
+    bool lineHigh_ = false;
+    double toNextChange_ = 1; // travel from the anchor at which the line next changes
+    double nextChangeX_ = 0;  // seconds after the anchor it does (infinity: never)
+    double nextChange_ = 0;   // clock time it does (infinity: never)
     std::uint64_t statusReads_ = 0;
-    // noise
     std::mt19937_64 random_;
-    double noiseFactor_ = 1;
-    std::int64_t nextDraw_ = 0;
 };
 
 } // namespace tervalo

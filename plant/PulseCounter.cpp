@@ -12,6 +12,9 @@ namespace {
 // pump on time with slow reads, large enough that the clock costs nothing.
 constexpr std::uint64_t SamplesPerClockCheck = 16;
 
+// Most samples asked of the port in one stretch when the loop is untimed.
+constexpr std::uint64_t LongestStretch = std::uint64_t(1) << 20;
+
 // Bit 7 of the status register (BUSY) is inverted at the connector.
 constexpr std::uint8_t StatusInversion = 0x80;
 
@@ -72,26 +75,30 @@ void CountingLoop::takeSamples()
     const auto deadline =
         timed ? std::chrono::steady_clock::now() + io_.pumpInterval : std::chrono::steady_clock::time_point::max();
     std::uint64_t budget = io_.samplesPerPump != 0 ? io_.samplesPerPump : std::numeric_limits<std::uint64_t>::max();
-    // Untimed, the whole budget is one batch (an unlimited budget as well:
-    // there is then no limit at all, which only a test's port ends).
-    const std::uint64_t batchSize = timed ? SamplesPerClockCheck : budget;
+    // Untimed, the whole budget is one batch (an unlimited budget is taken
+    // in stretches without end, which only a test's port ends).
+    const std::uint64_t batchSize = timed ? SamplesPerClockCheck : std::min(budget, LongestStretch);
+    // The port compares raw bytes: the inversion leaves equality as it is.
+    StatusSamples seen;
+    seen.last = previous_ ^ StatusInversion;
+    const auto keep = [&] {
+        changes_ += seen.changes;
+        seen.changes = 0;
+        previous_ = seen.last ^ StatusInversion;
+    };
     try {
         for (;;) {
+            if (!driverUsable())
+                return;
             const std::uint64_t batch = std::min(budget, batchSize);
-            for (std::uint64_t k = 0; k < batch; ++k) {
-                if (!driverUsable())
-                    return;
-                const std::uint8_t current = sample();
-                if (current != previous_) {
-                    ++changes_;
-                    previous_ = current;
-                }
-            }
+            io_.port->sampleStretch(io_.statusAddress, batch, seen);
+            keep();
             budget -= batch;
             if (budget == 0 || (timed && std::chrono::steady_clock::now() >= deadline))
                 return;
         }
     } catch (const PortError &error) {
+        keep(); // the changes read before the failure still count
         portFailed(error);
     }
 }

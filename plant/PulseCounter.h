@@ -6,7 +6,8 @@
 // command run inside the pump, where the control cycle takes the count and
 // clears it.
 //
-// Several samples are taken between two pumps. The changes seen since the
+// Several samples are taken between two pumps, asked of the port in
+// stretches (PortDriver::sampleStretch). The changes seen since the
 // last pump are added to the count right before the next one, so the
 // control cycle always sees every change taken so far. The count stops at
 // 32767 (the largest Integer) rather than overflowing.

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <numeric>
+#include <utility>
 #include <vector>
 
 using namespace tervalo;
@@ -228,4 +229,110 @@ TEST_F(EmulatedKit, NoiseRepeatsWithItsSeed)
     EXPECT_NEAR(mean(a, 0), 1350, 0.02 * 1350);
     const auto [lo, hi] = std::minmax_element(a.begin(), a.end());
     EXPECT_GT(*hi - *lo, 10); // more than the counting's own two counts
+}
+
+// A stretch of reads on the virtual clock is answered in one step: it must
+// return what the same reads made one by one return, whatever the motor is
+// doing and however the reads are cut into stretches.
+namespace {
+
+enum StepKind { Word, Load, Advance, Reads };
+struct Step {
+    StepKind kind;
+    double value;
+};
+
+struct Outcome {
+    std::vector<std::pair<std::uint64_t, int>> seen; // changes so far and the last byte, after each Reads step
+    std::int64_t elapsed = 0;
+    std::uint64_t reads = 0;
+    double speed = 0;
+    bool operator==(const Outcome &o) const
+    {
+        return seen == o.seen && elapsed == o.elapsed && reads == o.reads && speed == o.speed;
+    }
+};
+
+// stretch 0: every read made on its own
+Outcome play(const KitModel &model, const std::vector<Step> &steps, std::uint64_t stretch)
+{
+    VirtualKitClock clock;
+    KitEmulator kit(clock, Base, model);
+    StatusSamples samples;
+    Outcome out;
+    for (const Step &s : steps) {
+        switch (s.kind) {
+        case Word: ActuatorOutput::writeWord(kit, Base, int(s.value)); break;
+        case Load: kit.setLoadTorque(s.value); break;
+        case Advance: clock.advance(std::chrono::nanoseconds(std::int64_t(s.value))); break;
+        case Reads:
+            for (std::uint64_t left = std::uint64_t(s.value); left > 0;) {
+                if (stretch == 0) {
+                    const std::uint8_t b = kit.DlPortReadPortUchar(Status);
+                    samples.changes += b != samples.last;
+                    samples.last = b;
+                    --left;
+                    continue;
+                }
+                const std::uint64_t n = std::min(left, stretch);
+                kit.sampleStretch(Status, n, samples);
+                left -= n;
+            }
+            out.seen.emplace_back(samples.changes, samples.last);
+            break;
+        }
+    }
+    out.elapsed = clock.elapsed().count();
+    out.reads = kit.statusReads();
+    out.speed = kit.speed();
+    return out;
+}
+
+} // namespace
+
+TEST(EmulatedKitStretch, AnswersAsTheReadsOneByOne)
+{
+    struct Case {
+        const char *name;
+        KitModel model;
+        std::vector<Step> steps;
+    };
+    KitModel noisy;
+    noisy.noise = 0.02;
+    noisy.noiseSeed = 5;
+    KitModel slow;
+    slow.timeConstant = 2;
+    KitModel quick;
+    quick.timeConstant = 1e-4;
+    const std::vector<Case> cases = {
+        {"speeding up from rest", {}, {{Word, 2000}, {Reads, 200000}}},
+        {"full speed after a pause", {}, {{Word, 4095}, {Advance, 3e9}, {Reads, 50000}}},
+        {"coasting to rest past a re-basing",
+         {},
+         {{Word, 3000}, {Reads, 100000}, {Word, 0}, {Advance, 8e8}, {Reads, 200000}}},
+        {"slowing to a lower speed", {}, {{Word, 4095}, {Reads, 100000}, {Word, 1500}, {Reads, 100000}}},
+        {"load steps", {}, {{Word, 2500}, {Reads, 100000}, {Load, 0.2}, {Reads, 50000}, {Load, 1}, {Reads, 50000}}},
+        {"noise held 10 ms", noisy, {{Word, 2500}, {Reads, 100000}, {Advance, 12345678}, {Reads, 50000}}},
+        {"a lag longer than the run", slow, {{Word, 4095}, {Reads, 200000}}},
+        {"a lag shorter than a read", quick, {{Word, 1800}, {Reads, 50000}, {Word, 3900}, {Reads, 50000}}},
+    };
+    for (const Case &c : cases) {
+        const Outcome oneByOne = play(c.model, c.steps, 0);
+        EXPECT_GT(oneByOne.seen.back().first, 20u) << c.name;
+        for (std::uint64_t stretch : {1u, 16u, 100u, 4099u, 1000000u})
+            EXPECT_TRUE(play(c.model, c.steps, stretch) == oneByOne) << c.name << ", stretches of " << stretch;
+    }
+}
+
+// On the machine's clock a stretch is made of real reads, one at a time.
+TEST(EmulatedKitStretch, OnTheSteadyClockEveryReadIsMade)
+{
+    SteadyKitClock steady;
+    KitEmulator kit(steady, Base);
+    ActuatorOutput::writeWord(kit, Base, 4095);
+    StatusSamples seen;
+    kit.sampleStretch(Status, 5000, seen);
+    EXPECT_EQ(kit.statusReads(), 5000u);
+    EXPECT_EQ(seen.last & 0x7F, 0x7F);
+    EXPECT_THROW(kit.sampleStretch(Base + 3, 1, seen), PortError);
 }
