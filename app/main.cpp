@@ -9,6 +9,7 @@
 // DEVICE is a ppdev device (default /dev/parport0; the environment variable
 // TERVALO_PORT names it when --port does not), or "emulator" for the
 // emulated kit.
+#include "plant/ActuatorOutput.h"
 #include "plant/KitCheck.h"
 #include "plant/KitClock.h"
 #include "plant/KitEmulator.h"
@@ -108,19 +109,31 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
     return o;
 }
 
+// The self-test takes the window's ways out: a signal (SIGINT, SIGTERM,
+// SIGHUP) ends the check at its next step, exit() or an uncaught exception
+// say the last words; each leaves the all-zero word and the port released,
+// and a check cut short fails.
 int checkKit(const Options &o)
 {
+    tervalo::ExitSignals::catchOnly();
     tervalo::SteadyKitClock clock;
     tervalo::KitCheckOptions check;
     check.device = o.port;
     check.base = PortBase;
     check.spin = o.spin;
+    check.interruption = [] { return tervalo::ExitSignals::caught(); };
     if (o.port == EmulatorPort) {
         tervalo::KitEmulator kit(clock, PortBase);
+        tervalo::ExitPaths exits([&kit] { tervalo::ActuatorOutput::writeZeroWord(kit, PortBase); });
         return tervalo::KitCheck::run(&kit, "", clock, check, std::cout) ? 0 : 1;
     }
     tervalo::PpdevPort port(o.port, PortBase);
     const bool opened = port.open();
+    tervalo::ExitPaths exits([&port] {
+        if (port.isOpen())
+            tervalo::ActuatorOutput::writeZeroWord(port, PortBase);
+        port.close();
+    });
     return tervalo::KitCheck::run(opened ? &port : nullptr, port.lastError(), clock, check, std::cout) ? 0 : 1;
 }
 

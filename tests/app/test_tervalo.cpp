@@ -1,12 +1,16 @@
 // tervalo's command line, run as a program.
 #include "tervalo_version.h"
 
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStringList>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/types.h>
 
 namespace {
 
@@ -16,9 +20,8 @@ struct Result {
     QString err;
 };
 
-Result tervalo(const QStringList &args, const QString &portVariable = QString())
+QProcessEnvironment environment(const QString &portVariable)
 {
-    QProcess p;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.remove(QStringLiteral("TERVALO_PORT"));
     // a session's runtime folder, as a desktop gives one (Qt complains without)
@@ -26,7 +29,13 @@ Result tervalo(const QStringList &args, const QString &portVariable = QString())
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir.path());
     if (!portVariable.isNull())
         env.insert(QStringLiteral("TERVALO_PORT"), portVariable);
-    p.setProcessEnvironment(env);
+    return env;
+}
+
+Result tervalo(const QStringList &args, const QString &portVariable = QString())
+{
+    QProcess p;
+    p.setProcessEnvironment(environment(portVariable));
     p.start(QStringLiteral(TERVALO_APP), args);
     p.waitForFinished(30000);
     Result r;
@@ -96,4 +105,44 @@ TEST(Tervalo, CheckKitPassesOnTheEmulatedKit)
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains("ok   status changes with the motor at rest: 0 in 1 s")) << r.out.toStdString();
     EXPECT_TRUE(r.out.endsWith("ok   all-zero word written\nkit check passed\n")) << r.out.toStdString();
+}
+
+TEST(Tervalo, SignalDuringTheCheckEndsItWithTheZeroWordAndStatus1)
+{
+    struct Case {
+        int signal;
+        const char *name;
+        const char *after; // sent once this step's line is out
+    };
+    for (const Case &c :
+         {Case{SIGTERM, "SIGTERM", "opened and claimed\n"}, Case{SIGINT, "SIGINT", "(at most 2 allowed)\n"},
+          Case{SIGHUP, "SIGHUP", "(at most 2 allowed)\n"}}) {
+        SCOPED_TRACE(c.name);
+        QProcess p;
+        p.setProcessEnvironment(environment(QStringLiteral("emulator")));
+        p.start(QStringLiteral(TERVALO_APP), {"--check-kit", "--spin", "2000"});
+        ASSERT_TRUE(p.waitForStarted(10000));
+        QByteArray out;
+        QElapsedTimer clock;
+        clock.start();
+        while (!out.contains(c.after) && p.state() == QProcess::Running && clock.elapsed() < 20000) {
+            p.waitForReadyRead(100);
+            out += p.readAllStandardOutput();
+        }
+        ASSERT_TRUE(out.contains(c.after)) << out.toStdString();
+        ::kill(static_cast<pid_t>(p.processId()), c.signal);
+        const bool ended = p.waitForFinished(10000);
+        if (!ended) {
+            p.kill();
+            p.waitForFinished(5000);
+        }
+        out += p.readAllStandardOutput();
+        ASSERT_TRUE(ended) << "still running after the signal";
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1);
+        EXPECT_TRUE(out.endsWith(QByteArray("FAIL interrupted by ") + c.name
+                                 + "\nok   all-zero word written\nkit check failed\n"))
+            << out.toStdString();
+        EXPECT_FALSE(out.contains("speed at actuator")) << "the spin went on: " << out.toStdString();
+    }
 }
