@@ -74,6 +74,22 @@ double columnValue(const RunRow &row, RunColumn c)
     return 0;
 }
 
+void setColumnValue(RunRow &row, RunColumn c, double v)
+{
+    switch (c) {
+    case RunColumn::Cycle: row.cycle = static_cast<std::int64_t>(v); break;
+    case RunColumn::Time: break; // follows from the cycle
+    case RunColumn::Reference: row.reference = v; break;
+    case RunColumn::Output: row.y = v; break;
+    case RunColumn::Error: row.e = v; break;
+    case RunColumn::Actuator: row.u = v; break;
+    case RunColumn::FuzzyStep: row.du = v; break;
+    case RunColumn::PPart: row.p = v; break;
+    case RunColumn::IPart: row.i = v; break;
+    case RunColumn::DPart: row.d = v; break;
+    }
+}
+
 std::string utcText(std::chrono::system_clock::time_point t)
 {
     const std::time_t secs = std::chrono::system_clock::to_time_t(t);

@@ -64,6 +64,9 @@ extern const std::array<RunColumnInfo, kRunColumnCount> kRunColumns;
 
 // The value of a column in a row (the cycle and time as doubles).
 double columnValue(const RunRow &row, RunColumn c);
+// The other way round, as a stored row is read back (the time follows from
+// the cycle and is not set).
+void setColumnValue(RunRow &row, RunColumn c, double v);
 
 struct LoadChange {
     std::int64_t cycle = 0; // the cycle the new load first acts on

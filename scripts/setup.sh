@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev
   qt6-charts-dev libqt6opengl6-dev qt6-svg-dev libqt6sql6-sqlite libsqlite3-dev
+  libqt6sql6-psql postgresql postgresql-common
   qt6-translations-l10n
   libgtest-dev libbenchmark-dev libcli11-dev
   fonts-dejavu-core

@@ -14,11 +14,13 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 expected=(
   bin/tervalo
   bin/tervalo-sim
+  bin/tervalo-class
   share/applications/tervalo.desktop
   share/metainfo/org.dervani.tervalo.metainfo.xml
   share/icons/hicolor/scalable/apps/tervalo.svg
   share/man/man1/tervalo.1.gz
   share/man/man1/tervalo-sim.1.gz
+  share/man/man1/tervalo-class.1.gz
   share/doc/tervalo/README.md
   share/doc/tervalo/copyright
 )
@@ -35,7 +37,7 @@ for f in "${expected[@]}"; do
     fail=1
   fi
 done
-for f in bin/tervalo bin/tervalo-sim; do
+for f in bin/tervalo bin/tervalo-sim bin/tervalo-class; do
   [ -x "$prefix/$f" ] || { echo "not executable: $f"; fail=1; }
 done
 
@@ -59,7 +61,7 @@ fi
 
 # Manual pages render without warnings.
 if command -v groff >/dev/null; then
-  for page in tervalo tervalo-sim; do
+  for page in tervalo tervalo-sim tervalo-class; do
     warnings=$(zcat "$prefix/share/man/man1/$page.1.gz" | groff -man -Tutf8 -ww -z 2>&1 || true)
     [ -z "$warnings" ] || { echo "$page.1: $warnings"; fail=1; }
   done
