@@ -272,6 +272,9 @@ int main(int argc, char **argv)
         if (device)
             device->close();
     });
+    // then the run in progress into the library, on the ways out that pass
+    // no aboutToQuit too (a lost display)
+    exitPaths.then([library] { library->finish(); });
 
     window.Form_Load();
     if (window.ending()) // a signal while the start-up message was open
