@@ -1,6 +1,7 @@
 #include "store/RunFiles.h"
 
 #include "engine/FuzzyController.h"
+#include "fileio/AtomicFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +9,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <charconv>
@@ -176,48 +176,6 @@ QByteArray RunFiles::settingsJson(const RunRecord &record, std::size_t begin, st
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
-namespace {
-
-// Writes all of contents; a short write is retried so that the system says
-// why it stopped (a file-size limit first returns a short count).
-bool writeAll(QFileDevice &file, const QByteArray &contents)
-{
-    qint64 done = 0;
-    while (done < contents.size()) {
-        const qint64 n = file.write(contents.constData() + done, contents.size() - done);
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-} // namespace
-
-FileError RunFiles::writeAtomically(const QString &path, const QByteArray &contents)
-{
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        // A device or a pipe cannot be replaced by a rename (and must not
-        // be): its contents go straight into it.
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, contents))
-            return {path, file.errorString()};
-        return {};
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {path, file.errorString()};
-    if (!writeAll(file, contents)) {
-        const QString reason = file.errorString();
-        file.cancelWriting(); // the temporary file goes
-        return {path, reason};
-    }
-    if (!file.commit())
-        return {path, file.errorString()};
-    return {};
-}
-
 FileError RunFiles::save(const RunRecord &record, const QString &chosen)
 {
     return saveRows(record, chosen, 0, record.size());
@@ -225,17 +183,9 @@ FileError RunFiles::save(const RunRecord &record, const QString &chosen)
 
 FileError RunFiles::saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end)
 {
-    const QString csvName = csvPath(chosen), jsonName = jsonPath(chosen);
-    const bool jsonExisted = QFileInfo::exists(jsonName);
-    if (FileError e = writeAtomically(jsonName, settingsJson(record, begin, end)))
-        return e;
-    if (FileError e = writeAtomically(csvName, csv(record, begin, end))) {
-        // no settings file without its rows
-        if (!jsonExisted)
-            QFile::remove(jsonName);
-        return e;
-    }
-    return {};
+    // no settings file without its rows, no rows without their settings
+    return writeFilesAtomically(
+        {{jsonPath(chosen), settingsJson(record, begin, end)}, {csvPath(chosen), csv(record, begin, end)}});
 }
 
 } // namespace tervalo

@@ -1,6 +1,7 @@
 #include "ui/RunWindow.h"
 
 #include "engine/FuzzyController.h"
+#include "fileio/AtomicFile.h"
 #include "ui/TextPair.h"
 
 #include <QAreaSeries>
@@ -646,7 +647,7 @@ FileError RunWindow::savePlot(const QString &chosen)
             path += QStringLiteral(".png");
         plotImage().save(&buffer, "PNG");
     }
-    return RunFiles::writeAtomically(path, buffer.data());
+    return writeFileAtomically(path, buffer.data());
 }
 
 void RunWindow::copyPlot()
@@ -762,7 +763,7 @@ QByteArray RunWindow::reportPdf()
 
 FileError RunWindow::saveReport(const QString &path)
 {
-    return RunFiles::writeAtomically(path, reportPdf());
+    return writeFileAtomically(path, reportPdf());
 }
 
 void RunWindow::report(const FileError &e)

@@ -6,6 +6,7 @@
 #include "engine/ClassicController.h"
 #include "engine/FuzzyController.h"
 #include "engine/SimulatedPlant.h"
+#include "fileio/AtomicFile.h"
 #include "runtime/NumberText.h"
 
 #include <QDir>
@@ -271,7 +272,7 @@ TEST_F(RunFilesTest, SaveIntoAFolderThatCannotBeWritten)
 // name stays whole, no temporary file remains, no settings without rows.
 TEST_F(RunFilesTest, DiskFullDuringTheSave)
 {
-    ASSERT_FALSE(RunFiles::writeAtomically(path("old.csv"), "older rows\r\n"));
+    ASSERT_FALSE(writeFileAtomically(path("old.csv"), "older rows\r\n"));
     RunRecord big(5000);
     recordProportionalRun(big, 5000);
     FileError e;
@@ -294,7 +295,7 @@ TEST(RunFilesDevice, WritingToAFullDevice)
     struct stat before { };
     if (stat("/dev/full", &before) != 0 || !S_ISCHR(before.st_mode))
         GTEST_SKIP() << "no /dev/full device here";
-    const FileError e = RunFiles::writeAtomically("/dev/full", QByteArray(100, 'x'));
+    const FileError e = writeFileAtomically("/dev/full", QByteArray(100, 'x'));
     ASSERT_TRUE(e.failed());
     EXPECT_EQ(e.path, "/dev/full");
     EXPECT_EQ(e.reason, "No space left on device");
