@@ -19,6 +19,12 @@
 
 namespace tervalo {
 
+// What a run is called in the run library: carried in its JSON ("name",
+// "note") when it has them.
+struct RunLabel {
+    QString name, note;
+};
+
 class RunFiles {
 public:
     // The CSV and JSON names of a chosen name: a ".csv" or ".json" ending is
@@ -31,13 +37,15 @@ public:
 
     // All rows, or rows [begin, end) (cut to the rows there are), to the CSV
     // and the settings to the JSON beside it. The JSON names the rows it
-    // covers and holds their figures.
-    static FileError save(const RunRecord &record, const QString &chosen);
-    static FileError saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end);
+    // covers and holds their figures, and the run's name and note if given.
+    static FileError save(const RunRecord &record, const QString &chosen, const RunLabel &label = {});
+    static FileError saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end,
+                              const RunLabel &label = {});
 
     // The contents that save() writes.
     static QByteArray csv(const RunRecord &record, std::size_t begin, std::size_t end);
-    static QByteArray settingsJson(const RunRecord &record, std::size_t begin, std::size_t end);
+    static QByteArray settingsJson(const RunRecord &record, std::size_t begin, std::size_t end,
+                                   const RunLabel &label = {});
 };
 
 } // namespace tervalo

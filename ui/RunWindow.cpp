@@ -2,6 +2,7 @@
 
 #include "engine/FuzzyController.h"
 #include "fileio/AtomicFile.h"
+#include "store/ExportNames.h"
 #include "ui/TextPair.h"
 
 #include <QAreaSeries>
@@ -643,8 +644,7 @@ FileError RunWindow::savePlot(const QString &chosen)
         painter.setRenderHint(QPainter::Antialiasing);
         view->render(&painter);
     } else {
-        if (suffix.isEmpty())
-            path += QStringLiteral(".png");
+        path = ExportNames::withEnding(path, "png");
         plotImage().save(&buffer, "PNG");
     }
     return writeFileAtomically(path, buffer.data());
@@ -763,7 +763,7 @@ QByteArray RunWindow::reportPdf()
 
 FileError RunWindow::saveReport(const QString &path)
 {
-    return writeFileAtomically(path, reportPdf());
+    return writeFileAtomically(ExportNames::withEnding(path, "pdf"), reportPdf());
 }
 
 void RunWindow::report(const FileError &e)
