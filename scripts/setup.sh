@@ -14,6 +14,8 @@ packages=(
   xvfb xauth
   librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
   xdotool imagemagick
+  qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
+  chromium chromium-driver python3-selenium
 )
 
 missing=()
