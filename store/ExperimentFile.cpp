@@ -360,15 +360,15 @@ FileError ExperimentFile::write(const Experiment &e, const QString &path)
     return RunFiles::writeAtomically(path, toJson(e));
 }
 
-bool ExperimentFile::read(const QString &path, Experiment &out, ExperimentError &why)
+bool ExperimentFile::read(const QString &path, Experiment &out, ExperimentError &why, QByteArray *contents)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         why = {{}, Reason::Unreadable, {path, file.errorString()}};
         return false;
     }
-    const QByteArray contents = file.read(kFileLimit + 1);
-    if (contents.size() > kFileLimit) {
+    const QByteArray bytes = file.read(kFileLimit + 1);
+    if (bytes.size() > kFileLimit) {
         why = {{}, Reason::TooLarge, {path}};
         return false;
     }
@@ -376,7 +376,11 @@ bool ExperimentFile::read(const QString &path, Experiment &out, ExperimentError 
         why = {{}, Reason::Unreadable, {path, file.errorString()}};
         return false;
     }
-    return fromJson(contents, out, why);
+    if (!fromJson(bytes, out, why))
+        return false;
+    if (contents)
+        *contents = bytes;
+    return true;
 }
 
 } // namespace tervalo
