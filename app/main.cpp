@@ -9,6 +9,7 @@
 // DEVICE is a ppdev device (default /dev/parport0; the environment variable
 // TERVALO_PORT names it when --port does not), or "emulator" for the
 // emulated kit.
+#include "plant/ActuatorOutput.h"
 #include "plant/KitCheck.h"
 #include "plant/KitClock.h"
 #include "plant/KitEmulator.h"
@@ -35,10 +36,13 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -53,17 +57,38 @@ struct Options {
     std::string experiment; // a file to open after start-up
 };
 
-// Nothing to show: the window is not opened, so no display is needed.
-void withoutWindowWhenAsked(int argc, char **argv)
+// Qt's own options (-platform offscreen, -style Fusion, -reverse, ...; with
+// one dash or two) are Qt's to take when the window starts: they are left
+// out of the program's options. Qt's options of the form -name=value are
+// all single words and need no table.
+std::vector<char *> withoutQtOptions(int argc, char **argv)
 {
+    static const char *const withValue[] = {"platform",        "platformpluginpath", "platformtheme", "plugin",
+                                            "qwindowgeometry", "qwindowicon",        "qwindowtitle",  "session",
+                                            "display",         "geometry",           "style",         "stylesheet"};
+    static const char *const alone[] = {
+        "reverse", "widgetcount", "style=", "stylesheet=", "qmljsdebugger=", "dialogs=", "fontengine="};
+    std::vector<char *> rest{argv[0]};
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--help" || a == "-h" || a == "--version" || a == "--check-kit") {
-            if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-                qputenv("QT_QPA_PLATFORM", "offscreen");
-            return;
+        if (a == "--") { // the rest are the program's
+            rest.insert(rest.end(), argv + i, argv + argc);
+            break;
         }
+        const std::string name = a.rfind("--", 0) == 0 ? a.substr(2) : a.rfind('-', 0) == 0 ? a.substr(1) : "";
+        const auto named = [&name](const char *qt) {
+            const std::string n = qt;
+            return n.back() == '=' ? name.rfind(n, 0) == 0 : name == n;
+        };
+        if (std::any_of(std::begin(withValue), std::end(withValue), named) && i + 1 < argc) {
+            ++i; // and its value
+            continue;
+        }
+        if (std::any_of(std::begin(alone), std::end(alone), named))
+            continue;
+        rest.push_back(argv[i]);
     }
+    return rest;
 }
 
 // The options; nullopt with the exit status in *status when the program
@@ -88,7 +113,8 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
                    "an experiment file (.json) to open once the window is up, as its menu's "
                    "\"Open experiment…\" would");
     try {
-        cli.parse(argc, argv);
+        std::vector<char *> own = withoutQtOptions(argc, argv);
+        cli.parse(static_cast<int>(own.size()), own.data());
         // a mistyped option's value is no experiment: a file must end in
         // .json or exist
         const QString file = QFile::decodeName(o.experiment.c_str());
@@ -108,37 +134,93 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
     return o;
 }
 
+// The self-test takes the window's ways out: a signal (SIGINT, SIGTERM,
+// SIGHUP) ends the check at its next step, exit() or an uncaught exception
+// say the last words; each leaves the all-zero word and the port released,
+// and a check cut short fails.
 int checkKit(const Options &o)
 {
+    tervalo::ExitSignals::catchOnly();
     tervalo::SteadyKitClock clock;
     tervalo::KitCheckOptions check;
     check.device = o.port;
     check.base = PortBase;
     check.spin = o.spin;
+    check.interruption = [] { return tervalo::ExitSignals::caught(); };
     if (o.port == EmulatorPort) {
         tervalo::KitEmulator kit(clock, PortBase);
+        tervalo::ExitPaths exits([&kit] { tervalo::ActuatorOutput::writeZeroWord(kit, PortBase); });
         return tervalo::KitCheck::run(&kit, "", clock, check, std::cout) ? 0 : 1;
     }
     tervalo::PpdevPort port(o.port, PortBase);
     const bool opened = port.open();
+    tervalo::ExitPaths exits([&port] {
+        if (port.isOpen())
+            tervalo::ActuatorOutput::writeZeroWord(port, PortBase);
+        port.close();
+    });
     return tervalo::KitCheck::run(opened ? &port : nullptr, port.lastError(), clock, check, std::cout) ? 0 : 1;
+}
+
+// The platform cannot start (a display that cannot be reached, a platform
+// plugin missing): one line and status 1 instead of Qt's abort. Qt's other
+// messages go where they went.
+QtMessageHandler g_qtMessages = nullptr;
+
+void platformFailed(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (type != QtFatalMsg) {
+        if (g_qtMessages)
+            g_qtMessages(type, context, message);
+        return;
+    }
+    // Qt's first sentence: its advice to reinstall does not fit a lost display
+    const QString first = message.section(QLatin1Char('\n'), 0, 0).section(QLatin1String(". "), 0, 0).trimmed();
+    const QByteArray display = qgetenv("DISPLAY");
+    std::fprintf(stderr, "tervalo: the window cannot be opened%s%s: %s\n", display.isEmpty() ? "" : " on display ",
+                 display.constData(), first.toLocal8Bit().constData());
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
+// Nothing names a display for the window: no platform chosen, no X11 or
+// Wayland display in the environment.
+bool noDisplay(int argc, char **argv)
+{
+    if (!qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") || !qEnvironmentVariableIsEmpty("DISPLAY")
+        || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        return false;
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "-platform") == 0 || std::strcmp(argv[i], "--platform") == 0)
+            return false;
+    return true;
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    withoutWindowWhenAsked(argc, argv);
-    // Qt takes its own arguments (-platform, -style, ...) out of argv.
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Tervalo"));
-    QApplication::setApplicationVersion(QStringLiteral(TERVALO_VERSION));
+    // The arguments are read before the window system is started: a bad one,
+    // help, the version and the self-test need no display.
     int status = 0;
     const std::optional<Options> options = parseArguments(argc, argv, &status);
     if (!options)
         return status;
     if (options->checkKit)
         return checkKit(*options);
+    if (noDisplay(argc, argv)) {
+        std::fprintf(stderr,
+                     "tervalo: the window cannot be opened: no display (DISPLAY is not set); "
+                     "tervalo --check-kit tests the kit without one\n");
+        return 1;
+    }
+
+    // Qt takes its own arguments (-platform, -style, ...) out of argv.
+    g_qtMessages = qInstallMessageHandler(platformFailed);
+    QApplication app(argc, argv);
+    qInstallMessageHandler(g_qtMessages);
+    QApplication::setApplicationName(QStringLiteral("Tervalo"));
+    QApplication::setApplicationVersion(QStringLiteral(TERVALO_VERSION));
 
     // Numbers are read and written by the program's own rules; only the
     // decimal separator follows the user's regional settings.
@@ -200,6 +282,9 @@ int main(int argc, char **argv)
         if (device)
             device->close();
     });
+    // then the run in progress into the library, on the ways out that pass
+    // no aboutToQuit too (a lost display)
+    exitPaths.then([library] { library->finish(); });
 
     window.Form_Load();
     if (window.ending()) // a signal while the start-up message was open

@@ -2,9 +2,39 @@
 
 #include "plant/ActuatorOutput.h"
 
+#include <algorithm>
+
 namespace tervalo {
 
 namespace {
+
+// The check was interrupted by cause.
+struct Interrupted {
+    std::string cause;
+};
+
+void stopWhenAsked(const KitCheckOptions &o)
+{
+    if (!o.interruption)
+        return;
+    std::string cause = o.interruption();
+    if (!cause.empty())
+        throw Interrupted{std::move(cause)};
+}
+
+// Lets span of the clock's time pass in short steps, so that an
+// interruption ends the wait soon.
+void wait(KitClock &clock, std::chrono::nanoseconds span, const KitCheckOptions &o)
+{
+    constexpr std::chrono::nanoseconds step = std::chrono::milliseconds(20);
+    while (span.count() > 0) {
+        stopWhenAsked(o);
+        const std::chrono::nanoseconds now = std::min(span, step);
+        clock.wait(now);
+        span -= now;
+    }
+    stopWhenAsked(o);
+}
 
 struct Count {
     std::uint64_t reads = 0;
@@ -14,8 +44,10 @@ struct Count {
 
 // Read the status register for window of the clock's time and count its
 // changes the way the counting loop does.
-Count countChanges(PortDriver &port, std::int32_t address, KitClock &clock, std::chrono::nanoseconds window)
+Count countChanges(PortDriver &port, std::int32_t address, KitClock &clock, std::chrono::nanoseconds window,
+                   const KitCheckOptions &o)
 {
+    stopWhenAsked(o);
     Count c;
     const std::int64_t start = clock.now();
     std::uint8_t previous = port.DlPortReadPortUchar(address);
@@ -28,6 +60,8 @@ Count countChanges(PortDriver &port, std::int32_t address, KitClock &clock, std:
             previous = current;
         }
         if ((c.reads & 15) == 0) {
+            if ((c.reads & 1023) == 0)
+                stopWhenAsked(o);
             c.span = clock.now() - start;
             if (c.span >= window.count())
                 return c;
@@ -48,6 +82,7 @@ std::string secondsText(std::chrono::nanoseconds span)
 void line(std::ostream &out, bool passed, const std::string &text)
 {
     out << (passed ? "ok   " : "FAIL ") << text << '\n';
+    out.flush(); // each step is seen as it ends
 }
 
 } // namespace
@@ -70,7 +105,7 @@ bool KitCheck::run(PortDriver *port, const std::string &openError, KitClock &clo
     try {
         ActuatorOutput::writeZeroWord(*port, o.base);
 
-        const Count rest = countChanges(*port, status, clock, o.restWindow);
+        const Count rest = countChanges(*port, status, clock, o.restWindow, o);
         const double seconds = double(rest.span) * 1e-9;
         const auto perSecond = std::uint64_t(double(rest.reads) / seconds + 0.5);
         const bool fastEnough = perSecond >= o.minReadsPerSecond;
@@ -87,8 +122,8 @@ bool KitCheck::run(PortDriver *port, const std::string &openError, KitClock &clo
         if (o.spin) {
             const int u = *o.spin;
             ActuatorOutput::writeWord(*port, o.base, u);
-            clock.wait(o.settle);
-            const Count run = countChanges(*port, status, clock, o.spinWindow);
+            wait(clock, o.settle, o);
+            const Count run = countChanges(*port, status, clock, o.spinWindow, o);
             // S changes a second at S rpm
             const double rpm = double(run.changes) / (double(run.span) * 1e-9);
             const auto shown = std::int64_t(rpm + 0.5);
@@ -101,6 +136,9 @@ bool KitCheck::run(PortDriver *port, const std::string &openError, KitClock &clo
         }
     } catch (const PortError &e) {
         line(out, false, std::string("port access: ") + e.what());
+        passed = false;
+    } catch (const Interrupted &e) {
+        line(out, false, "interrupted by " + e.cause);
         passed = false;
     }
     try {

@@ -3,8 +3,8 @@
 #include "engine/FuzzyController.h"
 #include "engine/SessionLimits.h"
 #include "engine/Terms.h"
+#include "fileio/AtomicFile.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -19,7 +19,7 @@ namespace tervalo {
 
 namespace {
 
-constexpr qint64 kFileLimit = 1024 * 1024;
+constexpr std::size_t kFileLimit = 1024 * 1024;
 
 using Reason = ExperimentError::Reason;
 
@@ -357,23 +357,16 @@ bool ExperimentFile::fromJson(const QByteArray &contents, Experiment &out, Exper
 
 FileError ExperimentFile::write(const Experiment &e, const QString &path)
 {
-    return RunFiles::writeAtomically(path, toJson(e));
+    return writeFileAtomically(path, toJson(e));
 }
 
 bool ExperimentFile::read(const QString &path, Experiment &out, ExperimentError &why, QByteArray *contents)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        why = {{}, Reason::Unreadable, {path, file.errorString()}};
-        return false;
-    }
-    const QByteArray bytes = file.read(kFileLimit + 1);
-    if (bytes.size() > kFileLimit) {
-        why = {{}, Reason::TooLarge, {path}};
-        return false;
-    }
-    if (file.error() != QFileDevice::NoError) {
-        why = {{}, Reason::Unreadable, {path, file.errorString()}};
+    QByteArray bytes;
+    bool tooLarge = false;
+    if (const FileError e = readFileBounded(path, kFileLimit, bytes, &tooLarge)) {
+        why = tooLarge ? ExperimentError{{}, Reason::TooLarge, {path}}
+                       : ExperimentError{{}, Reason::Unreadable, {path, e.reason}};
         return false;
     }
     if (!fromJson(bytes, out, why))

@@ -20,7 +20,7 @@
 #include "engine/ClassicPanels.h"
 #include "engine/RunRecord.h"
 #include "engine/TestProgram.h"
-#include "store/RunFiles.h"
+#include "fileio/FileError.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,8 @@
 #include "store/RunFiles.h"
 
 #include "engine/FuzzyController.h"
+#include "fileio/AtomicFile.h"
+#include "store/RunSettingsJson.h"
 
 #include <QDir>
 #include <QFile>
@@ -8,7 +10,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 
 #include <algorithm>
 #include <charconv>
@@ -44,16 +45,6 @@ void appendNumber(QByteArray &out, double v)
     char buf[32];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     out.append(buf, static_cast<int>(r.ptr - buf));
-}
-
-QJsonValue number(double v)
-{
-    return std::isnan(v) ? QJsonValue() : QJsonValue(v);
-}
-
-QString text(const std::string &s)
-{
-    return QString::fromStdString(s);
 }
 
 } // namespace
@@ -100,53 +91,15 @@ QByteArray RunFiles::csv(const RunRecord &record, std::size_t begin, std::size_t
     return out;
 }
 
-QByteArray RunFiles::settingsJson(const RunRecord &record, std::size_t begin, std::size_t end)
+QByteArray RunFiles::settingsJson(const RunRecord &record, std::size_t begin, std::size_t end, const RunLabel &label)
 {
     clamp(record, begin, end);
-    const RunSettings &s = record.settings();
     QJsonObject o;
-    o[QStringLiteral("start_utc")] = text(utcText(s.start));
-    o[QStringLiteral("mode")] = QString::fromLatin1(runModeName(s.mode));
-    o[QStringLiteral("controller")] = QString::fromLatin1(runControllerName(s.controller));
-    o[QStringLiteral("reference")] = s.reference;
-    o[QStringLiteral("cycle_period_s")] = 1 / kCyclesPerSecond;
-    o[QStringLiteral("actuator_min")] = s.actuatorMin;
-    o[QStringLiteral("actuator_max")] = s.actuatorMax;
-    if (s.fuzzy()) {
-        QJsonObject f;
-        f[QStringLiteral("error_divisor")] = s.errorDivisor;
-        f[QStringLiteral("output_divisor")] = s.outputDivisor;
-        f[QStringLiteral("error_range")] = s.errorRange;
-        f[QStringLiteral("error_change_range")] = s.deltaRange;
-        f[QStringLiteral("output_step_range")] = s.outputRange;
-        QJsonArray terms;
-        for (const std::string &t : s.termNames)
-            terms.append(text(t));
-        f[QStringLiteral("term_names")] = terms;
-        // rows by error term, columns by error-change term, NB first
-        QJsonArray table;
-        for (int r = 0; r < FuzzyController::termCount; ++r) {
-            QJsonArray line;
-            for (int c = 0; c < FuzzyController::termCount; ++c)
-                line.append(text(s.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))]));
-            table.append(line);
-        }
-        f[QStringLiteral("rules")] = table;
-        o[QStringLiteral("fuzzy")] = f;
-    } else {
-        QJsonObject g;
-        g[QStringLiteral("kp")] = number(s.kp);
-        g[QStringLiteral("ki")] = number(s.ki);
-        g[QStringLiteral("kd")] = number(s.kd);
-        o[QStringLiteral("gains")] = g;
-    }
-    o[QStringLiteral("load")] = s.load;
-    QJsonArray loads;
-    for (const LoadChange &c : s.loadChanges)
-        loads.append(QJsonObject{{QStringLiteral("cycle"), static_cast<double>(c.cycle)},
-                                 {QStringLiteral("from"), c.from},
-                                 {QStringLiteral("to"), c.to}});
-    o[QStringLiteral("load_changes")] = loads;
+    RunSettingsJson::write(record.settings(), o);
+    if (!label.name.isEmpty())
+        o[QStringLiteral("name")] = label.name;
+    if (!label.note.isEmpty())
+        o[QStringLiteral("note")] = label.note;
 
     QJsonArray columns;
     for (const RunColumnInfo &c : kRunColumns)
@@ -176,66 +129,17 @@ QByteArray RunFiles::settingsJson(const RunRecord &record, std::size_t begin, st
     return QJsonDocument(o).toJson(QJsonDocument::Indented);
 }
 
-namespace {
-
-// Writes all of contents; a short write is retried so that the system says
-// why it stopped (a file-size limit first returns a short count).
-bool writeAll(QFileDevice &file, const QByteArray &contents)
+FileError RunFiles::save(const RunRecord &record, const QString &chosen, const RunLabel &label)
 {
-    qint64 done = 0;
-    while (done < contents.size()) {
-        const qint64 n = file.write(contents.constData() + done, contents.size() - done);
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return saveRows(record, chosen, 0, record.size(), label);
 }
 
-} // namespace
-
-FileError RunFiles::writeAtomically(const QString &path, const QByteArray &contents)
+FileError RunFiles::saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end,
+                             const RunLabel &label)
 {
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile() && !info.isDir()) {
-        // A device or a pipe cannot be replaced by a rename (and must not
-        // be): its contents go straight into it.
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || !writeAll(file, contents))
-            return {path, file.errorString()};
-        return {};
-    }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {path, file.errorString()};
-    if (!writeAll(file, contents)) {
-        const QString reason = file.errorString();
-        file.cancelWriting(); // the temporary file goes
-        return {path, reason};
-    }
-    if (!file.commit())
-        return {path, file.errorString()};
-    return {};
-}
-
-FileError RunFiles::save(const RunRecord &record, const QString &chosen)
-{
-    return saveRows(record, chosen, 0, record.size());
-}
-
-FileError RunFiles::saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end)
-{
-    const QString csvName = csvPath(chosen), jsonName = jsonPath(chosen);
-    const bool jsonExisted = QFileInfo::exists(jsonName);
-    if (FileError e = writeAtomically(jsonName, settingsJson(record, begin, end)))
-        return e;
-    if (FileError e = writeAtomically(csvName, csv(record, begin, end))) {
-        // no settings file without its rows
-        if (!jsonExisted)
-            QFile::remove(jsonName);
-        return e;
-    }
-    return {};
+    // no settings file without its rows, no rows without their settings
+    return writeFilesAtomically(
+        {{jsonPath(chosen), settingsJson(record, begin, end, label)}, {csvPath(chosen), csv(record, begin, end)}});
 }
 
 } // namespace tervalo

@@ -5,11 +5,12 @@
 // a cycle did not have) and the run's settings as JSON beside it, with the
 // same base name ("run.csv" and "run.json").
 //
-// Each file is written to a temporary file in its folder and renamed over the
-// name only when complete, so a failed save leaves no partial file and an
-// older file of that name as it was. The record is never changed by a save.
+// Both files are written whole or not at all (fileio/AtomicFile): a failed
+// save leaves no partial file and the older files of those names as they
+// were. The record is never changed by a save.
 
 #include "engine/RunRecord.h"
+#include "fileio/FileError.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,15 +19,10 @@
 
 namespace tervalo {
 
-// Why a save failed: the file and the system's reason ("No space left on
-// device"). An empty path means success.
-struct FileError {
-    QString path;
-    QString reason;
-
-    bool failed() const { return !path.isEmpty(); }
-    explicit operator bool() const { return failed(); }
-    QString message() const { return path + QStringLiteral(": ") + reason; }
+// What a run is called in the run library: carried in its JSON ("name",
+// "note") when it has them.
+struct RunLabel {
+    QString name, note;
 };
 
 class RunFiles {
@@ -41,17 +37,15 @@ public:
 
     // All rows, or rows [begin, end) (cut to the rows there are), to the CSV
     // and the settings to the JSON beside it. The JSON names the rows it
-    // covers and holds their figures.
-    static FileError save(const RunRecord &record, const QString &chosen);
-    static FileError saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end);
+    // covers and holds their figures, and the run's name and note if given.
+    static FileError save(const RunRecord &record, const QString &chosen, const RunLabel &label = {});
+    static FileError saveRows(const RunRecord &record, const QString &chosen, std::size_t begin, std::size_t end,
+                              const RunLabel &label = {});
 
     // The contents that save() writes.
     static QByteArray csv(const RunRecord &record, std::size_t begin, std::size_t end);
-    static QByteArray settingsJson(const RunRecord &record, std::size_t begin, std::size_t end);
-
-    // One file, atomically: the contents reach the name whole or not at all.
-    // An existing device or pipe of that name is written into directly.
-    static FileError writeAtomically(const QString &path, const QByteArray &contents);
+    static QByteArray settingsJson(const RunRecord &record, std::size_t begin, std::size_t end,
+                                   const RunLabel &label = {});
 };
 
 } // namespace tervalo

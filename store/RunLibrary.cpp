@@ -2,6 +2,7 @@
 
 #include "engine/FuzzyController.h"
 #include "store/RunFiles.h"
+#include "store/RunSettingsJson.h"
 #include "store/UserFolders.h"
 
 #include <QAtomicInteger>
@@ -191,21 +192,6 @@ QStringList columnNames(QSqlQuery &q, const QString &table)
     return names;
 }
 
-bool getInt(const QJsonObject &o, const char *key, int &out)
-{
-    const QJsonValue v = o.value(QLatin1String(key));
-    if (!v.isDouble())
-        return false;
-    out = v.toInt();
-    return true;
-}
-
-double gainOf(const QJsonObject &gains, const char *key)
-{
-    const QJsonValue v = gains.value(QLatin1String(key));
-    return v.isDouble() ? v.toDouble() : kNoValue;
-}
-
 } // namespace
 
 const char *plantKindName(PlantKind k)
@@ -298,65 +284,6 @@ QString StoredRun::settingsText() const
         if (!std::isnan(value))
             parts << QStringLiteral("%1=%2").arg(QLatin1String(label), QString::fromStdString(shortestDecimal(value)));
     return parts.join(QLatin1Char(' '));
-}
-
-bool settingsFromJson(const QByteArray &json, RunSettings &out)
-{
-    QJsonParseError parseError{};
-    const QJsonDocument doc = QJsonDocument::fromJson(json, &parseError);
-    if (!doc.isObject())
-        return false;
-    const QJsonObject o = doc.object();
-    RunSettings s;
-    const QDateTime start = QDateTime::fromString(o.value(QLatin1String("start_utc")).toString(), Qt::ISODate);
-    if (!start.isValid())
-        return false;
-    s.start = std::chrono::system_clock::time_point{} + std::chrono::seconds(start.toSecsSinceEpoch());
-    const std::optional<RunMode> mode = runModeNamed(o.value(QLatin1String("mode")).toString().toStdString());
-    const std::optional<RunController> controller =
-        runControllerNamed(o.value(QLatin1String("controller")).toString().toStdString());
-    if (!mode || !controller)
-        return false;
-    s.mode = *mode;
-    s.controller = *controller;
-    if (!getInt(o, "reference", s.reference) || !getInt(o, "actuator_min", s.actuatorMin)
-        || !getInt(o, "actuator_max", s.actuatorMax) || !getInt(o, "load", s.load))
-        return false;
-    if (s.fuzzy()) {
-        const QJsonObject f = o.value(QLatin1String("fuzzy")).toObject();
-        if (!getInt(f, "error_divisor", s.errorDivisor) || !getInt(f, "output_divisor", s.outputDivisor)
-            || !getInt(f, "error_range", s.errorRange) || !getInt(f, "error_change_range", s.deltaRange)
-            || !getInt(f, "output_step_range", s.outputRange))
-            return false;
-        const QJsonArray terms = f.value(QLatin1String("term_names")).toArray();
-        const QJsonArray table = f.value(QLatin1String("rules")).toArray();
-        if (terms.size() != 7 || table.size() != FuzzyController::termCount)
-            return false;
-        for (int k = 0; k < 7; ++k)
-            s.termNames[static_cast<std::size_t>(k)] = terms[k].toString().toStdString();
-        for (int r = 0; r < FuzzyController::termCount; ++r) {
-            const QJsonArray line = table[r].toArray();
-            if (line.size() != FuzzyController::termCount)
-                return false;
-            for (int c = 0; c < FuzzyController::termCount; ++c)
-                s.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))] = line[c].toString().toStdString();
-        }
-    } else {
-        const QJsonObject g = o.value(QLatin1String("gains")).toObject();
-        s.kp = gainOf(g, "kp");
-        s.ki = gainOf(g, "ki");
-        s.kd = gainOf(g, "kd");
-    }
-    for (const QJsonValue &v : o.value(QLatin1String("load_changes")).toArray()) {
-        const QJsonObject c = v.toObject();
-        LoadChange change;
-        change.cycle = static_cast<std::int64_t>(c.value(QLatin1String("cycle")).toDouble());
-        change.from = c.value(QLatin1String("from")).toInt();
-        change.to = c.value(QLatin1String("to")).toInt();
-        s.loadChanges.push_back(change);
-    }
-    out = std::move(s);
-    return true;
 }
 
 QString RunLibrary::defaultPath(QString *reason)
@@ -554,7 +481,7 @@ bool RunLibrary::upgrade(QSqlDatabase &db)
     q.prepare(QStringLiteral("UPDATE runs SET uuid = ?, rules_sha256 = ?, plant = ? WHERE id = ?"));
     for (const Old &run : runs) {
         RunSettings settings;
-        const bool readable = settingsFromJson(run.settings, settings);
+        const bool readable = RunSettingsJson::read(run.settings, settings);
         const bool simulation = run.mode == QLatin1String(runModeName(RunMode::Simulation));
         q.addBindValue(newUuid());
         q.addBindValue(text(readable ? ruleTableSha256(settings) : QString()));
@@ -892,7 +819,7 @@ std::unique_ptr<RunRecord> RunLibrary::load(std::int64_t id)
         return nullptr;
     }
     RunSettings settings;
-    if (!settingsFromJson(q.value(0).toString().toUtf8(), settings)) {
+    if (!RunSettingsJson::read(q.value(0).toString().toUtf8(), settings)) {
         fail(QStringLiteral("run %1: settings that cannot be read").arg(id));
         return nullptr;
     }

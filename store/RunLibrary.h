@@ -185,8 +185,4 @@ private:
     LibraryError lastError_;
 };
 
-// The settings of a run as the library and the run files write them, and
-// back (start time to the second). False for JSON that is not such settings.
-bool settingsFromJson(const QByteArray &json, RunSettings &out);
-
 } // namespace tervalo

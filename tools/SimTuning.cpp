@@ -6,7 +6,7 @@
 #include "engine/PlantIdentification.h"
 #include "engine/SimulatedPlant.h"
 #include "engine/StepFigures.h"
-#include "store/RunFiles.h"
+#include "fileio/AtomicFile.h"
 #include "tools/SimSession.h"
 
 #include <algorithm>
@@ -115,8 +115,8 @@ int writeSurface(const Options &o)
     } catch (const std::exception &e) {
         return refuse(std::string("--surface: ") + e.what());
     }
-    const FileError e = RunFiles::writeAtomically(QString::fromLocal8Bit(o.surface.c_str()),
-                                                  QByteArray(csv.data(), static_cast<qsizetype>(csv.size())));
+    const FileError e = writeFileAtomically(QString::fromLocal8Bit(o.surface.c_str()),
+                                            QByteArray(csv.data(), static_cast<qsizetype>(csv.size())));
     if (e.failed())
         return refuse(e.message().toLocal8Bit().toStdString());
     return 0;

@@ -317,11 +317,12 @@ int main(int argc, char **argv)
         }
 
         if (!options.picture.empty()) {
-            const QString failure = tervalo::writeBitmapFile(form.graphPicture().convertToFormat(QImage::Format_RGB888),
-                                                             QString::fromLocal8Bit(options.picture.c_str()));
-            if (!failure.isEmpty()) {
+            const tervalo::FileError failure =
+                tervalo::writeBitmapFile(form.graphPicture().convertToFormat(QImage::Format_RGB888),
+                                         QString::fromLocal8Bit(options.picture.c_str()));
+            if (failure) {
                 reportFailures();
-                return writeFailed(failure.toLocal8Bit().toStdString());
+                return writeFailed(failure.message().toLocal8Bit().toStdString());
             }
         }
         return reportFailures();

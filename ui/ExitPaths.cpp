@@ -2,6 +2,7 @@
 
 #include "ui/Form2.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <mutex>
@@ -38,6 +39,11 @@ ExitPaths::~ExitPaths()
     g_armed.compare_exchange_strong(self, nullptr);
 }
 
+void ExitPaths::then(std::function<void()> duty)
+{
+    duties_.push_back(std::move(duty));
+}
+
 void ExitPaths::finish()
 {
     if (done_.exchange(true))
@@ -47,6 +53,16 @@ void ExitPaths::finish()
             lastWords_();
     } catch (...) {
         // on the way out there is nobody left to tell
+    }
+    for (const std::function<void()> &duty : duties_) {
+        try {
+            if (duty)
+                duty();
+        } catch (const std::exception &e) {
+            std::fprintf(stderr, "tervalo: on the way out: %s\n", e.what());
+        } catch (...) {
+            std::fputs("tervalo: on the way out: an unknown failure\n", stderr);
+        }
     }
 }
 

@@ -7,6 +7,8 @@
 //     connection to the display is lost (an atexit hook);
 //   - an exception nobody caught (a std::terminate handler, which then hands
 //     on to the handler that was there before).
+// After the kit, the user's work (then()): the run in progress stored, or a
+// line on stderr that it could not be.
 // The signals that end the program (SIGINT, SIGTERM, SIGHUP) go through the
 // window's own exit path (ExitSignals) and end here as well. SIGKILL and a
 // loss of power leave no code to run: only the kit's own hardware can put
@@ -14,6 +16,7 @@
 
 #include <atomic>
 #include <functional>
+#include <vector>
 
 namespace tervalo {
 
@@ -31,6 +34,10 @@ public:
     ExitPaths(const ExitPaths &) = delete;
     ExitPaths &operator=(const ExitPaths &) = delete;
 
+    // Once the kit has been told, duty runs too on the way out (in the order
+    // given; one that throws does not keep the next from running).
+    void then(std::function<void()> duty);
+
     // Say the last words now (nothing when they have been said).
     void finish();
     bool finished() const { return done_.load(); }
@@ -40,6 +47,7 @@ private:
     static void onTerminate();
 
     std::function<void()> lastWords_;
+    std::vector<std::function<void()>> duties_;
     std::atomic<bool> done_{false};
 };
 

@@ -10,13 +10,38 @@ namespace tervalo {
 
 namespace {
 int g_pipe[2] = {-1, -1};
-}
+volatile std::sig_atomic_t g_caught = 0;
+} // namespace
 
-void ExitSignals::handler(int)
+void ExitSignals::handler(int sig)
 {
+    g_caught = sig;
+    if (g_pipe[1] < 0)
+        return;
     const char byte = 1;
     const ssize_t n = ::write(g_pipe[1], &byte, 1);
     (void)n;
+}
+
+void ExitSignals::catchOnly()
+{
+    struct sigaction sa { };
+    sa.sa_handler = &ExitSignals::handler;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    for (int sig : {SIGINT, SIGTERM, SIGHUP})
+        ::sigaction(sig, &sa, nullptr);
+}
+
+std::string ExitSignals::caught()
+{
+    switch (g_caught) {
+    case 0: return {};
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "signal " + std::to_string(int(g_caught));
+    }
 }
 
 ExitSignals::ExitSignals(QObject *parent, std::function<void()> onSignal)
@@ -34,12 +59,7 @@ ExitSignals::ExitSignals(QObject *parent, std::function<void()> onSignal)
         if (onSignal_)
             onSignal_();
     });
-    struct sigaction sa { };
-    sa.sa_handler = &ExitSignals::handler;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    for (int sig : {SIGINT, SIGTERM, SIGHUP})
-        ::sigaction(sig, &sa, nullptr);
+    catchOnly();
 }
 
 void ExitSignals::install(QObject *parent, std::function<void()> onSignal)

@@ -110,10 +110,16 @@ void LibrarySession::stopped()
 
 void LibrarySession::finish()
 {
-    if (finished_ || !writer_)
+    if (finished_)
         return;
     finished_ = true;
     const RunRecord &record = form_.runRecord();
+    if (!writer_) {
+        if (record.running() && !record.empty())
+            std::fprintf(stderr, "tervalo: the run in progress could not be stored: no run library (%s)\n",
+                         noLibraryReason_.toLocal8Bit().constData());
+        return;
+    }
     if (record.running() && !record.empty())
         writer_->submit(record, context_); // ended without STOP
     else

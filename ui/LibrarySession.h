@@ -58,7 +58,9 @@ public:
     // and the list's refresh follow from the event loop.
     void waitIdle();
     // The program ends: a run still going (the way out does not pass STOP)
-    // is handed over too, and the writer finishes before this returns.
+    // is handed over too, and the writer finishes before this returns; what
+    // could not be stored is told on stderr. Runs once, from whichever way
+    // out comes first (the application's end, or an ExitPaths duty).
     void finish();
 
     // Opens (or raises) the Runs window with a fresh list.

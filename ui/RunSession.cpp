@@ -3,6 +3,7 @@
 #include "controls/graph/Mygraph.h"
 #include "controls/slider/Myslider.h"
 #include "engine/ClassicPanels.h"
+#include "store/ExportNames.h"
 #include "ui/Form2.h"
 #include "ui/OptionButton.h"
 #include "ui/RuleCell.h"
@@ -185,15 +186,7 @@ QString RunSession::suggestedName() const
     QString folder = form_.autoSaveChoice().folder;
     if (folder.isEmpty())
         folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    std::string when = utcText(record().settings().start); // 2026-12-10T05:50:00Z
-    for (char &ch : when)
-        if (ch == 'T')
-            ch = '_';
-        else if (ch == ':')
-            ch = '-';
-    if (!when.empty() && when.back() == 'Z')
-        when.pop_back();
-    return folder + QStringLiteral("/run_") + QString::fromStdString(when) + QStringLiteral(".csv");
+    return ExportNames::runFile(folder, QString::fromStdString(utcText(record().settings().start)));
 }
 
 FileError RunSession::saveRunData(const QString &chosen)

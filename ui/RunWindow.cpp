@@ -1,6 +1,8 @@
 #include "ui/RunWindow.h"
 
 #include "engine/FuzzyController.h"
+#include "fileio/AtomicFile.h"
+#include "store/ExportNames.h"
 #include "ui/TextPair.h"
 
 #include <QAreaSeries>
@@ -642,11 +644,10 @@ FileError RunWindow::savePlot(const QString &chosen)
         painter.setRenderHint(QPainter::Antialiasing);
         view->render(&painter);
     } else {
-        if (suffix.isEmpty())
-            path += QStringLiteral(".png");
+        path = ExportNames::withEnding(path, "png");
         plotImage().save(&buffer, "PNG");
     }
-    return RunFiles::writeAtomically(path, buffer.data());
+    return writeFileAtomically(path, buffer.data());
 }
 
 void RunWindow::copyPlot()
@@ -762,7 +763,7 @@ QByteArray RunWindow::reportPdf()
 
 FileError RunWindow::saveReport(const QString &path)
 {
-    return RunFiles::writeAtomically(path, reportPdf());
+    return writeFileAtomically(ExportNames::withEnding(path, "pdf"), reportPdf());
 }
 
 void RunWindow::report(const FileError &e)

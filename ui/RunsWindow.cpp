@@ -1,6 +1,7 @@
 #include "ui/RunsWindow.h"
 
 #include "engine/RunRecord.h"
+#include "store/ExportNames.h"
 #include "ui/RunWindow.h"
 #include "ui/TextPair.h"
 
@@ -606,7 +607,8 @@ FileError RunsWindow::exportRun(std::int64_t id, const QString &chosen)
     const std::shared_ptr<const RunRecord> record = loadRun(id);
     if (!record)
         return {chosen, library()->error().message()};
-    const FileError e = RunFiles::save(*record, chosen);
+    const StoredRun *run = model_->run(id);
+    const FileError e = RunFiles::save(*record, chosen, run ? RunLabel{run->name, run->note} : RunLabel{});
     if (e && showError)
         showError(RunWindow::text(RunWindow::Text::SaveFailed, english_), e.message());
     return e;
@@ -708,13 +710,9 @@ void RunsWindow::exportAsked()
     const StoredRun *run = model_->run(id);
     if (!run || !askPath)
         return;
-    // run_2026-12-10_05-50-00.csv in the documents folder
-    QString when = run->startUtc;
-    when.replace(QLatin1Char('T'), QLatin1Char('_')).replace(QLatin1Char(':'), QLatin1Char('-'));
-    if (when.endsWith(QLatin1Char('Z')))
-        when.chop(1);
-    const QString suggested = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)
-        + QStringLiteral("/run_") + when + QStringLiteral(".csv");
+    // the run's name, or run_2026-12-10_05-50-00.csv, in the documents folder
+    const QString suggested = ExportNames::runFile(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                                                   run->startUtc, run->name);
     const QString chosen =
         askPath(text(Text::ExportTitle), RunWindow::text(RunWindow::Text::DataFilter, english_), suggested);
     if (!chosen.isEmpty())

@@ -1,6 +1,6 @@
 #include "ui/SurfaceWindow.h"
 
-#include "store/RunFiles.h"
+#include "fileio/AtomicFile.h"
 #include "ui/Form2.h"
 #include "ui/TuningTexts.h"
 
@@ -277,7 +277,7 @@ QString SurfaceWindow::savePng(const QString &path) const
     QBuffer buffer(&bytes);
     buffer.open(QIODevice::WriteOnly);
     picture(view_->size().expandedTo(QSize(560, 440))).save(&buffer, "PNG");
-    const FileError err = RunFiles::writeAtomically(path, bytes);
+    const FileError err = writeFileAtomically(path, bytes);
     return err ? err.message() : QString();
 }
 
@@ -285,7 +285,7 @@ QString SurfaceWindow::saveCsv(const QString &path) const
 {
     if (!surface_)
         return path + QStringLiteral(": ") + problem_;
-    const FileError err = RunFiles::writeAtomically(path, QByteArray::fromStdString(surface_->csv()));
+    const FileError err = writeFileAtomically(path, QByteArray::fromStdString(surface_->csv()));
     return err ? err.message() : QString();
 }
 

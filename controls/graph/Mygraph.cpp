@@ -660,10 +660,10 @@ void Mygraph::SaveGraph()
     syncSize();
     const QDateTime now = clock_ ? clock_() : QDateTime::currentDateTimeUtc();
     const QString path = saveFolder() + QLatin1Char('/') + saveFileName(now);
-    const QString failure =
-        image_.isNull() ? path + QStringLiteral(": the control has no picture") : writeBitmapFile(image_, path);
-    if (!failure.isEmpty())
-        raiseError(RuntimeError::FileAccess, "cannot save the graph picture to " + failure.toStdString());
+    const FileError failure =
+        image_.isNull() ? FileError{path, QStringLiteral("the control has no picture")} : writeBitmapFile(image_, path);
+    if (failure)
+        raiseError(RuntimeError::FileAccess, "cannot save the graph picture to " + failure.message().toStdString());
     emit GraphSaved(path);
 }
 

@@ -4,13 +4,16 @@
 // port write and the release on stderr, so the parent sees what was said.
 
 #include "plant/MemoryPort.h"
+#include "store/RunLibrary.h"
 #include "ui/ExitPaths.h"
 #include "ui/Form2.h"
+#include "ui/LibrarySession.h"
 #include "ui/OptionButton.h"
 #include "ui/ScrollBar.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QStandardPaths>
@@ -158,6 +161,41 @@ TEST_F(LostDisplay, TheKitIsStoppedWhenTheDisplayServerGoes)
                 ::testing::ExitedWithCode(1), kLastWords);
 }
 
+// A run in simulation going on when the display server goes: the kit is
+// told first, then the run goes into the library as the program arms it.
+void runThenLoseTheDisplay(const QString &library)
+{
+    TracingPort port;
+    Form2 window(&port);
+    window.showMessage = [](const QString &) {};
+    tervalo::LibrarySession *runs = tervalo::LibrarySession::attach(window, library);
+    ExitPaths exits(window, [] { std::fputs("@released\n", stderr); });
+    exits.then([runs] {
+        runs->finish();
+        std::fputs("@stored\n", stderr);
+    });
+    window.Form_Load();
+    window.selectMode(tervalo::LoopMode::Simulation);
+    window.selectController("P");
+    const auto pid = static_cast<pid_t>(qEnvironmentVariableIntValue("TERVALO_TEST_XVFB_PID"));
+    QTimer::singleShot(1100, [pid] { ::kill(pid, SIGKILL); });
+    window.Label32_Click(); // START: the cycles run until the display goes
+}
+
+TEST_F(LostDisplay, TheRunInProgressIsStoredWhenTheDisplayServerGoes)
+{
+    // the same file in the death test's child, which runs this body again
+    const QString library =
+        qEnvironmentVariable("TERVALO_TEST_TMP", QStringLiteral("/tmp")) + QStringLiteral("/lost-display-runs.sqlite");
+    QFile::remove(library);
+    EXPECT_EXIT(runThenLoseTheDisplay(library), ::testing::ExitedWithCode(1), "@released\n@stored\n");
+    const std::vector<tervalo::StoredRun> runs = tervalo::RunLibrary(library).list();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].controller, QStringLiteral("P"));
+    EXPECT_GE(runs[0].rows, 2) << "the cycles before the display went";
+    QFile::remove(library);
+}
+
 TEST_F(ExitPathsDeath, UncaughtExceptionStillStopsTheKit)
 {
     EXPECT_EXIT(driveThenLeave([] { uncaught(); }), ::testing::KilledBySignal(SIGABRT), kLastWords);
@@ -178,6 +216,25 @@ TEST(ExitPaths, LastWordsAreSaidOnceWhicheverWayComesFirst)
         ExitPaths exits([&said] { ++said; });
     }
     EXPECT_EQ(said, 2) << "the normal end of scope says them";
+}
+
+TEST(ExitPaths, DutiesFollowTheKitInOrderAndAFailureKeepsNoneBack)
+{
+    std::string said;
+    {
+        ExitPaths exits([&said] {
+            said += "kit ";
+            throw std::runtime_error("port gone");
+        });
+        exits.then([&said] {
+            said += "store ";
+            throw std::runtime_error("disk full");
+        });
+        exits.then([&said] { said += "tell"; });
+        exits.finish();
+        exits.finish();
+    }
+    EXPECT_EQ(said, "kit store tell");
 }
 
 TEST(ExitPaths, WindowWithoutTheDriverWritesNothingButReleases)

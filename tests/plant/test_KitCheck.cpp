@@ -147,3 +147,32 @@ TEST(KitCheck, SlowNoisyOrVanishingPortFails)
               std::string::npos)
         << r.text;
 }
+
+TEST(KitCheck, InterruptionEndsEveryStepAtOnceWithTheZeroWord)
+{
+    // rest count 0..1 s, settling 1..2.5 s, spin count 2.5..4.5 s
+    struct Case {
+        std::chrono::milliseconds at;
+        const char *lastStepSeen; // the line just before the interruption
+    };
+    for (const Case &c : {Case{0ms, "opened and claimed\n"}, Case{500ms, "opened and claimed\n"},
+                          Case{1800ms, "(at most 2 allowed)\n"}, Case{3500ms, "(at most 2 allowed)\n"}}) {
+        SCOPED_TRACE(c.at.count());
+        VirtualKitClock clock;
+        MemoryPort memory;
+        TimedPort port(memory, clock);
+        KitCheckOptions o = named("memory");
+        o.spin = 2000;
+        const std::int64_t at = std::chrono::nanoseconds(c.at).count();
+        o.interruption = [&clock, at]() -> std::string { return clock.now() >= at ? "SIGTERM" : ""; };
+        const Outcome r = check(&port, clock, o);
+        EXPECT_FALSE(r.passed);
+        const std::string end =
+            std::string(c.lastStepSeen) + "FAIL interrupted by SIGTERM\nok   all-zero word written\nkit check failed\n";
+        ASSERT_GE(r.text.size(), end.size()) << r.text;
+        EXPECT_EQ(r.text.substr(r.text.size() - end.size()), end) << r.text;
+        EXPECT_LT(clock.now() - at, std::chrono::nanoseconds(25ms).count()) << "the step went on";
+        EXPECT_EQ(memory.data(), 0);
+        EXPECT_EQ(memory.control(), 11);
+    }
+}

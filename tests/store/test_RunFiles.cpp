@@ -6,7 +6,10 @@
 #include "engine/ClassicController.h"
 #include "engine/FuzzyController.h"
 #include "engine/SimulatedPlant.h"
+#include "fileio/AtomicFile.h"
 #include "runtime/NumberText.h"
+#include "store/ExportNames.h"
+#include "store/RunSettingsJson.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,6 +21,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -271,7 +275,7 @@ TEST_F(RunFilesTest, SaveIntoAFolderThatCannotBeWritten)
 // name stays whole, no temporary file remains, no settings without rows.
 TEST_F(RunFilesTest, DiskFullDuringTheSave)
 {
-    ASSERT_FALSE(RunFiles::writeAtomically(path("old.csv"), "older rows\r\n"));
+    ASSERT_FALSE(writeFileAtomically(path("old.csv"), "older rows\r\n"));
     RunRecord big(5000);
     recordProportionalRun(big, 5000);
     FileError e;
@@ -294,11 +298,62 @@ TEST(RunFilesDevice, WritingToAFullDevice)
     struct stat before { };
     if (stat("/dev/full", &before) != 0 || !S_ISCHR(before.st_mode))
         GTEST_SKIP() << "no /dev/full device here";
-    const FileError e = RunFiles::writeAtomically("/dev/full", QByteArray(100, 'x'));
+    const FileError e = writeFileAtomically("/dev/full", QByteArray(100, 'x'));
     ASSERT_TRUE(e.failed());
     EXPECT_EQ(e.path, "/dev/full");
     EXPECT_EQ(e.reason, "No space left on device");
     struct stat after { };
     ASSERT_EQ(stat("/dev/full", &after), 0);
     EXPECT_TRUE(S_ISCHR(after.st_mode));
+}
+
+// The JSON beside a run's CSV reads back as the run's settings (the library
+// keeps the same JSON), and carries the run's name and note when given.
+TEST_F(RunFilesTest, TheSettingsFileReadsBackAndCarriesTheLabel)
+{
+    ASSERT_FALSE(RunFiles::save(record, path("run"), {QStringLiteral("Group 3"), QStringLiteral("load at 7")}));
+    const QByteArray json = readAll(path("run.json"));
+    RunSettings back;
+    ASSERT_TRUE(RunSettingsJson::read(json, back));
+    const RunSettings &s = record.settings();
+    EXPECT_EQ(back.start, s.start);
+    EXPECT_EQ(back.controller, s.controller);
+    EXPECT_EQ(back.kp, 0.5);
+    EXPECT_TRUE(std::isnan(back.ki));
+    ASSERT_EQ(back.loadChanges.size(), 1u);
+    EXPECT_EQ(back.loadChanges[0].to, 12);
+    const QJsonObject o = readJson(path("run.json"));
+    EXPECT_EQ(o["name"].toString(), "Group 3");
+    EXPECT_EQ(o["note"].toString(), "load at 7");
+
+    ASSERT_FALSE(RunFiles::save(record, path("bare")));
+    EXPECT_FALSE(readJson(path("bare.json")).contains("name"));
+    EXPECT_FALSE(readJson(path("bare.json")).contains("note"));
+    for (const char *bad : {"[]", "{}", "{\"start_utc\": \"2026-12-10T04:22:14Z\", \"mode\": \"moon\"}"})
+        EXPECT_FALSE(RunSettingsJson::read(QByteArray(bad), back)) << bad;
+}
+
+TEST(ExportNames, OfferedNamesAndAddedEndings)
+{
+    struct Case {
+        const char *name, *offered;
+    };
+    const Case cases[] = {
+        {"", "/d/run_2026-12-10_05-50-00.csv"},
+        {"PI, quick", "/d/PI, quick.csv"},
+        {"Group 3: PI/PID?", "/d/Group 3_ PI_PID_.csv"},
+        {"  ..hidden. ", "/d/hidden.csv"},
+        {"line\nbreak", "/d/line_break.csv"},
+        {"...", "/d/run_2026-12-10_05-50-00.csv"},
+    };
+    for (const Case &c : cases)
+        EXPECT_EQ(ExportNames::runFile("/d", "2026-12-10T05:50:00Z", QString::fromUtf8(c.name)), c.offered) << c.name;
+    EXPECT_EQ(ExportNames::runFile("/d", "x", QString(200, 'a')).size(), QStringLiteral("/d/.csv").size() + 100);
+
+    const std::pair<const char *, const char *> endings[] = {
+        {"/d/report", "/d/report.pdf"},   {"/d/report.pdf", "/d/report.pdf"},   {"/d/report.PDF", "/d/report.PDF"},
+        {"/d/report.v2", "/d/report.v2"}, {"/d.v1/report", "/d.v1/report.pdf"},
+    };
+    for (const auto &[chosen, written] : endings)
+        EXPECT_EQ(ExportNames::withEnding(chosen, "pdf"), written) << chosen;
 }

@@ -1,4 +1,5 @@
 // tervalo-sim: the window's session without a display.
+#include "support/ScratchDisk.h"
 #include "tervalo_version.h"
 #include <QDir>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <sys/stat.h>
 
 namespace {
 struct Result {
@@ -331,6 +333,74 @@ TEST(Simulator, FailedWritesGiveTheReasonAndStatus1)
         EXPECT_EQ(r.err, "tervalo-sim: " + c.says + "\n") << c.what;
     }
     EXPECT_FALSE(QDir(dir.filePath("missing")).exists());
+}
+
+// The files the simulator writes beside its table, on a full or read-only
+// disk, onto a FIFO nobody reads or onto a folder: status 1 with the path and
+// the system's reason, at once, and an older file stays as it was.
+TEST(Simulator, FilesItWritesFailWholeWithThePathAndTheReason)
+{
+    struct Output {
+        QStringList args; // the file's option comes last
+        const char *name;
+    };
+    const Output outputs[] = {
+        {{"--controller", "P", "--kp", "0.5", "--cycles", "3", "--save-experiment"}, "lab.json"},
+        {{"--surface"}, "surface.csv"},
+        {{"--controller", "P", "--cycles", "3", "--picture"}, "graph.bmp"},
+    };
+    enum class Fault { FullDisk, ReadOnly, Fifo, Folder };
+    const struct {
+        Fault fault;
+        const char *what;
+        QString says;
+    } faults[] = {
+        {Fault::FullDisk, "full disk", reason(ENOSPC)},
+        {Fault::ReadOnly, "read-only folder", reason(EROFS)},
+        {Fault::Fifo, "FIFO nobody reads", QStringLiteral("no reader")},
+        {Fault::Folder, "folder given as the file", reason(EISDIR)},
+    };
+    for (const auto &f : faults)
+        for (const Output &o : outputs) {
+            SCOPED_TRACE(std::string(f.what) + ", " + o.args.last().toStdString());
+            tervalo::test::ScratchDisk disk;
+            QTemporaryDir dir;
+            const bool onDisk = f.fault == Fault::FullDisk || f.fault == Fault::ReadOnly;
+            if (onDisk && !disk.usable())
+                GTEST_SKIP() << disk.why();
+            const QString path = onDisk ? disk.filePath(o.name) : dir.filePath(o.name);
+            switch (f.fault) {
+            case Fault::FullDisk: ASSERT_TRUE(disk.put(o.name, "older") && disk.fill()); break;
+            case Fault::ReadOnly: ASSERT_TRUE(disk.put(o.name, "older") && disk.makeReadOnly()); break;
+            case Fault::Fifo: ASSERT_EQ(::mkfifo(QFile::encodeName(path).constData(), 0600), 0); break;
+            case Fault::Folder: ASSERT_TRUE(QDir().mkdir(path)); break;
+            }
+            const QStringList before = onDisk ? disk.files() : QStringList();
+            const Result r = sim(o.args + QStringList{path});
+            EXPECT_EQ(r.status, 1) << r.err.toStdString();
+            EXPECT_TRUE(r.err.endsWith("tervalo-sim: " + path + ": " + f.says + "\n")) << r.err.toStdString();
+            if (onDisk) {
+                EXPECT_EQ(disk.contents(o.name), "older");
+                EXPECT_EQ(disk.files(), before);
+            }
+        }
+}
+
+// An experiment file that is not a file to read: refused at once.
+TEST(Simulator, ExperimentFromAFifoNobodyWritesIsRefusedAtOnce)
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("lab.json");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    const struct {
+        QString path;
+        QString says;
+    } cases[] = {{fifo, QStringLiteral("no writer")}, {dir.path(), reason(EISDIR)}};
+    for (const auto &c : cases) {
+        const Result r = sim({"--experiment", c.path});
+        EXPECT_EQ(r.status, 2) << r.err.toStdString();
+        EXPECT_EQ(r.err, "tervalo-sim: --experiment " + c.path + ": " + c.says + "\n");
+    }
 }
 
 // A small filesystem of its own, in a mount namespace of its own (needs the

@@ -278,6 +278,21 @@ TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
     EXPECT_EQ(o.value(QStringLiteral("controller")).toString(), QStringLiteral("fuzzy"));
     EXPECT_TRUE(errors.empty());
 
+    EXPECT_FALSE(o.contains(QStringLiteral("name")));
+
+    // a named run offers its name and carries it and its note
+    ASSERT_TRUE(w->renameRun(ids[1], QStringLiteral("Group 3: fuzzy, slow")));
+    ASSERT_TRUE(w->setNote(ids[1], QStringLiteral("load moved\nat cycle 40")));
+    chosen = dir.filePath(QStringLiteral("named.csv"));
+    w->action(RunsWindow::Text::Export)->trigger();
+    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/Group 3_ fuzzy, slow.csv"))) << suggested.toStdString();
+    QFile named(dir.filePath(QStringLiteral("named.json")));
+    ASSERT_TRUE(named.open(QIODevice::ReadOnly));
+    const QJsonObject n = QJsonDocument::fromJson(named.readAll()).object();
+    EXPECT_EQ(n.value(QStringLiteral("name")).toString(), QStringLiteral("Group 3: fuzzy, slow"));
+    EXPECT_EQ(n.value(QStringLiteral("note")).toString(), QStringLiteral("load moved\nat cycle 40"));
+    EXPECT_EQ(n.value(QStringLiteral("controller")).toString(), QStringLiteral("fuzzy"));
+
     chosen = dir.filePath(QStringLiteral("no-such-folder/run.csv"));
     w->action(RunsWindow::Text::Export)->trigger();
     ASSERT_EQ(errors.size(), 1u);

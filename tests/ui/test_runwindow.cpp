@@ -350,9 +350,13 @@ TEST_F(RunWindowTest, ButtonsUseTheDialogHooks)
     answer = path("report.pdf");
     w.button(Text::SaveReport)->click();
     EXPECT_TRUE(QFile::exists(path("report.pdf")));
+    answer = path("typed"); // no ending typed: a PDF is a .pdf
+    w.button(Text::SaveReport)->click();
+    EXPECT_TRUE(readAll(path("typed.pdf")).startsWith("%PDF"));
+    EXPECT_FALSE(QFile::exists(path("typed")));
     answer = QString();
     w.button(Text::SavePlot)->click();
-    EXPECT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked.size(), 4u);
     EXPECT_EQ(asked[1], RunWindow::Purpose::Report);
     EXPECT_TRUE(errors.isEmpty());
 
