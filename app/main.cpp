@@ -259,6 +259,16 @@ int main(int argc, char **argv)
         else
             window.clearBaseline();
     };
+    {
+        tervalo::RunContext context = library->context();
+        context.emulatedKit = emulated;
+        library->setContext(context);
+    }
+    experiments.opened = [library](const QString &path, const QByteArray &contents) {
+        tervalo::RunContext context = library->context();
+        context.setExperiment(path, contents);
+        library->setContext(context);
+    };
     if (emulated) {
         window.setWindowTitle(window.windowTitle() + QStringLiteral(" (emulated kit)"));
         // a test program's load change on the emulated kit is its load torque

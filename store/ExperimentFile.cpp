@@ -377,16 +377,20 @@ FileError ExperimentFile::write(const Experiment &e, const QString &path)
     return writeFileAtomically(path, toJson(e));
 }
 
-bool ExperimentFile::read(const QString &path, Experiment &out, ExperimentError &why)
+bool ExperimentFile::read(const QString &path, Experiment &out, ExperimentError &why, QByteArray *contents)
 {
-    QByteArray contents;
+    QByteArray bytes;
     bool tooLarge = false;
-    if (const FileError e = readFileBounded(path, kFileLimit, contents, &tooLarge)) {
+    if (const FileError e = readFileBounded(path, kFileLimit, bytes, &tooLarge)) {
         why = tooLarge ? ExperimentError{{}, Reason::TooLarge, {path}}
                        : ExperimentError{{}, Reason::Unreadable, {path, e.reason}};
         return false;
     }
-    return fromJson(contents, out, why);
+    if (!fromJson(bytes, out, why))
+        return false;
+    if (contents)
+        *contents = bytes;
+    return true;
 }
 
 } // namespace tervalo

@@ -106,8 +106,9 @@ public:
     // Atomic: the file is replaced whole or left as it was.
     static FileError write(const Experiment &e, const QString &path);
     // Reads at most a megabyte; a file that cannot be read is refused with
-    // its path and the system's reason.
-    static bool read(const QString &path, Experiment &out, ExperimentError &why);
+    // its path and the system's reason. contents, when given, gets the
+    // bytes of a file that was taken.
+    static bool read(const QString &path, Experiment &out, ExperimentError &why, QByteArray *contents = nullptr);
 
     // The largest value the gain may take with the controller (the bar's
     // maximum / 1000; for a gain the controller has no bar, the largest of

@@ -6,8 +6,11 @@
 #include "store/UserFolders.h"
 
 #include <QAtomicInteger>
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -15,17 +18,24 @@
 #include <QSqlDriver>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QSqlRecord>
+#include <QSysInfo>
+#include <QThread>
+#include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
 #include <cmath>
 
 #include <sqlite3.h>
+
+#include "tervalo_version.h"
 
 namespace tervalo {
 
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 // A connection name of its own for every library object.
 QString newConnectionName()
@@ -50,33 +60,106 @@ QString reasonOf(const QSqlError &e)
     return db.isEmpty() ? e.text() : db;
 }
 
-// The runs table's figure columns: the figures' machine names.
-QString figureColumns()
+// A text for a column that takes no NULL: a null QString would be bound as
+// one.
+QVariant text(const QString &s)
 {
-    QString out;
+    return s.isNull() ? QVariant(QStringLiteral("")) : QVariant(s);
+}
+
+QString sha256Hex(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QString newUuid()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+QString nowUtc()
+{
+    return QString::fromStdString(utcText(std::chrono::system_clock::now()));
+}
+
+// The columns of the runs table, in table order, with the version of the
+// library that brought them: those of version 1, one a figure among them,
+// then what version 2 added (at the end, where ALTER TABLE puts them, so
+// that an upgraded library and a new one have the same table).
+struct Column {
+    QString name;
+    QString type;
+    int since = 1;
+};
+
+const std::vector<Column> &runsColumns()
+{
+    static const std::vector<Column> columns = [] {
+        std::vector<Column> c = {
+            {QStringLiteral("id"), QStringLiteral("INTEGER PRIMARY KEY AUTOINCREMENT")},
+            {QStringLiteral("start_utc"), QStringLiteral("TEXT NOT NULL")},
+            {QStringLiteral("mode"), QStringLiteral("TEXT NOT NULL")},
+            {QStringLiteral("controller"), QStringLiteral("TEXT NOT NULL")},
+            {QStringLiteral("reference"), QStringLiteral("INTEGER NOT NULL")},
+            {QStringLiteral("kp"), QStringLiteral("REAL")},
+            {QStringLiteral("ki"), QStringLiteral("REAL")},
+            {QStringLiteral("kd"), QStringLiteral("REAL")},
+            {QStringLiteral("error_divisor"), QStringLiteral("INTEGER")},
+            {QStringLiteral("output_divisor"), QStringLiteral("INTEGER")},
+            {QStringLiteral("settings"), QStringLiteral("TEXT NOT NULL")},
+            {QStringLiteral("row_count"), QStringLiteral("INTEGER NOT NULL")},
+        };
+        for (const MetricInfo &m : kMetrics)
+            c.push_back({QString::fromLatin1(m.key), QStringLiteral("REAL")});
+        const Column later[] = {
+            {QStringLiteral("name"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 1},
+            {QStringLiteral("note"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 1},
+            {QStringLiteral("uuid"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("student"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("host"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("plant"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("program_version"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("experiment"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("experiment_sha256"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("rules_sha256"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("kind"), QStringLiteral("TEXT NOT NULL DEFAULT 'run'"), 2},
+            {QStringLiteral("bump_u1"), QStringLiteral("INTEGER"), 2},
+            {QStringLiteral("bump_u2"), QStringLiteral("INTEGER"), 2},
+            {QStringLiteral("model_gain"), QStringLiteral("REAL"), 2},
+            {QStringLiteral("model_offset"), QStringLiteral("REAL"), 2},
+            {QStringLiteral("model_time_constant_s"), QStringLiteral("REAL"), 2},
+            {QStringLiteral("model_dead_time_s"), QStringLiteral("REAL"), 2},
+            {QStringLiteral("model_rmse"), QStringLiteral("REAL"), 2},
+            {QStringLiteral("forward_state"), QStringLiteral("TEXT NOT NULL DEFAULT 'local'"), 2},
+            {QStringLiteral("forward_reason"), QStringLiteral("TEXT NOT NULL DEFAULT ''"), 2},
+            {QStringLiteral("forward_utc"), QStringLiteral("TEXT"), 2},
+        };
+        c.insert(c.end(), std::begin(later), std::end(later));
+        return c;
+    }();
+    return columns;
+}
+
+bool isFigureColumn(const QString &name)
+{
     for (const MetricInfo &m : kMetrics)
-        out += QStringLiteral(", ") + QString::fromLatin1(m.key);
-    return out;
+        if (name == QLatin1String(m.key))
+            return true;
+    return false;
 }
 
 QString schemaRuns()
 {
-    QString figures;
-    for (const MetricInfo &m : kMetrics)
-        figures += QStringLiteral("  %1 REAL,\n").arg(QString::fromLatin1(m.key));
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS runs (\n"
-                          "  id INTEGER PRIMARY KEY AUTOINCREMENT,\n"
-                          "  start_utc TEXT NOT NULL,\n"
-                          "  mode TEXT NOT NULL,\n"
-                          "  controller TEXT NOT NULL,\n"
-                          "  reference INTEGER NOT NULL,\n"
-                          "  kp REAL, ki REAL, kd REAL,\n"
-                          "  error_divisor INTEGER, output_divisor INTEGER,\n"
-                          "  settings TEXT NOT NULL,\n"
-                          "  row_count INTEGER NOT NULL,\n")
-        + figures
-        + QStringLiteral("  name TEXT NOT NULL DEFAULT '',\n"
-                         "  note TEXT NOT NULL DEFAULT ''\n)");
+    QStringList lines;
+    for (const Column &c : runsColumns())
+        lines << QStringLiteral("  ") + c.name + QLatin1Char(' ') + c.type;
+    return QStringLiteral("CREATE TABLE runs (\n") + lines.join(QStringLiteral(",\n")) + QStringLiteral("\n)");
+}
+
+const QString &uuidIndex()
+{
+    static const QString statement = QStringLiteral("CREATE UNIQUE INDEX runs_uuid ON runs(uuid)");
+    return statement;
 }
 
 QString schemaSamples()
@@ -86,12 +169,110 @@ QString schemaSamples()
         columns += QStringLiteral("  %1 %2,\n")
                        .arg(QString::fromLatin1(c.name),
                             c.column == RunColumn::Cycle ? QStringLiteral("INTEGER NOT NULL") : QStringLiteral("REAL"));
-    return QStringLiteral("CREATE TABLE IF NOT EXISTS samples (\n"
+    return QStringLiteral("CREATE TABLE samples (\n"
                           "  run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,\n")
         + columns + QStringLiteral("  PRIMARY KEY (run, cycle)\n) WITHOUT ROWID");
 }
 
+// The columns a query reads into a StoredRun, in its order.
+QString listColumns()
+{
+    QStringList names;
+    for (const Column &c : runsColumns())
+        names << c.name;
+    return names.join(QStringLiteral(", "));
+}
+
+QStringList columnNames(QSqlQuery &q, const QString &table)
+{
+    QStringList names;
+    if (q.exec(QStringLiteral("SELECT name FROM pragma_table_info('%1')").arg(table)))
+        while (q.next())
+            names << q.value(0).toString();
+    return names;
+}
+
 } // namespace
+
+const char *plantKindName(PlantKind k)
+{
+    switch (k) {
+    case PlantKind::Kit: return "kit";
+    case PlantKind::EmulatedKit: return "emulated_kit";
+    case PlantKind::Simulation: return "simulation";
+    }
+    return "kit";
+}
+
+std::optional<PlantKind> plantKindNamed(const QString &name)
+{
+    for (PlantKind k : {PlantKind::Kit, PlantKind::EmulatedKit, PlantKind::Simulation})
+        if (name == QLatin1String(plantKindName(k)))
+            return k;
+    return std::nullopt;
+}
+
+const char *runKindName(RunKind k)
+{
+    return k == RunKind::BumpTest ? "bump_test" : "run";
+}
+
+const char *forwardStateName(ForwardState s)
+{
+    switch (s) {
+    case ForwardState::Local: return "local";
+    case ForwardState::Sent: return "sent";
+    case ForwardState::Refused: return "refused";
+    }
+    return "local";
+}
+
+std::optional<ForwardState> forwardStateNamed(const QString &name)
+{
+    for (ForwardState s : {ForwardState::Local, ForwardState::Sent, ForwardState::Refused})
+        if (name == QLatin1String(forwardStateName(s)))
+            return s;
+    return std::nullopt;
+}
+
+QString RunContext::thisHostName()
+{
+    return QSysInfo::machineHostName();
+}
+
+QString RunContext::thisProgramVersion()
+{
+    return QStringLiteral(TERVALO_VERSION);
+}
+
+void RunContext::setExperiment(const QString &path, const QByteArray &contents)
+{
+    experiment = QFileInfo(path).fileName();
+    experimentSha256 = sha256Hex(contents);
+}
+
+PlantKind plantKindOf(const RunSettings &settings, bool emulatedKit)
+{
+    if (settings.mode == RunMode::Simulation)
+        return PlantKind::Simulation;
+    return emulatedKit ? PlantKind::EmulatedKit : PlantKind::Kit;
+}
+
+QString ruleTableSha256(const RunSettings &settings)
+{
+    if (!settings.fuzzy())
+        return {};
+    QByteArray cells;
+    for (int r = 0; r < FuzzyController::termCount; ++r)
+        for (int c = 0; c < FuzzyController::termCount; ++c) {
+            const std::string &text = settings.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))];
+            const auto term = std::find(settings.termNames.begin(), settings.termNames.end(), text);
+            cells += term == settings.termNames.end() || text.empty()
+                ? '-'
+                : static_cast<char>('0' + (term - settings.termNames.begin()));
+        }
+    return sha256Hex(cells);
+}
 
 QString StoredRun::settingsText() const
 {
@@ -116,7 +297,8 @@ QString RunLibrary::defaultPath(QString *reason)
     return QDir(folder.path).filePath(QStringLiteral("runs.sqlite"));
 }
 
-RunLibrary::RunLibrary(const QString &path, int busyTimeoutMs) : path_(path), connection_(newConnectionName())
+RunLibrary::RunLibrary(const QString &path, int busyTimeoutMs)
+    : path_(path), connection_(newConnectionName()), busyTimeoutMs_(busyTimeoutMs)
 {
     QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), connection_);
     db.setDatabaseName(path_);
@@ -135,40 +317,181 @@ RunLibrary::RunLibrary(const QString &path, int busyTimeoutMs) : path_(path), co
     }
 }
 
+namespace {
+
+// What a database holds, read without writing anything: its version stamp,
+// and which library version its tables are of (0: no tables at all, -1:
+// tables of another program).
+struct Contents {
+    int version = 0;
+    int tables = 0;
+};
+
+bool readContents(QSqlQuery &q, Contents &out)
+{
+    // the first statement is also where a file that is no database shows
+    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
+        return false;
+    out.version = q.value(0).toInt();
+    if (!q.exec(QStringLiteral("SELECT type, name FROM sqlite_master")))
+        return false;
+    // tables, views or triggers of a user's own beside the library's are
+    // left alone; without the library's two tables they are another
+    // program's
+    bool anything = false;
+    QStringList tables;
+    while (q.next()) {
+        anything = true;
+        const QString type = q.value(0).toString(), name = q.value(1).toString();
+        if (type == QLatin1String("table") && (name == QLatin1String("runs") || name == QLatin1String("samples")))
+            tables << name;
+    }
+    q.finish();
+    if (!anything) {
+        out.tables = 0;
+        return true;
+    }
+    out.tables = -1;
+    if (tables.size() != 2)
+        return true;
+    // the runs table with every column of its version but the figures
+    // (which follow the figure table), the samples table with every column
+    const QStringList runs = columnNames(q, QStringLiteral("runs"));
+    const QStringList samples = columnNames(q, QStringLiteral("samples"));
+    if (q.lastError().isValid())
+        return false;
+    for (const char *name : {"run", "cycle"})
+        if (!samples.contains(QLatin1String(name)))
+            return true;
+    for (const RunColumnInfo &c : kRunColumns)
+        if (!samples.contains(QLatin1String(c.name)))
+            return true;
+    const int version = runs.contains(QLatin1String("uuid")) ? 2 : 1;
+    for (const Column &c : runsColumns())
+        if (c.since <= version && !isFigureColumn(c.name) && !runs.contains(c.name))
+            return true;
+    out.tables = version;
+    return true;
+}
+
+// Why a database with these contents is not opened as a library; empty when
+// it is one (or empty).
+QString refusal(const Contents &c)
+{
+    if (c.version > kSchemaVersion)
+        return QStringLiteral("a newer version of the program made this run library (its version %1, this "
+                              "program reads version %2)")
+            .arg(c.version)
+            .arg(kSchemaVersion);
+    if (c.tables < 0 || (c.tables > 0 && c.version != 0 && c.version != c.tables))
+        return QStringLiteral("not a run library (a database with tables of another program)");
+    return {};
+}
+
+} // namespace
+
 bool RunLibrary::prepare(QSqlDatabase &db)
 {
     QSqlQuery q(db);
     const auto failed = [&] { return fail(reasonOf(q.lastError())); };
+    // Nothing is written before the database is known to be a library this
+    // program reads (or an empty one).
+    Contents contents;
+    if (!readContents(q, contents))
+        return failed();
+    if (const QString why = refusal(contents); !why.isEmpty())
+        return fail(why);
     // WAL: a second copy of the program reads while this one writes (on a
-    // library in WAL mode already, nothing is written); the first statement
-    // is also where a file that is no database shows.
-    for (const char *pragma : {"PRAGMA journal_mode=WAL", "PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=ON"})
+    // library in WAL mode already, nothing is written). Switching a new file
+    // reads its header and then takes the write lock: when another copy
+    // takes that lock in between, SQLite answers "locked" at once rather
+    // than wait (it cannot tell that from a deadlock), so the switch is
+    // tried again for as long as a write would wait.
+    QElapsedTimer waited;
+    waited.start();
+    while (!q.exec(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        if ((q.lastError().nativeErrorCode().toInt() & 0xff) != SQLITE_BUSY || waited.elapsed() >= busyTimeoutMs_)
+            return failed();
+        QThread::msleep(5);
+    }
+    for (const char *pragma : {"PRAGMA synchronous=NORMAL", "PRAGMA foreign_keys=ON"})
         if (!q.exec(QLatin1String(pragma)))
             return failed();
-    if (!q.exec(QStringLiteral("PRAGMA user_version")) || !q.next())
-        return failed();
-    const int version = q.value(0).toInt();
     q.finish();
-    if (version > kSchemaVersion)
-        return fail(QStringLiteral("a newer version of the program made this run library (its version %1, this "
-                                   "program reads version %2)")
-                        .arg(version)
-                        .arg(kSchemaVersion));
-    if (version == kSchemaVersion)
+    if (contents.version == kSchemaVersion && contents.tables == kSchemaVersion)
         return true;
-    // version 0: a new database (or tables some earlier copy left without
-    // their version); the tables and the version in one transaction, which
-    // takes the write lock at once (waiting for another copy's run to end)
+    // A new database, one of version 1, or tables whose version was lost:
+    // the tables (or what version 2 added to them) and the version in one
+    // transaction, which takes the write lock at once (waiting for another
+    // copy's run to end) and looks again under it: that copy may have made
+    // or upgraded the tables meanwhile.
     if (!q.exec(QStringLiteral("BEGIN IMMEDIATE")))
         return failed();
-    for (const QString &statement :
-         {schemaRuns(), schemaSamples(), QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion),
-          QStringLiteral("COMMIT")})
-        if (!q.exec(statement)) {
+    const auto abandon = [&](bool reported) {
+        if (!reported)
             failed();
-            QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
-            return false;
-        }
+        QSqlQuery(db).exec(QStringLiteral("ROLLBACK"));
+        return false;
+    };
+    if (!readContents(q, contents))
+        return abandon(false);
+    if (const QString why = refusal(contents); !why.isEmpty())
+        return abandon(fail(why));
+    bool done = true;
+    if (contents.tables == 0)
+        done = create(db);
+    else if (contents.tables == 1)
+        done = upgrade(db);
+    if (!done)
+        return abandon(true);
+    if (!q.exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion)) || !q.exec(QStringLiteral("COMMIT")))
+        return abandon(false);
+    return true;
+}
+
+bool RunLibrary::create(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    for (const QString &statement : {schemaRuns(), uuidIndex(), schemaSamples()})
+        if (!q.exec(statement))
+            return fail(reasonOf(q.lastError()));
+    return true;
+}
+
+// Version 1 to 2, inside prepare()'s transaction: the new columns, and for
+// every run a UUID, its rule table's hash and, for a simulation, its plant.
+bool RunLibrary::upgrade(QSqlDatabase &db)
+{
+    QSqlQuery q(db);
+    const auto failed = [&] { return fail(reasonOf(q.lastError())); };
+    for (const Column &c : runsColumns())
+        if (c.since == 2 && !q.exec(QStringLiteral("ALTER TABLE runs ADD COLUMN %1 %2").arg(c.name, c.type)))
+            return failed();
+    struct Old {
+        qlonglong id;
+        QString mode;
+        QByteArray settings;
+    };
+    std::vector<Old> runs;
+    if (!q.exec(QStringLiteral("SELECT id, mode, settings FROM runs")))
+        return failed();
+    while (q.next())
+        runs.push_back({q.value(0).toLongLong(), q.value(1).toString(), q.value(2).toString().toUtf8()});
+    q.finish();
+    q.prepare(QStringLiteral("UPDATE runs SET uuid = ?, rules_sha256 = ?, plant = ? WHERE id = ?"));
+    for (const Old &run : runs) {
+        RunSettings settings;
+        const bool readable = RunSettingsJson::read(run.settings, settings);
+        const bool simulation = run.mode == QLatin1String(runModeName(RunMode::Simulation));
+        q.addBindValue(newUuid());
+        q.addBindValue(text(readable ? ruleTableSha256(settings) : QString()));
+        q.addBindValue(text(simulation ? QString::fromLatin1(plantKindName(PlantKind::Simulation)) : QString()));
+        q.addBindValue(run.id);
+        if (!q.exec())
+            return failed();
+    }
+    if (!q.exec(uuidIndex()))
+        return failed();
     return true;
 }
 
@@ -187,7 +510,7 @@ bool RunLibrary::fail(const QString &reason)
     return false;
 }
 
-std::optional<std::int64_t> RunLibrary::store(const RunRecord &record)
+std::optional<std::int64_t> RunLibrary::store(const RunRecord &record, const RunContext &context)
 {
     if (!usable()) {
         lastError_ = openError_;
@@ -195,55 +518,85 @@ std::optional<std::int64_t> RunLibrary::store(const RunRecord &record)
     }
     lastError_ = {};
     QSqlDatabase db = QSqlDatabase::database(connection_, false);
-    if (!db.transaction()) {
-        fail(reasonOf(db.lastError()));
+    QSqlQuery begin(db);
+    // the write lock at once: waits for another copy's store to end
+    if (!begin.exec(QStringLiteral("BEGIN IMMEDIATE"))) {
+        fail(reasonOf(begin.lastError()));
         return std::nullopt;
     }
-    const auto abandon = [&](const QSqlQuery &q) -> std::optional<std::int64_t> {
-        fail(reasonOf(q.lastError()));
-        db.rollback();
-        return std::nullopt;
-    };
+    const auto rollback = [&] { QSqlQuery(db).exec(QStringLiteral("ROLLBACK")); };
 
     const RunSettings &s = record.settings();
-    const StepFigures figures = record.figures();
-    QString placeholders;
-    for (std::size_t k = 0; k < kMetricCount; ++k)
-        placeholders += QStringLiteral(", ?");
-    QSqlQuery run(db);
-    run.prepare(QStringLiteral("INSERT INTO runs (start_utc, mode, controller, reference, kp, ki, kd, "
-                               "error_divisor, output_divisor, settings, row_count")
-                + figureColumns() + QStringLiteral(") VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?") + placeholders
-                + QStringLiteral(")"));
-    run.addBindValue(QString::fromStdString(utcText(s.start)));
-    run.addBindValue(QString::fromLatin1(runModeName(s.mode)));
-    run.addBindValue(QString::fromLatin1(runControllerName(s.controller)));
-    run.addBindValue(s.reference);
     const bool fuzzy = s.fuzzy();
-    run.addBindValue(fuzzy ? QVariant() : orNull(s.kp));
-    run.addBindValue(fuzzy ? QVariant() : orNull(s.ki));
-    run.addBindValue(fuzzy ? QVariant() : orNull(s.kd));
-    run.addBindValue(fuzzy ? QVariant(s.errorDivisor) : QVariant());
-    run.addBindValue(fuzzy ? QVariant(s.outputDivisor) : QVariant());
+    const bool bump = context.kind == RunKind::BumpTest;
     const QByteArray json =
         QJsonDocument::fromJson(RunFiles::settingsJson(record, 0, record.size())).toJson(QJsonDocument::Compact);
-    run.addBindValue(QString::fromUtf8(json));
-    run.addBindValue(static_cast<qlonglong>(record.size()));
-    for (const MetricInfo &m : kMetrics) {
-        const Figure &f = figures[m.metric];
-        run.addBindValue(f.available() ? QVariant(f.value) : QVariant());
+    std::vector<std::pair<QString, QVariant>> values = {
+        {QStringLiteral("uuid"), newUuid()},
+        {QStringLiteral("start_utc"), QString::fromStdString(utcText(s.start))},
+        {QStringLiteral("mode"), QString::fromLatin1(runModeName(s.mode))},
+        {QStringLiteral("controller"), QString::fromLatin1(runControllerName(s.controller))},
+        {QStringLiteral("reference"), s.reference},
+        {QStringLiteral("kp"), fuzzy ? QVariant() : orNull(s.kp)},
+        {QStringLiteral("ki"), fuzzy ? QVariant() : orNull(s.ki)},
+        {QStringLiteral("kd"), fuzzy ? QVariant() : orNull(s.kd)},
+        {QStringLiteral("error_divisor"), fuzzy ? QVariant(s.errorDivisor) : QVariant()},
+        {QStringLiteral("output_divisor"), fuzzy ? QVariant(s.outputDivisor) : QVariant()},
+        {QStringLiteral("settings"), QString::fromUtf8(json)},
+        {QStringLiteral("row_count"), static_cast<qlonglong>(record.size())},
+        {QStringLiteral("student"), context.student},
+        {QStringLiteral("host"), context.host},
+        {QStringLiteral("plant"), QString::fromLatin1(plantKindName(plantKindOf(s, context.emulatedKit)))},
+        {QStringLiteral("program_version"), context.programVersion},
+        {QStringLiteral("experiment"), context.experiment},
+        {QStringLiteral("experiment_sha256"), context.experimentSha256},
+        {QStringLiteral("rules_sha256"), ruleTableSha256(s)},
+        {QStringLiteral("kind"), QString::fromLatin1(runKindName(context.kind))},
+    };
+    // a bump test has its model instead of step figures
+    if (bump && context.bump) {
+        const BumpTestResult &b = *context.bump;
+        values.insert(values.end(),
+                      {{QStringLiteral("bump_u1"), b.u1},
+                       {QStringLiteral("bump_u2"), b.u2},
+                       {QStringLiteral("model_gain"), orNull(b.model.gain)},
+                       {QStringLiteral("model_offset"), orNull(b.model.offset)},
+                       {QStringLiteral("model_time_constant_s"), orNull(b.model.timeConstant)},
+                       {QStringLiteral("model_dead_time_s"), orNull(b.model.deadTime)},
+                       {QStringLiteral("model_rmse"), orNull(b.rmse)}});
+    } else if (!bump) {
+        const StepFigures figures = record.figures();
+        for (const MetricInfo &m : kMetrics) {
+            const Figure &f = figures[m.metric];
+            values.emplace_back(QString::fromLatin1(m.key), f.available() ? QVariant(f.value) : QVariant());
+        }
     }
-    if (!run.exec())
-        return abandon(run);
-    const qlonglong id = run.lastInsertId().toLongLong();
-
-    if (!storeSamples(db, id, record)) {
-        db.rollback();
+    QStringList names, marks;
+    for (const auto &v : values) {
+        names << v.first;
+        marks << QStringLiteral("?");
+    }
+    QSqlQuery run(db);
+    run.prepare(QStringLiteral("INSERT INTO runs (%1) VALUES (%2)")
+                    .arg(names.join(QStringLiteral(", ")), marks.join(QStringLiteral(", "))));
+    for (const auto &v : values)
+        run.addBindValue(v.second.typeId() == QMetaType::QString ? text(v.second.toString()) : v.second);
+    if (!run.exec()) {
+        fail(reasonOf(run.lastError()));
+        rollback();
         return std::nullopt;
     }
-    if (!db.commit()) {
-        fail(reasonOf(db.lastError()));
-        db.rollback();
+    const qlonglong id = run.lastInsertId().toLongLong();
+    run.finish();
+
+    if (!storeSamples(db, id, record)) {
+        rollback();
+        return std::nullopt;
+    }
+    QSqlQuery commit(db);
+    if (!commit.exec(QStringLiteral("COMMIT"))) {
+        fail(reasonOf(commit.lastError()));
+        rollback();
         return std::nullopt;
     }
     return id;
@@ -295,6 +648,76 @@ bool RunLibrary::storeSamples(QSqlDatabase &db, std::int64_t id, const RunRecord
     return ok;
 }
 
+namespace {
+
+// The lines of the runs a query over listColumns() gives.
+std::vector<StoredRun> storedRuns(QSqlQuery &q)
+{
+    std::vector<StoredRun> out;
+    const QSqlRecord fields = q.record();
+    const auto at = [&](const char *name) { return fields.indexOf(QLatin1String(name)); };
+    const int id = at("id"), uuid = at("uuid"), start = at("start_utc"), mode = at("mode"),
+              controller = at("controller"), reference = at("reference"), kp = at("kp"), ki = at("ki"), kd = at("kd"),
+              errorDivisor = at("error_divisor"), outputDivisor = at("output_divisor"), rows = at("row_count"),
+              name = at("name"), note = at("note"), student = at("student"), host = at("host"), plant = at("plant"),
+              version = at("program_version"), experiment = at("experiment"), experimentSha = at("experiment_sha256"),
+              rulesSha = at("rules_sha256"), kind = at("kind"), u1 = at("bump_u1"), u2 = at("bump_u2"),
+              gain = at("model_gain"), offset = at("model_offset"), tau = at("model_time_constant_s"),
+              deadTime = at("model_dead_time_s"), rmse = at("model_rmse"), forward = at("forward_state"),
+              forwardReason = at("forward_reason"), forwardUtc = at("forward_utc");
+    const int riseTime = at("rise_time_s"), overshoot = at("overshoot_pct"), settlingTime = at("settling_time_s"),
+              iae = at("iae");
+    const auto figure = [&](int column) { return column < 0 ? kNoValue : fromVariant(q.value(column)); };
+    while (q.next()) {
+        StoredRun r;
+        r.id = q.value(id).toLongLong();
+        r.uuid = q.value(uuid).toString();
+        r.startUtc = q.value(start).toString();
+        r.mode = q.value(mode).toString();
+        r.controller = q.value(controller).toString();
+        r.reference = q.value(reference).toInt();
+        r.kp = fromVariant(q.value(kp));
+        r.ki = fromVariant(q.value(ki));
+        r.kd = fromVariant(q.value(kd));
+        r.errorDivisor = q.value(errorDivisor).toInt();
+        r.outputDivisor = q.value(outputDivisor).toInt();
+        r.riseTime = figure(riseTime);
+        r.overshoot = figure(overshoot);
+        r.settlingTime = figure(settlingTime);
+        r.iae = figure(iae);
+        r.rows = q.value(rows).toLongLong();
+        r.name = q.value(name).toString();
+        r.note = q.value(note).toString();
+        r.student = q.value(student).toString();
+        r.host = q.value(host).toString();
+        r.plant = q.value(plant).toString();
+        r.programVersion = q.value(version).toString();
+        r.experiment = q.value(experiment).toString();
+        r.experimentSha256 = q.value(experimentSha).toString();
+        r.rulesSha256 = q.value(rulesSha).toString();
+        r.kind = q.value(kind).toString() == QLatin1String(runKindName(RunKind::BumpTest)) ? RunKind::BumpTest
+                                                                                           : RunKind::Run;
+        if (r.kind == RunKind::BumpTest && !q.value(u1).isNull()) {
+            BumpTestResult b;
+            b.u1 = q.value(u1).toInt();
+            b.u2 = q.value(u2).toInt();
+            b.model.gain = fromVariant(q.value(gain));
+            b.model.offset = fromVariant(q.value(offset));
+            b.model.timeConstant = fromVariant(q.value(tau));
+            b.model.deadTime = fromVariant(q.value(deadTime));
+            b.rmse = fromVariant(q.value(rmse));
+            r.bump = b;
+        }
+        r.forward = forwardStateNamed(q.value(forward).toString()).value_or(ForwardState::Local);
+        r.forwardReason = q.value(forwardReason).toString();
+        r.forwardUtc = q.value(forwardUtc).toString();
+        out.push_back(std::move(r));
+    }
+    return out;
+}
+
+} // namespace
+
 std::vector<StoredRun> RunLibrary::list()
 {
     std::vector<StoredRun> out;
@@ -305,34 +728,74 @@ std::vector<StoredRun> RunLibrary::list()
     lastError_ = {};
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, start_utc, mode, controller, reference, kp, ki, kd, error_divisor, "
-                               "output_divisor, rise_time_s, overshoot_pct, settling_time_s, iae, row_count, "
-                               "name, note FROM runs ORDER BY id DESC"))) {
+    if (!q.exec(QStringLiteral("SELECT ") + listColumns() + QStringLiteral(" FROM runs ORDER BY id DESC"))) {
         fail(reasonOf(q.lastError()));
         return out;
     }
-    while (q.next()) {
-        StoredRun r;
-        r.id = q.value(0).toLongLong();
-        r.startUtc = q.value(1).toString();
-        r.mode = q.value(2).toString();
-        r.controller = q.value(3).toString();
-        r.reference = q.value(4).toInt();
-        r.kp = fromVariant(q.value(5));
-        r.ki = fromVariant(q.value(6));
-        r.kd = fromVariant(q.value(7));
-        r.errorDivisor = q.value(8).toInt();
-        r.outputDivisor = q.value(9).toInt();
-        r.riseTime = fromVariant(q.value(10));
-        r.overshoot = fromVariant(q.value(11));
-        r.settlingTime = fromVariant(q.value(12));
-        r.iae = fromVariant(q.value(13));
-        r.rows = q.value(14).toLongLong();
-        r.name = q.value(15).toString();
-        r.note = q.value(16).toString();
-        out.push_back(std::move(r));
+    return storedRuns(q);
+}
+
+std::optional<StoredRun> RunLibrary::run(std::int64_t id)
+{
+    if (!usable()) {
+        lastError_ = openError_;
+        return std::nullopt;
     }
-    return out;
+    lastError_ = {};
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + listColumns() + QStringLiteral(" FROM runs WHERE id = ?"));
+    q.addBindValue(static_cast<qlonglong>(id));
+    if (!q.exec()) {
+        fail(reasonOf(q.lastError()));
+        return std::nullopt;
+    }
+    std::vector<StoredRun> found = storedRuns(q);
+    if (found.empty()) {
+        fail(QStringLiteral("no run %1").arg(id));
+        return std::nullopt;
+    }
+    return std::move(found.front());
+}
+
+std::vector<StoredRun> RunLibrary::unsent(int limit)
+{
+    if (!usable()) {
+        lastError_ = openError_;
+        return {};
+    }
+    lastError_ = {};
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT ") + listColumns()
+              + QStringLiteral(" FROM runs WHERE forward_state <> ? ORDER BY id LIMIT ?"));
+    q.addBindValue(QString::fromLatin1(forwardStateName(ForwardState::Sent)));
+    q.addBindValue(std::max(limit, 0));
+    if (!q.exec()) {
+        fail(reasonOf(q.lastError()));
+        return {};
+    }
+    return storedRuns(q);
+}
+
+bool RunLibrary::markForwarded(std::int64_t id, ForwardState state, const QString &reason)
+{
+    if (!usable()) {
+        lastError_ = openError_;
+        return false;
+    }
+    lastError_ = {};
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("UPDATE runs SET forward_state = ?, forward_reason = ?, forward_utc = ? WHERE id = ?"));
+    q.addBindValue(QString::fromLatin1(forwardStateName(state)));
+    q.addBindValue(text(state == ForwardState::Refused ? reason : QString()));
+    q.addBindValue(nowUtc());
+    q.addBindValue(static_cast<qlonglong>(id));
+    if (!q.exec())
+        return fail(reasonOf(q.lastError()));
+    if (q.numRowsAffected() != 1)
+        return fail(QStringLiteral("no run %1").arg(id));
+    return true;
 }
 
 std::unique_ptr<RunRecord> RunLibrary::load(std::int64_t id)
@@ -407,8 +870,13 @@ bool RunLibrary::setText(std::int64_t id, const char *column, const QString &val
     }
     lastError_ = {};
     QSqlQuery q(QSqlDatabase::database(connection_, false));
-    q.prepare(QStringLiteral("UPDATE runs SET %1 = ? WHERE id = ?").arg(QLatin1String(column)));
-    q.addBindValue(value);
+    // a change the class server has not seen yet makes the run local again
+    q.prepare(QStringLiteral("UPDATE runs SET %1 = ?, forward_state = CASE forward_state WHEN ? THEN ? ELSE "
+                             "forward_state END WHERE id = ?")
+                  .arg(QLatin1String(column)));
+    q.addBindValue(text(value));
+    q.addBindValue(QString::fromLatin1(forwardStateName(ForwardState::Sent)));
+    q.addBindValue(QString::fromLatin1(forwardStateName(ForwardState::Local)));
     q.addBindValue(static_cast<qlonglong>(id));
     if (!q.exec())
         return fail(reasonOf(q.lastError()));

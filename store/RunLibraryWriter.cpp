@@ -5,7 +5,7 @@
 namespace tervalo {
 
 RunLibraryWriter::RunLibraryWriter(const QString &path, QObject *context, Callbacks callbacks, int busyTimeoutMs)
-    : path_(path), context_(context), callbacks_(std::move(callbacks)), busyTimeoutMs_(busyTimeoutMs)
+    : path_(path), receiver_(context), callbacks_(std::move(callbacks)), busyTimeoutMs_(busyTimeoutMs)
 {
     thread_ = std::thread([this] { work(); });
 }
@@ -20,14 +20,31 @@ RunLibraryWriter::~RunLibraryWriter()
     thread_.join();
 }
 
+void RunLibraryWriter::setContext(const RunContext &context)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    context_ = context;
+}
+
+RunContext RunLibraryWriter::context() const
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    return context_;
+}
+
 void RunLibraryWriter::submit(const RunRecord &record)
+{
+    submit(record, context());
+}
+
+void RunLibraryWriter::submit(const RunRecord &record, const RunContext &context)
 {
     if (record.empty())
         return;
     auto copy = std::make_shared<const RunRecord>(record);
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(std::move(copy));
+        queue_.push_back({std::move(copy), context});
         tryNow_ = true;
     }
     wake_.notify_all();
@@ -67,31 +84,31 @@ void RunLibraryWriter::work()
         tryNow_ = false;
         busy_ = true;
         while (!queue_.empty() && !quit_) {
-            std::shared_ptr<const RunRecord> next = queue_.front();
+            const Kept next = queue_.front();
             lock.unlock();
             if (!library || !library->usable())
                 library = std::make_unique<RunLibrary>(path_, busyTimeoutMs_);
-            const std::optional<std::int64_t> id = library->store(*next);
+            const std::optional<std::int64_t> id = library->store(*next.record, next.context);
             const QString message = id ? QString() : library->error().message();
             if (!id)
                 library.reset();
             lock.lock();
             if (!id) {
-                if (!reported_ && callbacks_.failed && context_) {
+                if (!reported_ && callbacks_.failed && receiver_) {
                     reported_ = true;
                     auto failed = callbacks_.failed;
                     QMetaObject::invokeMethod(
-                        context_.data(), [failed, message] { failed(message); }, Qt::QueuedConnection);
+                        receiver_.data(), [failed, message] { failed(message); }, Qt::QueuedConnection);
                 }
                 break; // kept for the next try
             }
             queue_.pop_front();
             reported_ = false;
-            if (callbacks_.stored && context_) {
+            if (callbacks_.stored && receiver_) {
                 auto stored = callbacks_.stored;
                 const std::int64_t newId = *id;
                 QMetaObject::invokeMethod(
-                    context_.data(), [stored, newId] { stored(newId); }, Qt::QueuedConnection);
+                    receiver_.data(), [stored, newId] { stored(newId); }, Qt::QueuedConnection);
             }
         }
         busy_ = false;

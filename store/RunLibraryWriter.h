@@ -38,9 +38,15 @@ public:
     RunLibraryWriter(const RunLibraryWriter &) = delete;
     RunLibraryWriter &operator=(const RunLibraryWriter &) = delete;
 
-    // A copy of record is kept until it is stored. Runs without a cycle are
-    // not kept.
+    // A copy of record is kept until it is stored, with the context given
+    // or, without one, the writer's context as it is now. Runs without a
+    // cycle are not kept.
     void submit(const RunRecord &record);
+    void submit(const RunRecord &record, const RunContext &context);
+    // The context of the runs submitted from now on without one of their own
+    // (the student, the plant, the experiment file).
+    void setContext(const RunContext &context);
+    RunContext context() const;
     // Tries the kept runs again.
     void retry();
     // Runs not stored yet (kept in memory).
@@ -53,13 +59,18 @@ private:
     void work();
 
     QString path_;
-    QPointer<QObject> context_;
+    QPointer<QObject> receiver_;
     Callbacks callbacks_;
     int busyTimeoutMs_;
 
     mutable std::mutex mutex_;
     std::condition_variable wake_, idle_;
-    std::deque<std::shared_ptr<const RunRecord>> queue_;
+    struct Kept {
+        std::shared_ptr<const RunRecord> record;
+        RunContext context;
+    };
+    std::deque<Kept> queue_;
+    RunContext context_;
     bool tryNow_ = false;
     bool busy_ = false;
     bool quit_ = false;

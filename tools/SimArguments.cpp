@@ -101,13 +101,15 @@ void fillFromExperiment(const CLI::App &cli, Options &o)
     const QString file = QString::fromLocal8Bit(path.c_str());
     Experiment e;
     ExperimentError why;
-    if (!ExperimentFile::read(file, e, why)) {
+    QByteArray contents;
+    if (!ExperimentFile::read(file, e, why, &contents)) {
         QString reason = why.message();
         const QString prefix = file + QStringLiteral(": ");
         if (why.key.isEmpty() && reason.startsWith(prefix))
             reason = reason.mid(prefix.size());
         bad("--experiment " + path + ": " + oneLine(reason));
     }
+    o.experimentContents = contents.toStdString();
     const auto given = [&](const std::string &name) { return cli.count(name) > 0; };
     if (!given("--mode"))
         o.mode = e.mode == RunMode::Simulation ? "simulation" : "kit";

@@ -36,9 +36,10 @@ struct Options {
     // Events at given cycles (--at, or the experiment file's test program);
     // those after the last cycle are never reached.
     TestProgram program;
-    std::string library;        // --library FILE: the run goes into this run library
-    std::string experiment;     // --experiment FILE, already read into these options
-    std::string saveExperiment; // --save-experiment FILE
+    std::string library;            // --library FILE: the run goes into this run library
+    std::string experiment;         // --experiment FILE, already read into these options
+    std::string experimentContents; // its bytes, as read
+    std::string saveExperiment;     // --save-experiment FILE
     // An experiment file's open loop on the kit keeps its controller and
     // gains selected, as the window does, though they do not act.
     std::string heldController;

@@ -18,12 +18,12 @@ std::string saveExperiment(Form2 &form, const TestProgram &program, const std::s
     return failure ? oneLine(failure.message()) : std::string();
 }
 
-std::string storeRun(const RunRecord &record, const std::string &path)
+std::string storeRun(const RunRecord &record, const std::string &path, const RunContext &context)
 {
     if (record.empty())
         return {};
     RunLibrary library(QString::fromLocal8Bit(path.c_str()));
-    if (!library.store(record))
+    if (!library.store(record, context))
         return oneLine(library.error().message());
     return {};
 }

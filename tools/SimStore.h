@@ -5,6 +5,7 @@
 
 #include "engine/RunRecord.h"
 #include "store/ExperimentFile.h"
+#include "store/RunLibrary.h"
 
 #include <string>
 
@@ -20,9 +21,9 @@ namespace tervalo::sim {
 std::string saveExperiment(Form2 &form, const TestProgram &program, const std::string &path);
 
 // Stores a run that has at least one cycle in the run library at path
-// (made when missing), in one transaction; "" when stored or when there is
-// nothing to store, else "path: reason".
-std::string storeRun(const RunRecord &record, const std::string &path);
+// (made when missing), with its context, in one transaction; "" when stored
+// or when there is nothing to store, else "path: reason".
+std::string storeRun(const RunRecord &record, const std::string &path, const RunContext &context = RunContext());
 
 // The figures of each stretch of constant reference when the run has more
 // than one ("" otherwise): a line "stretches,N", then for stretch K = 1..N

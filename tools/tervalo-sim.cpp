@@ -313,9 +313,16 @@ int main(int argc, char **argv)
             session.run([&run] { return run.next(); });
         if (options.summary)
             out.write(summary(session.form()));
-        if (!options.library.empty())
-            if (std::string failure = tervalo::sim::storeRun(form.runRecord(), options.library); !failure.empty())
+        if (!options.library.empty()) {
+            tervalo::RunContext context;
+            context.emulatedKit = options.kit();
+            if (!options.experiment.empty())
+                context.setExperiment(QString::fromLocal8Bit(options.experiment.c_str()),
+                                      QByteArray::fromStdString(options.experimentContents));
+            if (std::string failure = tervalo::sim::storeRun(form.runRecord(), options.library, context);
+                !failure.empty())
                 failures.push_back(std::move(failure));
+        }
         const auto reportFailures = [&failures] {
             for (const std::string &f : failures)
                 std::fprintf(stderr, "tervalo-sim: %s\n", f.c_str());

@@ -227,12 +227,15 @@ bool ExperimentMenu::openFile(const QString &path)
         return refuse(text(Text::Running, english_) + QLatin1Char('\n') + path);
     Experiment e;
     ExperimentError why;
-    if (!ExperimentFile::read(path, e, why))
+    QByteArray contents;
+    if (!ExperimentFile::read(path, e, why, &contents))
         return refuse(text(Text::Refused, english_).arg(path, why.message(english_)));
     QString notApplied;
     if (!applyExperiment(form_, e, runner_.get(), notApplied))
         return refuse(text(Text::Refused, english_).arg(path, notApplied));
     file_ = path;
+    if (opened)
+        opened(path, contents);
     refreshEntries();
     return true;
 }

@@ -47,6 +47,10 @@ public:
     // The graph's "Unpin baseline".
     void unpinBaseline();
 
+    // Told of every file opened: its path and its bytes (the run library
+    // keeps which assignment a run came from).
+    std::function<void(const QString &path, const QByteArray &contents)> opened;
+
     TestProgramRunner &runner() { return *runner_; }
     // The file opened or saved last (empty when none).
     const QString &currentFile() const { return file_; }

@@ -76,6 +76,16 @@ void LibrarySession::retry()
         writer_->retry();
 }
 
+RunContext LibrarySession::context() const
+{
+    return context_;
+}
+
+void LibrarySession::setContext(const RunContext &context)
+{
+    context_ = context;
+}
+
 void LibrarySession::waitIdle()
 {
     if (writer_)
@@ -95,7 +105,7 @@ void LibrarySession::stopped()
         return;
     }
     // a copy goes to the writer's thread; the cycle has stopped
-    writer_->submit(record);
+    writer_->submit(record, context_);
 }
 
 void LibrarySession::finish()
@@ -111,7 +121,7 @@ void LibrarySession::finish()
         return;
     }
     if (record.running() && !record.empty())
-        writer_->submit(record); // ended without STOP
+        writer_->submit(record, context_); // ended without STOP
     else
         writer_->retry();
     writer_->waitIdle();

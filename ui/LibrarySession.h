@@ -50,6 +50,10 @@ public:
     std::size_t unsaved() const;
     // Tries the kept runs again.
     void retry();
+    // What is stored with every run from now on besides its record (see
+    // RunContext): the student, the plant, the experiment file.
+    RunContext context() const;
+    void setContext(const RunContext &context);
     // Waits until the writer has tried every run handed to it; the notices
     // and the list's refresh follow from the event loop.
     void waitIdle();
@@ -81,6 +85,7 @@ private:
     bool finished_ = false;
     bool english_ = true;
     std::unique_ptr<RunLibraryWriter> writer_;
+    RunContext context_;
     QAction *action_ = nullptr;
     QPointer<RunsWindow> window_;
 };

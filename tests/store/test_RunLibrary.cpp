@@ -14,7 +14,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
+#include <future>
+#include <thread>
 
 using namespace tervalo;
 
@@ -346,6 +349,36 @@ TEST_F(RunLibraryTest, ALockedLibraryStillOpensAndLists)
     QSqlDatabase::removeDatabase(QStringLiteral("writing-copy"));
 }
 
+// Another copy of the program holds the write lock of a new file while this
+// one opens it: opening waits for it (the switch to WAL included) instead of
+// failing, so neither copy's run is lost.
+TEST_F(RunLibraryTest, OpeningANewFileWaitsForAnotherCopysLock)
+{
+    std::promise<void> locked;
+    std::thread other([this, &locked] {
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("creating-copy"));
+            db.setDatabaseName(path());
+            ASSERT_TRUE(db.open());
+            QSqlQuery q(db);
+            EXPECT_TRUE(q.exec(QStringLiteral("BEGIN IMMEDIATE")));
+            locked.set_value();
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_TRUE(q.exec(QStringLiteral("COMMIT")));
+            q = QSqlQuery();
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("creating-copy"));
+    });
+    locked.get_future().wait();
+    RunLibrary library(path(), 5000);
+    other.join();
+    ASSERT_TRUE(library.usable()) << library.error().message().toStdString();
+    RunRecord record(50);
+    fill(record, classicSettings(), 20);
+    EXPECT_TRUE(library.store(record)) << library.error().message().toStdString();
+}
+
 // A new database gets its tables and version together; one a newer program
 // made is refused (and left as it is).
 TEST_F(RunLibraryTest, TheLibrarysVersion)
@@ -382,7 +415,7 @@ TEST_F(RunLibraryTest, TheLibrarysVersion)
         ASSERT_TRUE(created.usable());
         EXPECT_TRUE(created.list().empty());
     }
-    EXPECT_EQ(version(), 1);
+    EXPECT_EQ(version(), 2);
 
     // a library whose version was lost is made whole again
     setVersion(0);
@@ -390,9 +423,9 @@ TEST_F(RunLibraryTest, TheLibrarysVersion)
         RunLibrary again(path());
         EXPECT_TRUE(again.usable()) << again.error().message().toStdString();
     }
-    EXPECT_EQ(version(), 1);
+    EXPECT_EQ(version(), 2);
 
-    setVersion(2);
+    setVersion(3);
     RunLibrary newer(path());
     EXPECT_FALSE(newer.usable());
     EXPECT_EQ(newer.error().path, path());
@@ -400,7 +433,7 @@ TEST_F(RunLibraryTest, TheLibrarysVersion)
     RunRecord record(50);
     fill(record, classicSettings(), 20);
     EXPECT_FALSE(newer.store(record));
-    EXPECT_EQ(version(), 2);
+    EXPECT_EQ(version(), 3);
 }
 
 } // namespace
