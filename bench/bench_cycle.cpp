@@ -11,10 +11,13 @@
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/RuntimeError.h"
+#include "tests/ui/Form2Probe.h"
 #include "ui/Form2.h"
 #include "ui/RunSession.h"
 
 #include <QApplication>
+#include <QDateTime>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -104,6 +107,51 @@ BENCHMARK(BM_ControlCycle_PID);
 BENCHMARK(BM_ControlCycle_PID_Recording);
 BENCHMARK(BM_ControlCycle_Fuzzy);
 BENCHMARK(BM_ControlCycle_Fuzzy_Recording);
+
+// Waits for the files Auto Save hands off the cycle, where a session does.
+template <class Session> auto waitForFiles(Session &s, int) -> decltype(s.waitForFiles(), void())
+{
+    s.waitForFiles();
+}
+template <class Session> void waitForFiles(Session &, long) { }
+
+// The cycle that ends a sweep with Auto Save on: the graph's picture and,
+// beside it, the sweep's rows as CSV and JSON. Only that cycle is timed;
+// the 99 before it, and the files of the sweep before, are not.
+void BM_ControlCycle_PID_SweepEnd_AutoSave(benchmark::State &state)
+{
+    tervalo::MemoryPort port;
+    IdlePump pump;
+    auto form = makeWindow(port, pump, false);
+    QTemporaryDir dir;
+    form->setAutoSaveChoice({dir.path(), false, QString()});
+    int second = 0;
+    ctl(*form).Mygraph1->setClock(
+        [&] { return QDateTime(QDate(2026, 12, 10), QTime(5, 0, 0), Qt::UTC).addSecs(++second % 8); });
+    ctl(*form).Check1->setChecked(true);
+    form->Check1_Click();
+    tervalo::RunSession &session = form->runSession();
+    session.recorder().start(session.currentSettings());
+    int saved = 0;
+    QObject::connect(ctl(*form).Mygraph1, &tervalo::Mygraph::GraphSaved, [&saved] { ++saved; });
+    const int rows = session.sweepRows();
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (int k = 1; k < rows; ++k)
+            form->Timer1_Timer();
+        waitForFiles(session, 0);
+        if (session.record().size() + static_cast<std::size_t>(rows) > session.record().capacity())
+            session.recorder().start(session.record().settings());
+        const int before = saved;
+        state.ResumeTiming();
+        form->Timer1_Timer();
+        if (saved != before + 1)
+            state.SkipWithError("the cycle did not end a sweep");
+    }
+    waitForFiles(session, 0);
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_ControlCycle_PID_SweepEnd_AutoSave)->Unit(benchmark::kMicrosecond);
 
 // The engine alone: a host that keeps the actuator value and the simulated
 // plant, and shows nothing.

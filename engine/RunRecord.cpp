@@ -1,5 +1,6 @@
 #include "engine/RunRecord.h"
 
+#include <algorithm>
 #include <ctime>
 
 namespace tervalo {
@@ -130,6 +131,22 @@ StepFigures RunRecord::figures(std::size_t begin, std::size_t end) const
     if (begin > end)
         begin = end;
     return computeStepFigures(samples_.data() + begin, end - begin, settings_.actuatorMin, settings_.actuatorMax);
+}
+
+RunRecord RunRecord::part(std::size_t begin, std::size_t end) const
+{
+    end = std::min(end, rows_.size());
+    begin = std::min(begin, end);
+    RunRecord p(end - begin);
+    p.rows_.assign(rows_.begin() + static_cast<std::ptrdiff_t>(begin),
+                   rows_.begin() + static_cast<std::ptrdiff_t>(end));
+    p.samples_.assign(samples_.begin() + static_cast<std::ptrdiff_t>(begin),
+                      samples_.begin() + static_cast<std::ptrdiff_t>(end));
+    p.settings_ = settings_;
+    p.dropped_ = dropped_;
+    p.started_ = started_;
+    p.runNumber_ = runNumber_;
+    return p;
 }
 
 std::vector<RunRecord::StretchFigures> RunRecord::stretchFigures() const

@@ -142,6 +142,11 @@ public:
     StepFigures figures() const;
     StepFigures figures(std::size_t begin, std::size_t end) const;
 
+    // Rows [begin, end) (cut to the rows there are) as a record of their
+    // own, with the run's settings and its count of rows not kept: what a
+    // file of those rows shows, to be written away from the cycle.
+    RunRecord part(std::size_t begin, std::size_t end) const;
+
     // The figures of each stretch of constant reference, in order; a
     // stretch's times count from its step (its first row reads one cycle).
     struct StretchFigures {

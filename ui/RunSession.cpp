@@ -53,7 +53,8 @@ RunController controllerOf(ClassicLaw law)
 
 } // namespace
 
-RunSession::RunSession(Form2 &form) : form_(form)
+RunSession::RunSession(Form2 &form)
+    : form_(form), files_(this, [this](const FileError &e, std::uint64_t run) { besideFailed(e, run); })
 {
     form_.cycle().addObserver(&recorder_);
     recorder_.onRow = [this] {
@@ -202,21 +203,24 @@ int RunSession::sweepRows() const
     return rows > 0 ? static_cast<int>(rows) : 1;
 }
 
-FileError RunSession::sweepSaved(const QString &picturePath)
+bool RunSession::sweepSaved(const QString &picturePath)
 {
     if (!record().started())
-        return {};
+        return true;
     const std::size_t end = record().size();
     const std::size_t rows = static_cast<std::size_t>(sweepRows());
     const std::size_t begin = end > rows ? end - rows : 0;
-    const FileError e = RunFiles::saveRows(record(), RunFiles::besidePicture(picturePath), begin, end);
-    if (e && !besideFailureTold_) {
-        // told once a run, without holding up the cycle; the pictures go on
-        besideFailureTold_ = true;
-        if (form_.notifyUser)
-            form_.notifyUser(sessionText(SessionText::BesideFailed, english_) + e.message());
-    }
-    return e;
+    return files_.submit(record(), begin, end, RunFiles::besidePicture(picturePath));
+}
+
+void RunSession::besideFailed(const FileError &e, std::uint64_t run)
+{
+    // told once a run, without holding up the cycle; the pictures go on
+    if (besideFailureTold_ || run != record().runNumber())
+        return;
+    besideFailureTold_ = true;
+    if (form_.notifyUser)
+        form_.notifyUser(sessionText(SessionText::BesideFailed, english_) + e.message());
 }
 
 } // namespace tervalo

@@ -10,6 +10,7 @@
 // answer them without a display.
 
 #include "engine/RunRecorder.h"
+#include "store/RunFileWriter.h"
 #include "store/RunFiles.h"
 #include "ui/RunWindow.h"
 
@@ -50,8 +51,12 @@ public:
 
     // Rows per sweep of the graph (100 for 20 s of 0.2 s cycles).
     int sweepRows() const;
-    // After the graph saved a sweep picture: the sweep's rows beside it.
-    FileError sweepSaved(const QString &picturePath);
+    // After the graph saved a sweep picture: the sweep's rows beside it,
+    // handed to the file writer (false when it could not take them).
+    bool sweepSaved(const QString &picturePath);
+    // Waits until the files handed to the writer are written (tests, exit);
+    // a failure is told through the event loop afterwards.
+    void waitForFiles() { files_.waitIdle(); }
 
     // The name the save dialog offers: "run_2026-12-10_05-50-00.csv" (the
     // UTC start) in the Auto Save folder, or the documents folder.
@@ -64,6 +69,7 @@ public:
 private:
     void started();
     void retranslate(bool english);
+    void besideFailed(const FileError &e, std::uint64_t run);
 
     Form2 &form_;
     RunRecorder recorder_;
@@ -72,6 +78,8 @@ private:
     QPointer<RunWindow> window_;
     bool english_ = true;
     bool besideFailureTold_ = false;
+    // the CSV and JSON beside each sweep picture, written off the cycle
+    RunFileWriter files_;
 };
 
 } // namespace tervalo

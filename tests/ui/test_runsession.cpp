@@ -7,6 +7,7 @@
 #include "ui/RunWindow.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -212,6 +213,8 @@ TEST_F(RunSessionTest, AutoSaveWritesEachSweepsRowsBesideItsPicture)
     pid();
     ASSERT_EQ(session().sweepRows(), 100);
     run(230);
+    session().waitForFiles(); // written off the cycle
+    QCoreApplication::processEvents();
 
     const QString first = dir.filePath("12_10_2026_5_0_1.csv");
     const QString secondSweep = dir.filePath("12_10_2026_5_0_2.csv");
@@ -238,7 +241,9 @@ TEST_F(RunSessionTest, AutoSaveThatCannotWriteTheRowsSaysSoOnce)
     ctl(*form).Check1->setChecked(true);
     form->Check1_Click();
     pid();
-    run(320); // three saved sweeps
+    run(320);                 // three saved sweeps
+    session().waitForFiles(); // written off the cycle, told through the event loop
+    QCoreApplication::processEvents();
 
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_TRUE(notices[0].contains(dir.filePath("1_2_2026_3_4_5.csv"))) << notices[0].toStdString();
