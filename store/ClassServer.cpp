@@ -2,6 +2,7 @@
 
 #include "store/RunFiles.h"
 #include "store/RunLibrary.h"
+#include "store/RunSettingsJson.h"
 
 #include <QAtomicInteger>
 #include <QJsonDocument>
@@ -718,7 +719,7 @@ std::unique_ptr<RunRecord> ClassServer::load(const QString &uuid)
         return nullptr;
     }
     RunSettings settings;
-    if (!settingsFromJson(q.value(0).toString().toUtf8(), settings)) {
+    if (!RunSettingsJson::read(q.value(0).toString().toUtf8(), settings)) {
         fail(ClassServerError::Kind::Refused, QStringLiteral("run %1: settings that cannot be read").arg(uuid));
         return nullptr;
     }
