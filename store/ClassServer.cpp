@@ -17,7 +17,6 @@
 #include <QUuid>
 #include <QVariant>
 
-#include <charconv>
 #include <cmath>
 
 namespace tervalo {
@@ -94,20 +93,13 @@ QString reasonOf(const QSqlError &e)
     return db.isEmpty() ? oneLine(e.text()) : db;
 }
 
-// The shortest exact text of v into an array literal; NaN as NULL.
+// A value into an array literal as the CSV writes it; NaN as NULL.
 void appendArrayNumber(QByteArray &out, double v)
 {
-    if (std::isnan(v)) {
+    if (std::isnan(v))
         out += "NULL";
-        return;
-    }
-    if (v == 0) {
-        out += '0';
-        return;
-    }
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, static_cast<int>(r.ptr - buf));
+    else
+        RunFiles::appendNumber(out, v);
 }
 
 // Qt's driver sends a null QString as NULL: texts go as texts, empty or not.

@@ -33,20 +33,6 @@ void clamp(const RunRecord &record, std::size_t &begin, std::size_t &end)
     begin = std::min(begin, end);
 }
 
-// Appends the shortest exact text of v; NaN writes nothing (an empty field).
-void appendNumber(QByteArray &out, double v)
-{
-    if (std::isnan(v))
-        return;
-    if (v == 0) {
-        out += '0';
-        return;
-    }
-    char buf[32];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v);
-    out.append(buf, static_cast<int>(r.ptr - buf));
-}
-
 } // namespace
 
 QString RunFiles::csvPath(const QString &chosen)
@@ -63,6 +49,19 @@ QString RunFiles::besidePicture(const QString &picturePath)
 {
     const QFileInfo info(picturePath);
     return info.dir().filePath(info.completeBaseName() + QStringLiteral(".csv"));
+}
+
+void RunFiles::appendNumber(QByteArray &out, double v)
+{
+    if (std::isnan(v))
+        return;
+    if (v == 0) {
+        out += '0';
+        return;
+    }
+    char buf[32];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v);
+    out.append(buf, static_cast<int>(r.ptr - buf));
 }
 
 QByteArray RunFiles::csv(const RunRecord &record, std::size_t begin, std::size_t end)

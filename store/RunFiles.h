@@ -44,6 +44,9 @@ public:
 
     // The contents that save() writes.
     static QByteArray csv(const RunRecord &record, std::size_t begin, std::size_t end);
+    // Appends a value as the CSV writes it: its shortest exact text; NaN
+    // writes nothing (an empty field).
+    static void appendNumber(QByteArray &out, double v);
     static QByteArray settingsJson(const RunRecord &record, std::size_t begin, std::size_t end,
                                    const RunLabel &label = {});
 };
