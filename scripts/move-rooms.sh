@@ -98,19 +98,16 @@ open(p, 'w').write(s)
 
 p = 'tests/CMakeLists.txt'
 s = open(p).read()
-old = """tervalo_tests(test_ui ui tervalo_ui)
-tervalo_tests(test_tools tools tervalo_ui)
-tervalo_tests(test_app app tervalo_ui)
-"""
-new = """tervalo_tests(test_controls_form controls/form tervalo_controls_form)
+for old, new in (("tervalo_tests(test_ui ui tervalo_ui)\n",
+                  """tervalo_tests(test_controls_form controls/form tervalo_controls_form)
 tervalo_tests(test_ui_main ui/main tervalo_app_support tervalo_ui)
 tervalo_tests(test_session session tervalo_ui)
 tervalo_tests(test_ui_windows ui/windows tervalo_ui)
-tervalo_tests(test_tools tools tervalo_ui)
-tervalo_tests(test_app app tervalo_app_support tervalo_ui)
-"""
-assert old in s
-s = s.replace(old, new)
+"""),
+                 ("tervalo_tests(test_app app tervalo_ui)\n",
+                  "tervalo_tests(test_app app tervalo_app_support tervalo_ui)\n")):
+    assert old in s
+    s = s.replace(old, new)
 open(p, 'w').write(s)
 
 EOF
