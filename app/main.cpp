@@ -9,6 +9,9 @@
 // DEVICE is a ppdev device (default /dev/parport0; the environment variable
 // TERVALO_PORT names it when --port does not), or "emulator" for the
 // emulated kit.
+#include "app/ExitPaths.h"
+#include "app/ExitSignals.h"
+#include "app/QtTranslations.h"
 #include "plant/ActuatorOutput.h"
 #include "plant/KitCheck.h"
 #include "plant/KitClock.h"
@@ -16,14 +19,11 @@
 #include "plant/PpdevPort.h"
 #include "runtime/NumberText.h"
 #include "tervalo_version.h"
-#include "ui/ExitPaths.h"
-#include "ui/ExitSignals.h"
-#include "ui/ExperimentMenu.h"
-#include "ui/Form2.h"
-#include "ui/LibrarySession.h"
-#include "ui/QtTranslations.h"
-#include "ui/SurfaceWindow.h"
-#include "ui/TuningWindow.h"
+#include "ui/main/Form2.h"
+#include "ui/main/LibrarySession.h"
+#include "ui/windows/ExperimentMenu.h"
+#include "ui/windows/SurfaceWindow.h"
+#include "ui/windows/TuningWindow.h"
 
 #include <CLI/CLI.hpp>
 

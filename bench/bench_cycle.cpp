@@ -12,8 +12,8 @@
 #include "plant/MemoryPort.h"
 #include "runtime/RuntimeError.h"
 #include "tests/ui/Form2Probe.h"
-#include "ui/Form2.h"
-#include "ui/RunSession.h"
+#include "ui/main/Form2.h"
+#include "ui/main/RunSession.h"
 
 #include <QApplication>
 #include <QDateTime>

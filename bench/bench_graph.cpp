@@ -3,7 +3,7 @@
 
 #include "bench/BenchSupport.h"
 #include "controls/graph/Mygraph.h"
-#include "ui/Form2Layout.h"
+#include "ui/main/Form2Layout.h"
 
 #include <QApplication>
 

@@ -5,10 +5,10 @@
 // 200 ms ticks are served during the run.
 //
 //   build-rel/bench/bench_run [seconds]
+#include "controls/form/OptionButton.h"
+#include "controls/form/ScrollBar.h"
 #include "plant/MemoryPort.h"
-#include "ui/Form2.h"
-#include "ui/OptionButton.h"
-#include "ui/ScrollBar.h"
+#include "ui/main/Form2.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

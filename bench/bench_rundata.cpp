@@ -5,7 +5,7 @@
 #include "bench/BenchSupport.h"
 #include "engine/RunRecord.h"
 #include "store/RunFiles.h"
-#include "ui/RunWindow.h"
+#include "ui/windows/RunWindow.h"
 
 #include <QApplication>
 #include <QChartView>

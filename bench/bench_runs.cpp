@@ -5,8 +5,8 @@
 #include "bench/BenchSupport.h"
 #include "engine/RunRecord.h"
 #include "store/RunLibrary.h"
-#include "ui/RunWindow.h"
-#include "ui/RunsWindow.h"
+#include "ui/windows/RunWindow.h"
+#include "ui/windows/RunsWindow.h"
 
 #include <QApplication>
 #include <QChartView>

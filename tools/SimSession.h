@@ -14,7 +14,7 @@
 #include "plant/KitEmulator.h"
 #include "plant/MemoryPort.h"
 #include "tools/SimArguments.h"
-#include "ui/Form2.h"
+#include "ui/main/Form2.h"
 
 #include <functional>
 #include <memory>

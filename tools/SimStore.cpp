@@ -1,9 +1,9 @@
 #include "tools/SimStore.h"
 
+#include "session/ExperimentSession.h"
 #include "store/RunLibrary.h"
 #include "tools/SimArguments.h"
-#include "ui/ExperimentSession.h"
-#include "ui/Form2.h"
+#include "ui/main/Form2.h"
 
 namespace tervalo::sim {
 

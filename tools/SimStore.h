@@ -16,7 +16,7 @@ class Form2;
 namespace tervalo::sim {
 
 // Writes the experiment the window is set up for now (experimentOf of
-// ui/ExperimentSession), with program, to path, atomically; "" when
+// session/ExperimentSession), with program, to path, atomically; "" when
 // written, else "path: reason".
 std::string saveExperiment(Form2 &form, const TestProgram &program, const std::string &path);
 

@@ -20,14 +20,14 @@
 #include "plant/KitEmulator.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
+#include "session/TestProgramRunner.h"
 #include "tervalo_version.h"
 #include "tools/CheckedOutput.h"
 #include "tools/SimArguments.h"
 #include "tools/SimSession.h"
 #include "tools/SimStore.h"
 #include "tools/SimTuning.h"
-#include "ui/Form2.h"
-#include "ui/TestProgramRunner.h"
+#include "ui/main/Form2.h"
 
 #include <QApplication>
 

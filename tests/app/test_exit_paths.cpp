@@ -3,13 +3,13 @@
 // runs in a child process on the in-memory port; the child reports every
 // port write and the release on stderr, so the parent sees what was said.
 
+#include "app/ExitPaths.h"
+#include "controls/form/OptionButton.h"
+#include "controls/form/ScrollBar.h"
 #include "plant/MemoryPort.h"
 #include "store/RunLibrary.h"
-#include "ui/ExitPaths.h"
-#include "ui/Form2.h"
-#include "ui/LibrarySession.h"
-#include "ui/OptionButton.h"
-#include "ui/ScrollBar.h"
+#include "ui/main/Form2.h"
+#include "ui/main/LibrarySession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

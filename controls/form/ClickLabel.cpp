@@ -1,0 +1,20 @@
+#include "controls/form/ClickLabel.h"
+
+#include <QMouseEvent>
+
+namespace tervalo {
+
+ClickLabel::ClickLabel(const QString &text, QWidget *parent) : QLabel(text, parent)
+{
+    setMouseTracking(true);
+}
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *e)
+{
+    // a click is a left press and release over the label
+    if (e->button() == Qt::LeftButton && rect().contains(e->position().toPoint()) && onClick)
+        onClick();
+    QLabel::mouseReleaseEvent(e);
+}
+
+} // namespace tervalo

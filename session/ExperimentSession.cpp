@@ -1,0 +1,149 @@
+#include "session/ExperimentSession.h"
+
+#include "engine/ClassicPanels.h"
+#include "engine/FuzzyController.h"
+#include "engine/Terms.h"
+#include "session/TestProgramRunner.h"
+#include "ui/main/Form2.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace tervalo {
+
+namespace {
+
+LoopMode loopModeOf(RunMode m)
+{
+    switch (m) {
+    case RunMode::OpenLoop: return LoopMode::Open;
+    case RunMode::Kit: return LoopMode::Kit;
+    case RunMode::Simulation: break;
+    }
+    return LoopMode::Simulation;
+}
+
+double gainOf(const Experiment &e, Gain g)
+{
+    return g == Gain::Kp ? e.kp : g == Gain::Ki ? e.ki : e.kd;
+}
+
+int barValue(double gain)
+{
+    return static_cast<int>(std::lround(gain * 1000));
+}
+
+// The bar that sets a gain: the controller's own, else the first bar of
+// that gain wide enough for the value.
+const GainSlider *barFor(const std::string &controller, Gain g, int value)
+{
+    const GainSlider *wide = nullptr;
+    for (const ClassicPanel &panel : ClassicPanels::all())
+        for (std::size_t k = 0; k < panel.sliderCount; ++k) {
+            const GainSlider &s = panel.sliders[k];
+            if (s.gain != g)
+                continue;
+            if (controller == panel.name)
+                return &s;
+            if (!wide && value <= s.max)
+                wide = &s;
+        }
+    return wide;
+}
+
+RunMode runModeOf(LoopMode m)
+{
+    switch (m) {
+    case LoopMode::Open: return RunMode::OpenLoop;
+    case LoopMode::Kit: return RunMode::Kit;
+    case LoopMode::Simulation: break;
+    }
+    return RunMode::Simulation;
+}
+
+// A cell's text as a term index: the window's language first, then the other.
+int termOf(const std::string &text, bool english)
+{
+    for (int language : {english ? Terms::English : Terms::Turkish, english ? Terms::Turkish : Terms::English}) {
+        const auto &names = Terms::names(language);
+        for (int k = 0; k < 7; ++k)
+            if (text == names[static_cast<std::size_t>(k)])
+                return k;
+    }
+    return -1;
+}
+
+} // namespace
+
+bool applyExperiment(Form2 &form, const Experiment &e, TestProgramRunner *runner, QString &why)
+{
+    if (form.runActive()) {
+        why = QStringLiteral("a run is in progress: press STOP first");
+        return false;
+    }
+    form.selectMode(loopModeOf(e.mode));
+    // every gain through a bar, so that the shared gains hold the file's
+    // values whichever panel shows them later
+    for (Gain g : {Gain::Kp, Gain::Ki, Gain::Kd}) {
+        const int value = barValue(gainOf(e, g));
+        if (const GainSlider *bar = barFor(e.controller, g, value))
+            form.setGainBar(bar->bar, value);
+    }
+    form.selectController(e.controller);
+    if (const ClassicPanel *panel = ClassicPanels::named(e.controller))
+        for (std::size_t k = 0; k < panel->sliderCount; ++k)
+            form.setGainBar(panel->sliders[k].bar, barValue(gainOf(e, panel->sliders[k].gain)));
+    form.setDivisors(e.errorDivisor, e.outputDivisor);
+    for (int cell = 0; cell < 49; ++cell)
+        form.setRuleTerm(cell, e.rules[static_cast<std::size_t>(cell)]);
+    form.setReference(e.reference);
+    if (runner)
+        runner->setProgram(e.program);
+    return true;
+}
+
+bool experimentOf(const Form2 &form, const TestProgram &program, Experiment &out, QString &why)
+{
+    Experiment e;
+    e.mode = runModeOf(form.loopMode());
+    e.controller = form.controllerName();
+    if (e.controller.empty())
+        e.controller = "P";
+    // the shared gains, on the bars' steps and inside the file's limits
+    const ExperimentState &s = form.state();
+    for (Gain g : {Gain::Kp, Gain::Ki, Gain::Kd}) {
+        const Single shared = g == Gain::Kp ? s.kp : g == Gain::Ki ? s.ki : s.kd;
+        const double stepped = std::round(static_cast<double>(shared) * 1000) / 1000;
+        (g == Gain::Kp       ? e.kp
+             : g == Gain::Ki ? e.ki
+                             : e.kd) = std::clamp(stepped, 0.0, ExperimentFile::gainLimit(e.controller, g));
+    }
+    // the chosen law's gains as its own bars show them
+    if (const ClassicPanel *panel = ClassicPanels::named(e.controller))
+        for (std::size_t k = 0; k < panel->sliderCount; ++k) {
+            const GainSlider &bar = panel->sliders[k];
+            (bar.gain == Gain::Kp ? e.kp : bar.gain == Gain::Ki ? e.ki : e.kd) = form.gainBarValue(bar.bar) / 1000.0;
+        }
+    e.errorDivisor = form.errorDivisor();
+    e.outputDivisor = form.outputDivisor();
+    e.reference = form.referenceValue();
+    const std::array<std::string, 49> texts = form.ruleTexts();
+    for (int r = 0; r < FuzzyController::termCount; ++r)
+        for (int c = 0; c < FuzzyController::termCount; ++c) {
+            const auto cell = static_cast<std::size_t>(FuzzyController::cellIndex(r, c));
+            const int term = termOf(texts[cell], form.english());
+            if (term < 0) {
+                const ExperimentError refused{QStringLiteral("rules[%1][%2]").arg(r).arg(c),
+                                              ExperimentError::Reason::NoTermName,
+                                              {QString::fromStdString(texts[cell])}};
+                why = refused.message(form.english());
+                return false;
+            }
+            e.rules[cell] = term;
+        }
+    e.program = program;
+    out = e;
+    return true;
+}
+
+} // namespace tervalo

@@ -1,0 +1,439 @@
+// The Runs window on a library of three runs: the list and its sorting in
+// both languages, rename, note, delete, export, open, compare and pin, with
+// every dialog answered by the test; and the run window's comparison.
+#include "engine/RunRecord.h"
+#include "engine/StepFigures.h"
+#include "store/RunLibrary.h"
+#include "ui/windows/RunWindow.h"
+#include "ui/windows/RunsWindow.h"
+
+#include <QAction>
+#include <QChart>
+#include <QChartView>
+#include <QDateTime>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QSortFilterProxyModel>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <set>
+
+using namespace tervalo;
+using Column = RunsTableModel::Column;
+
+namespace {
+
+const auto kStart = std::chrono::system_clock::time_point{} + std::chrono::seconds(1796870000);
+
+RunSettings piSettings()
+{
+    RunSettings s;
+    s.start = kStart;
+    s.mode = RunMode::Simulation;
+    s.controller = RunController::PI;
+    s.kp = 0.75;
+    s.ki = 0.125;
+    s.kd = kNoValue;
+    s.reference = 1000;
+    s.load = 1;
+    return s;
+}
+
+RunSettings fuzzySettings()
+{
+    RunSettings s;
+    s.start = kStart + std::chrono::seconds(100);
+    s.mode = RunMode::Kit;
+    s.controller = RunController::Fuzzy;
+    s.kp = s.ki = s.kd = kNoValue;
+    s.errorDivisor = 3;
+    s.outputDivisor = 12;
+    s.errorRange = 1200;
+    s.deltaRange = 400;
+    s.outputRange = 100;
+    const char *terms[] = {"NB", "NM", "NS", "ZE", "PS", "PM", "PB"};
+    for (std::size_t k = 0; k < 7; ++k)
+        s.termNames[k] = terms[k];
+    for (std::size_t k = 0; k < 49; ++k)
+        s.rules[k] = terms[k % 7];
+    s.reference = 1200;
+    s.load = 3;
+    return s;
+}
+
+RunSettings openSettings()
+{
+    RunSettings s = piSettings();
+    s.start = kStart + std::chrono::seconds(200);
+    s.mode = RunMode::OpenLoop;
+    s.kp = s.ki = s.kd = kNoValue;
+    return s;
+}
+
+// A first-order response at the given pace toward the reference (pace 0:
+// the output never moves, so the figures of a step cannot be had).
+void fill(RunRecord &record, const RunSettings &s, int cycles, double pace)
+{
+    record.start(s);
+    double y = 0;
+    for (int k = 1; k <= cycles; ++k) {
+        RunRow row;
+        row.cycle = k;
+        row.reference = s.reference;
+        row.y = std::round(y);
+        row.e = s.reference - row.y;
+        row.u = std::round(row.e * 2);
+        record.append(row);
+        y += (s.reference - y) * pace;
+    }
+    record.stop();
+}
+
+class RunsWindowTest : public ::testing::Test {
+protected:
+    QTemporaryDir dir;
+    std::vector<std::int64_t> ids; // pi, fuzzy, open
+    std::unique_ptr<RunsWindow> w;
+    std::vector<std::pair<QString, QString>> errors;
+    std::vector<QString> questions;
+
+    QString path() const { return dir.filePath(QStringLiteral("runs.sqlite")); }
+
+    void SetUp() override
+    {
+        RunLibrary library(path());
+        const std::tuple<RunSettings, int, double> runs[] = {
+            {piSettings(), 120, 0.2}, {fuzzySettings(), 90, 0.08}, {openSettings(), 40, 0}};
+        for (const auto &[settings, cycles, pace] : runs) {
+            RunRecord r(200);
+            fill(r, settings, cycles, pace);
+            const std::optional<std::int64_t> id = library.store(r);
+            ASSERT_TRUE(id) << library.error().message().toStdString();
+            ids.push_back(*id);
+        }
+        w = std::make_unique<RunsWindow>(path());
+        w->showError = [this](const QString &t, const QString &m) { errors.emplace_back(t, m); };
+        w->confirm = [](const QString &, const QString &) {
+            ADD_FAILURE() << "no question expected";
+            return false;
+        };
+        w->askText = [](const QString &, const QString &, const QString &) -> std::optional<QString> {
+            ADD_FAILURE() << "no text expected";
+            return std::nullopt;
+        };
+        w->refresh();
+    }
+
+    // The shown text of a run's cell.
+    QString cell(std::int64_t id, Column c) const
+    {
+        const QSortFilterProxyModel *m = w->sorted();
+        for (int row = 0; row < m->rowCount(); ++row)
+            if (m->index(row, 0).data(RunsTableModel::IdRole).toLongLong() == id)
+                return m->index(row, c).data().toString();
+        return QStringLiteral("<no such run>");
+    }
+    std::vector<std::int64_t> shownOrder() const
+    {
+        std::vector<std::int64_t> out;
+        for (int row = 0; row < w->sorted()->rowCount(); ++row)
+            out.push_back(w->sorted()->index(row, 0).data(RunsTableModel::IdRole).toLongLong());
+        return out;
+    }
+    StoredRun storedRun(std::int64_t id)
+    {
+        for (const StoredRun &r : RunLibrary(path()).list())
+            if (r.id == id)
+                return r;
+        return {};
+    }
+};
+
+TEST_F(RunsWindowTest, ListsTheRunsNewestFirstAndSortsFiguresAsNumbers)
+{
+    ASSERT_EQ(w->model()->rowCount(), 3);
+    EXPECT_EQ(shownOrder(), (std::vector<std::int64_t>{ids[2], ids[1], ids[0]}));
+
+    const StoredRun pi = storedRun(ids[0]);
+    EXPECT_EQ(cell(ids[0], Column::Date),
+              QDateTime::fromString(QStringLiteral("2026-12-10T02:33:20Z"), Qt::ISODate)
+                  .toLocalTime()
+                  .toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
+    EXPECT_EQ(pi.startUtc, QStringLiteral("2026-12-10T02:33:20Z"));
+    EXPECT_EQ(cell(ids[0], Column::Mode), QStringLiteral("Feedback Simulation"));
+    EXPECT_EQ(cell(ids[0], Column::Controller), QStringLiteral("PI"));
+    EXPECT_EQ(cell(ids[0], Column::Settings), QStringLiteral("Kp=0.75 Ki=0.125"));
+    EXPECT_EQ(cell(ids[0], Column::RiseTime), QString::number(pi.riseTime, 'f', 2));
+    EXPECT_EQ(cell(ids[0], Column::Iae), QString::number(pi.iae, 'f', 1));
+    EXPECT_EQ(cell(ids[1], Column::Mode), QStringLiteral("Feedback Implementation"));
+    EXPECT_EQ(cell(ids[1], Column::Controller), QStringLiteral("Fuzzy Logic"));
+    EXPECT_EQ(cell(ids[1], Column::Settings), QStringLiteral("3 / 12"));
+    EXPECT_EQ(cell(ids[2], Column::Mode), QStringLiteral("Open Loop"));
+    EXPECT_EQ(cell(ids[2], Column::Controller), QStringLiteral("–"));
+    EXPECT_EQ(cell(ids[2], Column::RiseTime), QStringLiteral("–"));
+    EXPECT_TRUE(w->status()->text().contains(path()));
+
+    // the quicker PI run rises first; the flat run has no rise time and comes last
+    ASSERT_LT(pi.riseTime, storedRun(ids[1]).riseTime);
+    w->table()->sortByColumn(Column::RiseTime, Qt::AscendingOrder);
+    EXPECT_EQ(shownOrder(), (std::vector<std::int64_t>{ids[0], ids[1], ids[2]}));
+    w->table()->sortByColumn(Column::Overshoot, Qt::DescendingOrder);
+    EXPECT_EQ(shownOrder().front(), ids[2]); // a missing overshoot above every number
+
+    w->setLanguage(false);
+    EXPECT_EQ(w->windowTitle(), QStringLiteral("Deneyler"));
+    EXPECT_EQ(w->sorted()->headerData(Column::Date, Qt::Horizontal).toString(), QStringLiteral("Tarih"));
+    EXPECT_EQ(w->sorted()->headerData(Column::RiseTime, Qt::Horizontal).toString(),
+              QString::fromUtf8("Yükselme süresi (s)"));
+    EXPECT_EQ(cell(ids[0], Column::Mode), QStringLiteral("Simulasyon"));
+    EXPECT_EQ(cell(ids[1], Column::Controller), QString::fromUtf8("Bulanık Mantık"));
+    EXPECT_EQ(w->action(RunsWindow::Text::Compare)->text(), QString::fromUtf8("Karşılaştır"));
+    EXPECT_TRUE(w->status()->text().contains(QString::fromUtf8("kayıtlı deney")));
+}
+
+TEST_F(RunsWindowTest, RenamesAndNotesAreKeptInTheLibrary)
+{
+    std::vector<QString> asked;
+    std::optional<QString> answer = QStringLiteral("PI, quick");
+    w->askText = [&](const QString &, const QString &label, const QString &current) {
+        asked.push_back(label + QLatin1Char('|') + current);
+        return answer;
+    };
+    w->select({ids[0]});
+    w->action(RunsWindow::Text::Rename)->trigger();
+    EXPECT_EQ(storedRun(ids[0]).name, QStringLiteral("PI, quick"));
+    EXPECT_EQ(cell(ids[0], Column::Name), QStringLiteral("PI, quick"));
+    EXPECT_EQ(w->selectedIds(), std::vector<std::int64_t>{ids[0]}); // the selection stays
+
+    answer.reset(); // cancelled
+    w->action(RunsWindow::Text::Rename)->trigger();
+    EXPECT_EQ(storedRun(ids[0]).name, QStringLiteral("PI, quick"));
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[1], QStringLiteral("Name of the run:|PI, quick"));
+
+    answer = QStringLiteral("load moved\nat cycle 40");
+    w->action(RunsWindow::Text::EditNote)->trigger();
+    EXPECT_EQ(storedRun(ids[0]).note, QStringLiteral("load moved\nat cycle 40"));
+    EXPECT_EQ(cell(ids[0], Column::Note), QStringLiteral("load moved at cycle 40")); // one line
+
+    // edited in the table itself
+    const QModelIndex name = w->sorted()->index(0, Column::Name); // newest: the open run
+    EXPECT_TRUE(w->sorted()->flags(name) & Qt::ItemIsEditable);
+    EXPECT_FALSE(w->sorted()->flags(w->sorted()->index(0, Column::Mode)) & Qt::ItemIsEditable);
+    EXPECT_TRUE(w->sorted()->setData(name, QStringLiteral("open, flat")));
+    EXPECT_EQ(storedRun(ids[2]).name, QStringLiteral("open, flat"));
+    EXPECT_TRUE(errors.empty());
+}
+
+TEST_F(RunsWindowTest, DeletesOnlyWhatTheQuestionWasAnsweredFor)
+{
+    bool yes = false;
+    w->confirm = [&](const QString &, const QString &question) {
+        questions.push_back(question);
+        return yes;
+    };
+    w->select({ids[0], ids[2]});
+    w->action(RunsWindow::Text::Delete)->trigger();
+    ASSERT_EQ(questions.size(), 1u);
+    EXPECT_EQ(questions[0], QStringLiteral("Delete 2 stored run(s)? This cannot be undone."));
+    EXPECT_EQ(RunLibrary(path()).list().size(), 3u);
+
+    yes = true;
+    w->action(RunsWindow::Text::Delete)->trigger();
+    const std::vector<StoredRun> left = RunLibrary(path()).list();
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].id, ids[1]);
+    EXPECT_EQ(w->model()->rowCount(), 1);
+    EXPECT_TRUE(w->selectedIds().empty());
+    EXPECT_FALSE(w->action(RunsWindow::Text::Delete)->isEnabled());
+}
+
+TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
+{
+    QString chosen = dir.filePath(QStringLiteral("exported"));
+    QString suggested;
+    w->askPath = [&](const QString &, const QString &, const QString &s) {
+        suggested = s;
+        return chosen;
+    };
+    w->select({ids[1]});
+    w->action(RunsWindow::Text::Export)->trigger();
+    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/run_2026-12-10_02-35-00.csv"))) << suggested.toStdString();
+    QFile csv(dir.filePath(QStringLiteral("exported.csv")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    EXPECT_EQ(csv.readAll().count("\r\n"), 91); // the header and 90 rows
+    QFile json(dir.filePath(QStringLiteral("exported.json")));
+    ASSERT_TRUE(json.open(QIODevice::ReadOnly));
+    const QJsonObject o = QJsonDocument::fromJson(json.readAll()).object();
+    EXPECT_EQ(o.value(QStringLiteral("controller")).toString(), QStringLiteral("fuzzy"));
+    EXPECT_TRUE(errors.empty());
+
+    EXPECT_FALSE(o.contains(QStringLiteral("name")));
+
+    // a named run offers its name and carries it and its note
+    ASSERT_TRUE(w->renameRun(ids[1], QStringLiteral("Group 3: fuzzy, slow")));
+    ASSERT_TRUE(w->setNote(ids[1], QStringLiteral("load moved\nat cycle 40")));
+    chosen = dir.filePath(QStringLiteral("named.csv"));
+    w->action(RunsWindow::Text::Export)->trigger();
+    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/Group 3_ fuzzy, slow.csv"))) << suggested.toStdString();
+    QFile named(dir.filePath(QStringLiteral("named.json")));
+    ASSERT_TRUE(named.open(QIODevice::ReadOnly));
+    const QJsonObject n = QJsonDocument::fromJson(named.readAll()).object();
+    EXPECT_EQ(n.value(QStringLiteral("name")).toString(), QStringLiteral("Group 3: fuzzy, slow"));
+    EXPECT_EQ(n.value(QStringLiteral("note")).toString(), QStringLiteral("load moved\nat cycle 40"));
+    EXPECT_EQ(n.value(QStringLiteral("controller")).toString(), QStringLiteral("fuzzy"));
+
+    chosen = dir.filePath(QStringLiteral("no-such-folder/run.csv"));
+    w->action(RunsWindow::Text::Export)->trigger();
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_TRUE(errors[0].second.startsWith(dir.filePath(QStringLiteral("no-such-folder/run."))))
+        << errors[0].second.toStdString();
+    EXPECT_TRUE(errors[0].second.contains(QLatin1String("No such file or directory")))
+        << errors[0].second.toStdString();
+}
+
+TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
+{
+    w->select({ids[0]});
+    w->action(RunsWindow::Text::Open)->trigger();
+    RunWindow *rw = w->runWindow();
+    ASSERT_NE(rw, nullptr);
+    EXPECT_TRUE(rw->isVisible());
+    EXPECT_FALSE(rw->comparing());
+    EXPECT_EQ(rw->plottedRows(), 120u);
+    EXPECT_EQ(rw->windowTitle(), QStringLiteral("Run — #%1 PI Kp=0.75 Ki=0.125").arg(ids[0]));
+
+    w->select({ids[0], ids[1], ids[2]});
+    EXPECT_FALSE(w->action(RunsWindow::Text::Open)->isEnabled());
+    w->action(RunsWindow::Text::Compare)->trigger();
+    ASSERT_TRUE(rw->comparing());
+    EXPECT_EQ(w->runWindow(), rw);
+    const QStringList labels{QStringLiteral("#%1 Open Loop").arg(ids[2]),
+                             QStringLiteral("#%1 Fuzzy Logic 3 / 12").arg(ids[1]),
+                             QStringLiteral("#%1 PI Kp=0.75 Ki=0.125").arg(ids[0])};
+    EXPECT_EQ(rw->legendNames(), labels);
+    EXPECT_EQ(rw->windowTitle(), QStringLiteral("Compared runs"));
+    EXPECT_FALSE(rw->button(RunWindow::Text::SaveData)->isEnabled());
+    EXPECT_TRUE(rw->button(RunWindow::Text::SavePlot)->isEnabled());
+
+    // each run in its own colour, its output drawn whole
+    std::set<QRgb> colours;
+    for (QAbstractSeries *s : rw->compareView()->chart()->series())
+        if (auto *line = qobject_cast<QLineSeries *>(s); line && !line->name().isEmpty())
+            colours.insert(line->pen().color().rgb());
+    EXPECT_EQ(colours.size(), 3u);
+    const std::size_t rows[] = {40, 90, 120};
+    for (std::size_t k = 0; k < 3; ++k)
+        EXPECT_EQ(rw->comparedPoints(k).size(), static_cast<qsizetype>(rows[k]));
+
+    // figures side by side, one column a run
+    QTableWidget *t = rw->figureTable();
+    ASSERT_EQ(t->columnCount(), 4);
+    const std::int64_t shown[] = {ids[2], ids[1], ids[0]};
+    for (int c = 1; c < 4; ++c) {
+        EXPECT_EQ(t->horizontalHeaderItem(c)->text(), QStringLiteral("#%1").arg(shown[c - 1]));
+        EXPECT_EQ(t->horizontalHeaderItem(c)->toolTip(), labels[c - 1]);
+    }
+    // to three decimals side by side, whole in the tooltip
+    const StoredRun pi = storedRun(ids[0]);
+    EXPECT_EQ(t->item(0, 3)->toolTip(), QString::fromStdString(shortestDecimal(pi.riseTime)));
+    EXPECT_DOUBLE_EQ(t->item(0, 3)->text().toDouble(), std::round(pi.riseTime * 1000) / 1000);
+    EXPECT_LE(t->item(0, 3)->text().size(), 6);
+    EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("n/a"));
+
+    // the language switch and a rename reach the names shown
+    w->setLanguage(false);
+    EXPECT_EQ(rw->windowTitle(), QString::fromUtf8("Karşılaştırılan deneyler"));
+    EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("yok"));
+    EXPECT_EQ(t->horizontalHeaderItem(0)->text(), QString::fromUtf8("Ölçüt"));
+    EXPECT_EQ(rw->legendNames()[1], QString::fromUtf8("#%1 Bulanık Mantık 3 / 12").arg(ids[1]));
+    w->setLanguage(true);
+    EXPECT_TRUE(w->renameRun(ids[1], QStringLiteral("fuzzy, slow")));
+    EXPECT_EQ(rw->legendNames()[1], QStringLiteral("fuzzy, slow"));
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), QStringLiteral("fuzzy, slow"));
+
+    const QImage plot = rw->plotImage();
+    EXPECT_FALSE(plot.isNull());
+
+    // one run again: the single plot and two columns
+    w->select({ids[1]});
+    w->openSelected();
+    EXPECT_FALSE(rw->comparing());
+    EXPECT_EQ(t->columnCount(), 2);
+    EXPECT_TRUE(rw->legendNames().contains(QStringLiteral("Y(t) output")));
+    EXPECT_EQ(rw->plottedRows(), 90u);
+    EXPECT_TRUE(rw->button(RunWindow::Text::SaveData)->isEnabled());
+}
+
+TEST_F(RunsWindowTest, PinningHandsOverTheSelectedRunsRecord)
+{
+    EXPECT_FALSE(w->action(RunsWindow::Text::Pin)->isVisible()); // nobody takes it yet
+    std::vector<std::vector<double>> pinned;
+    int unpinned = 0;
+    w->pinBaseline = [&](const RunRecord *r, const QString &) {
+        if (!r) {
+            ++unpinned;
+            return;
+        }
+        std::vector<double> y;
+        for (const RunRow &row : r->rows())
+            y.push_back(row.y);
+        pinned.push_back(y);
+    };
+    w->select({ids[1]});
+    EXPECT_TRUE(w->action(RunsWindow::Text::Pin)->isVisible());
+    EXPECT_FALSE(w->action(RunsWindow::Text::Unpin)->isEnabled());
+    w->action(RunsWindow::Text::Pin)->trigger();
+    ASSERT_EQ(pinned.size(), 1u);
+    RunRecord expected(200);
+    fill(expected, fuzzySettings(), 90, 0.08);
+    ASSERT_EQ(pinned[0].size(), 90u);
+    for (std::size_t k = 0; k < 90; ++k)
+        EXPECT_EQ(pinned[0][k], expected.row(k).y);
+    EXPECT_TRUE(w->action(RunsWindow::Text::Unpin)->isEnabled());
+    w->action(RunsWindow::Text::Unpin)->trigger();
+    EXPECT_EQ(unpinned, 1);
+    EXPECT_FALSE(w->action(RunsWindow::Text::Unpin)->isEnabled());
+}
+
+// An hour-long run is thinned for drawing, its peaks kept, its figures exact.
+TEST(RunWindowCompare, ThinnedOutputsKeepTheirPeaks)
+{
+    auto longRun = std::make_shared<RunRecord>(18000);
+    longRun->start(piSettings());
+    for (int k = 1; k <= 18000; ++k) {
+        RunRow row;
+        row.cycle = k;
+        row.reference = 1000;
+        row.y = k == 7777 ? 1500 : 1000 + (k % 7); // one narrow spike
+        row.e = row.reference - row.y;
+        row.u = 900;
+        longRun->append(row);
+    }
+    longRun->stop();
+    auto shortRun = std::make_shared<RunRecord>(100);
+    fill(*shortRun, piSettings(), 100, 0.2);
+    RunWindow rw(shortRun);
+    rw.compare({{QStringLiteral("hour"), longRun, {}}, {QStringLiteral("short"), shortRun, {}}});
+    const QList<QPointF> points = rw.comparedPoints(0);
+    EXPECT_LT(points.size(), 2500);
+    const auto peak = std::max_element(points.begin(), points.end(),
+                                       [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); });
+    EXPECT_EQ(peak->y(), 1500);
+    EXPECT_DOUBLE_EQ(peak->x(), 7777 / 5.0);
+    EXPECT_EQ(points.back().x(), 18000 / 5.0);
+    EXPECT_EQ(rw.figureTable()->item(6, 1)->toolTip(),
+              QString::fromStdString(shortestDecimal(longRun->figures()[Metric::Iae].value)));
+}
+
+} // namespace

@@ -1,0 +1,369 @@
+// The run window: the whole run plotted, live updates, figures, both
+// languages, and its saves with the dialogs answered by the test.
+
+#include "ui/windows/RunWindow.h"
+
+#include "engine/FuzzyController.h"
+#include "engine/SimulatedPlant.h"
+
+#include <QAreaSeries>
+#include <QChart>
+#include <QChartView>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLineSeries>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QValueAxis>
+
+#include <gtest/gtest.h>
+
+using namespace tervalo;
+using Text = RunWindow::Text;
+
+namespace {
+
+const std::array<std::string, 7> kTerms = {"NB", "NM", "NS", "ZE", "PS", "PM", "PB"};
+
+RunSettings fuzzySettings()
+{
+    RunSettings s;
+    s.mode = RunMode::Simulation;
+    s.controller = RunController::Fuzzy;
+    s.kp = s.ki = s.kd = kNoValue;
+    s.reference = 1000;
+    s.errorDivisor = 2;
+    s.outputDivisor = 10;
+    s.errorRange = 1000;
+    s.deltaRange = 500;
+    s.outputRange = 100;
+    s.termNames = kTerms;
+    for (int c = 0; c < 49; ++c)
+        s.rules[static_cast<std::size_t>(c)] = kTerms[static_cast<std::size_t>(FuzzyController::defaultListIndex(c))];
+    s.load = 1;
+    return s;
+}
+
+// A fuzzy loop against the simulated plant with the default rule table.
+void recordFuzzyRun(RunRecord &record, int cycles)
+{
+    const RunSettings s = fuzzySettings();
+    record.start(s);
+    Integer u = 0, prevError = 0, du = 0;
+    Long held = 0;
+    for (int cycle = 1; cycle <= cycles; ++cycle) {
+        const Integer y = held.value();
+        const Integer e = Integer(1000) - y;
+        const FuzzyResult r = FuzzyController::step(e, e - prevError, 1000, 500, 100, s.rules, kTerms, du);
+        du = r.outputDelta;
+        u = Integer(std::clamp(u.value() + du.value(), 0, 4095));
+        held = SimulatedPlant::output(u);
+        prevError = e;
+        RunRow row;
+        row.cycle = cycle;
+        row.reference = 1000;
+        row.y = y.value();
+        row.e = e.value();
+        row.u = u.value();
+        row.du = du.value();
+        record.append(row);
+    }
+}
+
+RunRow rowOf(std::int64_t cycle, double y, double u)
+{
+    RunRow r;
+    r.cycle = cycle;
+    r.reference = 1000;
+    r.y = y;
+    r.e = 1000 - y;
+    r.u = u;
+    return r;
+}
+
+QLineSeries *seriesNamed(QChart *chart, const QString &name)
+{
+    for (QAbstractSeries *s : chart->series())
+        if (s->name() == name)
+            return qobject_cast<QLineSeries *>(s);
+    return nullptr;
+}
+
+QAreaSeries *shading(QChart *chart)
+{
+    for (QAbstractSeries *s : chart->series())
+        if (auto *a = qobject_cast<QAreaSeries *>(s))
+            return a;
+    return nullptr;
+}
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class RunWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    QString path(const char *name) const { return dir.filePath(QString::fromLatin1(name)); }
+    QString figureText(const RunWindow &w, Metric m) const
+    {
+        return w.figureTable()->item(static_cast<int>(m), 1)->text();
+    }
+    QTemporaryDir dir;
+    RunRecord record{20000};
+};
+
+} // namespace
+
+// An hour of cycles: every row is taken, the plot stays small, the figures
+// are there, and the shown window paints.
+TEST_F(RunWindowTest, OpensAnHourLongRun)
+{
+    recordFuzzyRun(record, 18000);
+    RunWindow w(record);
+    EXPECT_EQ(w.plottedRows(), 18000u);
+    EXPECT_NE(seriesNamed(w.chartView()->chart(), w.text(Text::Output)), nullptr);
+    const QList<QPointF> y = w.plottedPoints(RunWindow::Series::Output);
+    EXPECT_LE(y.size(), 2001);
+    EXPECT_EQ(y.back().x(), 3600.0);
+    for (int k = 1; k < y.size(); ++k)
+        ASSERT_LT(y[k - 1].x(), y[k].x());
+    // the thinned trace keeps the extremes of the run
+    double top = 0;
+    for (const QPointF &p : y)
+        top = std::max(top, p.y());
+    double recordTop = 0;
+    for (const RunRow &r : record.rows())
+        recordTop = std::max(recordTop, r.y);
+    EXPECT_EQ(top, recordTop);
+    EXPECT_NE(figureText(w, Metric::Peak), QString());
+    EXPECT_FALSE(figureText(w, Metric::Peak).startsWith("n/a"));
+    w.show();
+    EXPECT_FALSE(w.plotImage().isNull());
+}
+
+TEST_F(RunWindowTest, FollowsARunningRunAndANewStart)
+{
+    record.start(fuzzySettings());
+    RunWindow w(record);
+    EXPECT_EQ(w.plottedRows(), 0u);
+    EXPECT_TRUE(figureText(w, Metric::Iae).startsWith("n/a"));
+    auto u = [&] { return w.plottedPoints(RunWindow::Series::Actuator); };
+    for (int k = 1; k <= 300; ++k) {
+        record.append(rowOf(k, k > 2 ? 1000 : 0, 500 + k));
+        w.update();
+        ASSERT_EQ(w.plottedRows(), static_cast<std::size_t>(k));
+        ASSERT_EQ(u().size(), k);
+        ASSERT_EQ(u()[k - 1], QPointF(k / 5.0, 500 + k));
+    }
+    // every row drawn once, in order, across the pieces of the trace
+    for (int k = 0; k < 300; ++k)
+        ASSERT_EQ(u()[k].y(), 501 + k);
+    EXPECT_EQ(figureText(w, Metric::Peak), "1000");
+    EXPECT_EQ(figureText(w, Metric::ActuatorMax), "800");
+    // the axes hold the data
+    auto *time = qobject_cast<QValueAxis *>(w.chartView()->chart()->axes(Qt::Horizontal).at(0));
+    EXPECT_GE(time->max(), 300 / 5.0);
+
+    // past a bucket's worth of rows the plot thins, yet keeps every row's time span
+    for (int k = 301; k <= 1100; ++k) {
+        record.append(rowOf(k, 1000, 500));
+        w.update();
+    }
+    EXPECT_EQ(w.plottedRows(), 1100u);
+    // buckets of two rows: two points while U moves (rows 1..300), one while
+    // it stays (rows 301..1100), and the newest row
+    EXPECT_EQ(u().size(), 150 * 2 + 400 + 1);
+    EXPECT_EQ(u().back().x(), 220.0);
+
+    record.start(fuzzySettings());
+    w.update();
+    EXPECT_EQ(w.plottedRows(), 0u);
+    EXPECT_TRUE(u().isEmpty());
+}
+
+TEST_F(RunWindowTest, LimitsMarkedAndSaturatedStretchesShaded)
+{
+    RunSettings s = fuzzySettings();
+    s.actuatorMin = 1300;
+    s.actuatorMax = 4095;
+    s.mode = RunMode::Kit;
+    record.start(s);
+    for (int k = 1; k <= 30; ++k) {
+        const double u = (k >= 5 && k <= 9) ? 4095 : (k == 20 || k == 21) ? 1300 : 2000;
+        record.append(rowOf(k, 900, u));
+    }
+    RunWindow w(record);
+    QChart *chart = w.chartView()->chart();
+    QLineSeries *low = seriesNamed(chart, w.text(Text::ActuatorMin));
+    QLineSeries *high = seriesNamed(chart, w.text(Text::ActuatorMax));
+    ASSERT_TRUE(low && high);
+    for (const QPointF &p : low->points())
+        EXPECT_EQ(p.y(), 1300);
+    for (const QPointF &p : high->points())
+        EXPECT_EQ(p.y(), 4095);
+    EXPECT_EQ(high->points().back().x(), 6.0);
+
+    QAreaSeries *area = shading(chart);
+    ASSERT_NE(area, nullptr);
+    const QList<QPointF> pts = area->upperSeries()->points();
+    ASSERT_EQ(pts.size(), 8); // two stretches, four corners each
+    EXPECT_NEAR(pts[0].x(), 0.9, 1e-12);
+    EXPECT_NEAR(pts[3].x(), 1.9, 1e-12);
+    EXPECT_NEAR(pts[4].x(), 3.9, 1e-12);
+    EXPECT_NEAR(pts[7].x(), 4.3, 1e-12);
+    EXPECT_LT(pts[0].y(), 1300);
+    EXPECT_GT(pts[1].y(), 4095);
+    // shown to three decimals, whole in the tooltip
+    EXPECT_EQ(figureText(w, Metric::SaturatedPct), "23.333");
+    EXPECT_EQ(w.figureTable()->item(static_cast<int>(Metric::SaturatedPct), 1)->toolTip(),
+              QString::fromStdString(shortestDecimal(100.0 * 7 / 30)));
+}
+
+TEST_F(RunWindowTest, BothLanguages)
+{
+    for (int t = 0; t < static_cast<int>(Text::Count); ++t)
+        for (bool english : {true, false})
+            EXPECT_FALSE(RunWindow::text(static_cast<Text>(t), english).isEmpty()) << t << english;
+    for (const MetricInfo &m : kMetrics)
+        EXPECT_NE(RunWindow::metricText(m.metric, true), RunWindow::metricText(m.metric, false) + "x");
+
+    record.start(fuzzySettings());
+    record.append(rowOf(1, 0, 0));
+    RunWindow w(record);
+    EXPECT_EQ(figureText(w, Metric::RiseTime), "n/a (fewer than 10 rows)");
+    w.setLanguage(false);
+    EXPECT_EQ(w.windowTitle(), "Deney");
+    EXPECT_EQ(w.button(Text::SaveReport)->text(), QString::fromUtf8("Raporu kaydet…"));
+    EXPECT_EQ(w.figureTable()->item(0, 0)->text(), QString::fromUtf8("Yükselme süresi (s)"));
+    EXPECT_EQ(figureText(w, Metric::RiseTime), QString::fromUtf8("yok (10 satırdan az)"));
+    EXPECT_NE(seriesNamed(w.chartView()->chart(), QString::fromUtf8("Y(t) çıkış")), nullptr);
+    w.setLanguage(true);
+    EXPECT_EQ(w.button(Text::SaveReport)->text(), QString::fromUtf8("Save report…"));
+    EXPECT_EQ(figureText(w, Metric::RiseTime), "n/a (fewer than 10 rows)");
+}
+
+// A reference step during the run: each stretch of constant reference gets a
+// column of its own figures, its times counted from its step; the columns
+// follow the running record and the language.
+TEST_F(RunWindowTest, FiguresOfEachReferenceBesideTheWholeRun)
+{
+    record.start(fuzzySettings());
+    const auto rowAt = [](std::int64_t cycle, double reference, double y) {
+        RunRow r = rowOf(cycle, y, 1500);
+        r.reference = reference;
+        r.e = reference - y;
+        return r;
+    };
+    for (int k = 1; k <= 30; ++k)
+        record.append(rowAt(k, 1000, k < 3 ? 500 * k : 1000));
+    RunWindow w(record);
+    QTableWidget *t = w.figureTable();
+    EXPECT_EQ(t->columnCount(), 2);
+
+    for (int k = 31; k <= 60; ++k)
+        record.append(rowAt(k, 1500, k < 33 ? 1000 + 250 * (k - 30) : 1500));
+    w.update();
+    ASSERT_EQ(t->columnCount(), 4);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "Whole run");
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), "R = 1000 from cycle 1");
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), "R = 1500 from cycle 31");
+    const auto figure = [&](Metric m, int column) { return t->item(static_cast<int>(m), column)->text(); };
+    EXPECT_EQ(figure(Metric::Peak, 2), "1000");
+    EXPECT_EQ(figure(Metric::Peak, 3), "1500");
+    // the second step rises 1000 -> 1500 over its first two cycles, counted from the step
+    EXPECT_EQ(figure(Metric::PeakTime, 3), QString::fromStdString(shortestDecimal(0.4)));
+
+    w.setLanguage(false);
+    EXPECT_EQ(t->columnCount(), 4);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), QString::fromUtf8("Tüm deney"));
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), QString::fromUtf8("R = 1500, çevrim 31'den"));
+
+    // a new run with one reference: back to one column of values
+    record.start(fuzzySettings());
+    for (int k = 1; k <= 20; ++k)
+        record.append(rowAt(k, 1000, 1000));
+    w.update();
+    EXPECT_EQ(t->columnCount(), 2);
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), QString::fromUtf8("Değer"));
+}
+
+TEST_F(RunWindowTest, SavesThePlotByTheChosenName)
+{
+    recordFuzzyRun(record, 300);
+    RunWindow w(record);
+    ASSERT_FALSE(w.savePlot(path("plot.png")));
+    EXPECT_TRUE(readAll(path("plot.png")).startsWith("\x89PNG"));
+    ASSERT_FALSE(w.savePlot(path("plot.svg")));
+    const QByteArray svg = readAll(path("plot.svg"));
+    EXPECT_TRUE(svg.contains("<svg"));
+    EXPECT_TRUE(svg.contains("<path") || svg.contains("<polyline"));
+    ASSERT_FALSE(w.savePlot(path("bare")));
+    EXPECT_TRUE(QFile::exists(path("bare.png")));
+
+    const FileError e = w.savePlot(path("missing/plot.png"));
+    ASSERT_TRUE(e.failed());
+    EXPECT_EQ(e.reason, "No such file or directory");
+
+    w.copyPlot();
+    EXPECT_FALSE(QGuiApplication::clipboard()->image().isNull());
+}
+
+TEST_F(RunWindowTest, ReportOfAFuzzyRun)
+{
+    recordFuzzyRun(record, 200);
+    record.addLoadChange({50, 1, 10});
+    RunWindow w(record);
+    ASSERT_FALSE(w.saveReport(path("report.pdf")));
+    const QByteArray pdf = readAll(path("report.pdf"));
+    EXPECT_TRUE(pdf.startsWith("%PDF"));
+    const auto pages = pdf.count(QByteArray("/Type /Page\n")) + pdf.count(QByteArray("/Type /Page\r"))
+        + pdf.count(QByteArray("/Type /Page "));
+    EXPECT_GE(pages, 1);
+    EXPECT_TRUE(pdf.contains("/Subtype /Image")); // the plot
+}
+
+// The buttons ask for a name through the hook and tell a failure through
+// the other; a cancelled dialog does nothing.
+TEST_F(RunWindowTest, ButtonsUseTheDialogHooks)
+{
+    recordFuzzyRun(record, 40);
+    RunWindow w(record);
+    QString answer;
+    std::vector<RunWindow::Purpose> asked;
+    QStringList errors;
+    w.askPath = [&](RunWindow::Purpose p, const QString &, const QString &) {
+        asked.push_back(p);
+        return answer;
+    };
+    w.showError = [&](const QString &title, const QString &message) { errors << title + "|" + message; };
+
+    answer = path("data");
+    w.button(Text::SaveData)->click();
+    EXPECT_TRUE(QFile::exists(path("data.csv")));
+    EXPECT_TRUE(QFile::exists(path("data.json")));
+    answer = path("report.pdf");
+    w.button(Text::SaveReport)->click();
+    EXPECT_TRUE(QFile::exists(path("report.pdf")));
+    answer = path("typed"); // no ending typed: a PDF is a .pdf
+    w.button(Text::SaveReport)->click();
+    EXPECT_TRUE(readAll(path("typed.pdf")).startsWith("%PDF"));
+    EXPECT_FALSE(QFile::exists(path("typed")));
+    answer = QString();
+    w.button(Text::SavePlot)->click();
+    EXPECT_EQ(asked.size(), 4u);
+    EXPECT_EQ(asked[1], RunWindow::Purpose::Report);
+    EXPECT_TRUE(errors.isEmpty());
+
+    answer = path("missing/data.csv");
+    w.button(Text::SaveData)->click();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].startsWith("Could not save|" + path("missing/data.")));
+    EXPECT_TRUE(errors[0].endsWith(": No such file or directory"));
+    EXPECT_EQ(record.size(), 40u);
+}

@@ -1,0 +1,121 @@
+#pragma once
+// Experiment files and the baseline in the main window. The graph's context
+// menu and the rule table's offer "Save experiment…" and "Open experiment…";
+// the graph's also "Unpin baseline" (while one is pinned) and the loaded test
+// program, which can be removed there. A file dropped on the window is
+// opened as well. A file is refused whole - the message names the key and
+// the reason and nothing is changed - and never opened while a run is in
+// progress. The test program of the file opened last runs in every
+// following run until it is removed; the graph's tooltip tells what is
+// loaded and pinned.
+//
+//   ExperimentMenu experiments(form); // lives no longer than the form
+//   experiments.openFile(path);
+//
+// Dialogs and messages go through askOpenPath, askSavePath and showError,
+// so that tests answer them without a display.
+
+#include "session/TestProgramRunner.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+#include <memory>
+
+class QAction;
+class QMenu;
+
+namespace tervalo {
+
+class Form2;
+
+class ExperimentMenu : public QObject {
+public:
+    explicit ExperimentMenu(Form2 &form);
+    ~ExperimentMenu() override;
+
+    // Reads, checks and applies a file; false when refused (told through
+    // showError: the path, the key and the reason, or the run in progress).
+    bool openFile(const QString &path);
+    // Writes the window's settings and the loaded test program; false when
+    // they could not be written (told through showError).
+    bool saveFile(const QString &path);
+    // The menu's entries: ask for a path, then open or save.
+    void openAsked();
+    void saveAsked();
+    // The graph's "Unpin baseline".
+    void unpinBaseline();
+
+    // Told of every file opened: its path and its bytes (the run library
+    // keeps which assignment a run came from).
+    std::function<void(const QString &path, const QByteArray &contents)> opened;
+
+    TestProgramRunner &runner() { return *runner_; }
+    // The file opened or saved last (empty when none).
+    const QString &currentFile() const { return file_; }
+    // The graph's tooltip: the experiment file, its test program and the
+    // pinned baseline; empty when there is none of them.
+    QString statusText() const;
+
+    void setLanguage(bool english);
+
+    enum class Text {
+        MenuSave,
+        MenuOpen,
+        MenuUnpin,
+        MenuProgram,
+        MenuProgramNone,
+        MenuRemoveProgram,
+        EventReference,
+        EventLoad,
+        Filter,
+        SaveTitle,
+        OpenTitle,
+        Refused,
+        Running,
+        SaveFailed,
+        Unsavable,
+        StatusFile,
+        StatusProgram,
+        StatusNoProgram,
+        StatusBaseline,
+        StatusBaselineUnnamed,
+        Count
+    };
+    static QString text(Text t, bool english);
+
+    // The entries, for those who look at the menus.
+    QAction *saveAction() const { return save_; }
+    QAction *openAction() const { return open_; }
+    QAction *unpinAction() const { return unpin_; }
+    QMenu *programMenu() const { return program_; }
+
+    std::function<QString(const QString &title, const QString &filter)> askOpenPath;
+    // suggested: the file opened or saved last, empty for none
+    std::function<QString(const QString &title, const QString &filter, const QString &suggested)> askSavePath;
+    std::function<void(const QString &title, const QString &message)> showError;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void refreshEntries();
+    void refreshStatus();
+    QString eventText(const TestEvent &e) const;
+
+    Form2 &form_;
+    std::unique_ptr<TestProgramRunner> runner_;
+    QAction *save_ = nullptr;
+    QAction *open_ = nullptr;
+    QAction *ruleSave_ = nullptr;
+    QAction *ruleOpen_ = nullptr;
+    QAction *unpin_ = nullptr;
+    QMenu *program_ = nullptr;
+    QAction *programEntry_ = nullptr;
+    QString file_;
+    bool english_ = true;
+    std::shared_ptr<ExperimentMenu *> self_; // the form's listeners hold it weakly
+};
+
+} // namespace tervalo

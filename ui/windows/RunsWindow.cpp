@@ -1,0 +1,755 @@
+#include "ui/windows/RunsWindow.h"
+
+#include "engine/RunRecord.h"
+#include "store/ExportNames.h"
+#include "ui/texts/TextPair.h"
+#include "ui/windows/RunWindow.h"
+
+#include <QAction>
+#include <QDateTime>
+#include <QFileDialog>
+#include <QFontMetrics>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QShowEvent>
+#include <QSortFilterProxyModel>
+#include <QStandardPaths>
+#include <QTableView>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace tervalo {
+
+namespace {
+
+using Both = TextPair;
+
+// The window's texts, in the order of RunsWindow::Text.
+const Both kTexts[] = {
+    {"Runs", "Deneyler"},
+    {"Runs…", "Deneyler…"},
+    {"Date", "Tarih"},
+    {"Mode", "Çalışma biçimi"},
+    {"Controller", "Denetleyici"},
+    {"Gains / divisors", "Kazançlar / bölenler"},
+    {"Name", "Ad"},
+    {"Note", "Not"},
+    {"Open", "Aç"},
+    {"Compare", "Karşılaştır"},
+    {"Rename…", "Yeniden adlandır…"},
+    {"Edit note…", "Notu düzenle…"},
+    {"Delete…", "Sil…"},
+    {"Export…", "Dışa aktar…"},
+    {"Pin as baseline", "Karşılaştırma eğrisi olarak sabitle"},
+    {"Unpin baseline", "Karşılaştırma eğrisini kaldır"},
+    {"Retry saving", "Yeniden kaydetmeyi dene"},
+    {"Refresh", "Yenile"},
+    {"Name of the run:", "Deneyin adı:"},
+    {"Note on the run:", "Deneyle ilgili not:"},
+    {"Delete %1 stored run(s)? This cannot be undone.", "Kayıtlı %1 deney silinsin mi? Bu geri alınamaz."},
+    {"Export run (CSV + JSON)", "Deneyi dışa aktar (CSV + JSON)"},
+    {"Run library", "Deney kütüphanesi"},
+    {"The run library cannot be read:\n", "Deney kütüphanesi okunamıyor:\n"},
+    {"%1 stored runs in %2", "%2 içinde %1 kayıtlı deney"},
+    {"%1 run(s) not saved yet: kept in memory.", "%1 deney henüz kaydedilmedi: bellekte tutuluyor."},
+    {"The run library could not store the run. It is kept in memory and tried again at the next STOP "
+     "or with \"Retry saving\" in the Runs window.\n",
+     "Deney kütüphanesi deneyi kaydedemedi. Deney bellekte tutuluyor; bir sonraki DURDUR'da ya da Deneyler "
+     "penceresindeki \"Yeniden kaydetmeyi dene\" ile yeniden denenecek.\n"},
+    {"There is no run library: the runs are not stored.\n", "Deney kütüphanesi yok: deneyler kaydedilmiyor.\n"},
+    {"Open Loop", "Denetimsiz"},
+};
+static_assert(std::size(kTexts) == static_cast<std::size_t>(RunsWindow::Text::Count), "one text per entry");
+
+QString pick(const Both &b, bool english)
+{
+    return b.in(english);
+}
+
+QString fixed(double v, int decimals)
+{
+    return std::isnan(v) ? QStringLiteral("–") : QString::number(v, 'f', decimals);
+}
+
+// A missing figure sorts after every number.
+double sortKey(double v)
+{
+    return std::isnan(v) ? std::numeric_limits<double>::infinity() : v;
+}
+
+bool openLoop(const StoredRun &r)
+{
+    return r.mode == QLatin1String(runModeName(RunMode::OpenLoop));
+}
+
+QString modeText(const QString &mode, bool english)
+{
+    if (mode == QLatin1String(runModeName(RunMode::OpenLoop)))
+        return RunWindow::text(RunWindow::Text::ModeOpen, english);
+    if (mode == QLatin1String(runModeName(RunMode::Kit)))
+        return RunWindow::text(RunWindow::Text::ModeKit, english);
+    if (mode == QLatin1String(runModeName(RunMode::Simulation)))
+        return RunWindow::text(RunWindow::Text::ModeSimulation, english);
+    return mode;
+}
+
+QString controllerText(const StoredRun &r, bool english)
+{
+    if (openLoop(r))
+        return QStringLiteral("–");
+    if (r.controller == QLatin1String(runControllerName(RunController::Fuzzy)))
+        return RunWindow::text(RunWindow::Text::Fuzzy, english);
+    return r.controller;
+}
+
+QString settingsOf(const StoredRun &r)
+{
+    return openLoop(r) ? QStringLiteral("–") : r.settingsText();
+}
+
+constexpr Metric kFigureColumns[] = {Metric::RiseTime, Metric::Overshoot, Metric::SettlingTime, Metric::Iae};
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// the table
+
+RunsTableModel::RunsTableModel(QObject *parent) : QAbstractTableModel(parent) { }
+
+void RunsTableModel::setRuns(std::vector<StoredRun> runs)
+{
+    beginResetModel();
+    runs_ = std::move(runs);
+    endResetModel();
+}
+
+const StoredRun *RunsTableModel::run(std::int64_t id) const
+{
+    for (const StoredRun &r : runs_)
+        if (r.id == id)
+            return &r;
+    return nullptr;
+}
+
+void RunsTableModel::setLanguage(bool english)
+{
+    if (english == english_)
+        return;
+    english_ = english;
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    if (!runs_.empty())
+        emit dataChanged(index(0, Mode), index(static_cast<int>(runs_.size()) - 1, Controller));
+}
+
+int RunsTableModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(runs_.size());
+}
+
+int RunsTableModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QString RunsTableModel::localTime(const QString &startUtc)
+{
+    const QDateTime t = QDateTime::fromString(startUtc, Qt::ISODate);
+    return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : startUtc;
+}
+
+QVariant RunsTableModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= static_cast<int>(runs_.size()))
+        return {};
+    const StoredRun &r = runs_[static_cast<std::size_t>(index.row())];
+    const auto column = static_cast<Column>(index.column());
+    const double figures[] = {r.riseTime, r.overshoot, r.settlingTime, r.iae};
+    const int decimals[] = {2, 1, 2, 1};
+    const bool figure = column >= RiseTime && column <= Iae;
+    switch (role) {
+    case IdRole: return static_cast<qlonglong>(r.id);
+    case Qt::TextAlignmentRole: return figure ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+    case Qt::ToolTipRole:
+        if (column == Note || column == Name)
+            return column == Note ? r.note : r.name;
+        if (column == Date)
+            return r.startUtc;
+        return {};
+    case SortRole:
+        if (figure)
+            return sortKey(figures[column - RiseTime]);
+        if (column == Date) // to the second, then in the order stored
+            return QStringLiteral("%1 %2").arg(r.startUtc).arg(r.id, 12, 10, QLatin1Char('0'));
+        return data(index, Qt::DisplayRole);
+    case Qt::EditRole:
+    case Qt::DisplayRole:
+        switch (column) {
+        case Date: return localTime(r.startUtc);
+        case Mode: return modeText(r.mode, english_);
+        case Controller: return controllerText(r, english_);
+        case Settings: return settingsOf(r);
+        case RiseTime:
+        case Overshoot:
+        case SettlingTime:
+        case Iae: return fixed(figures[column - RiseTime], decimals[column - RiseTime]);
+        case Name: return r.name;
+        case Note: // one line in the table; the tooltip has it whole
+            return role == Qt::EditRole ? r.note : QString(r.note).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        case ColumnCount: break;
+        }
+        return {};
+    default: return {};
+    }
+}
+
+QVariant RunsTableModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    using T = RunsWindow::Text;
+    switch (static_cast<Column>(section)) {
+    case Date: return RunsWindow::text(T::Date, english_);
+    case Mode: return RunsWindow::text(T::Mode, english_);
+    case Controller: return RunsWindow::text(T::Controller, english_);
+    case Settings: return RunsWindow::text(T::Settings, english_);
+    case RiseTime:
+    case Overshoot:
+    case SettlingTime:
+    case Iae: return RunWindow::metricText(kFigureColumns[section - RiseTime], english_);
+    case Name: return RunsWindow::text(T::Name, english_);
+    case Note: return RunsWindow::text(T::Note, english_);
+    case ColumnCount: break;
+    }
+    return {};
+}
+
+Qt::ItemFlags RunsTableModel::flags(const QModelIndex &index) const
+{
+    Qt::ItemFlags f = QAbstractTableModel::flags(index);
+    if (index.isValid() && (index.column() == Name || index.column() == Note))
+        f |= Qt::ItemIsEditable;
+    return f;
+}
+
+bool RunsTableModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid() || index.row() >= static_cast<int>(runs_.size()))
+        return false;
+    const auto column = static_cast<Column>(index.column());
+    if (column != Name && column != Note)
+        return false;
+    const StoredRun &r = runs_[static_cast<std::size_t>(index.row())];
+    const QString text = value.toString();
+    if (text == (column == Name ? r.name : r.note))
+        return true;
+    // the edit puts the new text in (setText) once the library took it
+    return edit && edit(r.id, column, text);
+}
+
+void RunsTableModel::setText(std::int64_t id, Column column, const QString &text)
+{
+    for (std::size_t row = 0; row < runs_.size(); ++row) {
+        StoredRun &r = runs_[row];
+        if (r.id != id)
+            continue;
+        (column == Name ? r.name : r.note) = text;
+        const QModelIndex at = index(static_cast<int>(row), column);
+        emit dataChanged(at, at);
+        return;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// the window
+
+RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Qt::Window), path_(path)
+{
+    askText = [this](const QString &title, const QString &label, const QString &current) -> std::optional<QString> {
+        bool ok = false;
+        const QString answer = QInputDialog::getText(this, title, label, QLineEdit::Normal, current, &ok);
+        if (!ok)
+            return std::nullopt;
+        return answer;
+    };
+    confirm = [this](const QString &title, const QString &question) {
+        return QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
+    };
+    askPath = [this](const QString &title, const QString &filter, const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, title, suggested, filter);
+    };
+    showError = [this](const QString &title, const QString &message) { QMessageBox::warning(this, title, message); };
+    build();
+    retranslate();
+    resize(1240, 520);
+}
+
+RunsWindow::~RunsWindow() = default;
+
+QKeySequence RunsWindow::shortcut()
+{
+    return QKeySequence(Qt::CTRL | Qt::Key_L);
+}
+
+QString RunsWindow::text(Text t, bool english)
+{
+    return pick(kTexts[static_cast<std::size_t>(t)], english);
+}
+
+void RunsWindow::build()
+{
+    model_ = new RunsTableModel(this);
+    model_->edit = [this](std::int64_t id, RunsTableModel::Column column, const QString &text) {
+        return column == RunsTableModel::Name ? renameRun(id, text) : setNote(id, text);
+    };
+    proxy_ = new QSortFilterProxyModel(this);
+    proxy_->setSourceModel(model_);
+    proxy_->setSortRole(RunsTableModel::SortRole);
+    proxy_->setSortCaseSensitivity(Qt::CaseInsensitive);
+
+    view_ = new QTableView(this);
+    view_->setModel(proxy_);
+    view_->setSortingEnabled(true);
+    view_->sortByColumn(RunsTableModel::Date, Qt::DescendingOrder);
+    view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    view_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    view_->setAlternatingRowColors(true);
+    view_->setWordWrap(false);
+    view_->verticalHeader()->hide();
+    view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
+    QHeaderView *header = view_->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setStretchLastSection(true);
+    connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
+        if (at.column() != RunsTableModel::Name && at.column() != RunsTableModel::Note)
+            openRun(at.data(RunsTableModel::IdRole).toLongLong());
+    });
+    connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateActions(); });
+
+    tools_ = new QToolBar(this);
+    tools_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    const std::pair<Text, void (RunsWindow::*)()> entries[] = {
+        {Text::Open, &RunsWindow::openSelected},
+        {Text::Compare, &RunsWindow::compareSelected},
+        {Text::Rename, &RunsWindow::renameAsked},
+        {Text::EditNote, &RunsWindow::noteAsked},
+        {Text::Export, &RunsWindow::exportAsked},
+        {Text::Delete, &RunsWindow::deleteAsked},
+        {Text::Pin, &RunsWindow::pinSelected},
+        {Text::Unpin, &RunsWindow::unpin},
+        {Text::Retry, nullptr},
+        {Text::Refresh, &RunsWindow::refresh},
+    };
+    for (const auto &[which, slot] : entries) {
+        auto *a = new QAction(this);
+        if (slot)
+            connect(a, &QAction::triggered, this, slot);
+        actions_.emplace_back(which, a);
+        if (which == Text::Retry)
+            tools_->addSeparator();
+        tools_->addAction(a);
+        view_->addAction(a);
+    }
+    connect(action(Text::Retry), &QAction::triggered, this, [this] {
+        if (retrySaving)
+            retrySaving();
+    });
+    action(Text::Delete)->setShortcut(QKeySequence::Delete);
+    action(Text::Delete)->setShortcutContext(Qt::WidgetShortcut);
+    action(Text::Refresh)->setShortcut(QKeySequence::Refresh);
+    action(Text::Refresh)->setShortcutContext(Qt::WindowShortcut);
+    addAction(action(Text::Refresh));
+    view_->setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    status_ = new QLabel(this);
+    status_->setWordWrap(true);
+    status_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(tools_);
+    layout->addWidget(view_, 1);
+    layout->addWidget(status_);
+    updateActions();
+}
+
+QAction *RunsWindow::action(Text t) const
+{
+    for (const auto &[which, a] : actions_)
+        if (which == t)
+            return a;
+    return nullptr;
+}
+
+void RunsWindow::setLanguage(bool english)
+{
+    if (english == english_)
+        return;
+    english_ = english;
+    retranslate();
+}
+
+void RunsWindow::retranslate()
+{
+    setWindowTitle(text(Text::Title));
+    for (const auto &[which, a] : actions_)
+        a->setText(text(which));
+    model_->setLanguage(english_);
+    fitColumns();
+    updateStatus();
+    if (runWindow_) {
+        runWindow_->setLanguage(english_);
+        relabelRunWindow();
+    }
+}
+
+void RunsWindow::showEvent(QShowEvent *event)
+{
+    updateActions();
+    QWidget::showEvent(event);
+}
+
+void RunsWindow::fitColumns()
+{
+    // Widths from the headings and typical contents, not measured over every
+    // row: a long list stays quick to show.
+    const char *typical[] = {
+        "2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00", "00000.0", "a name"};
+    QFont bold = view_->horizontalHeader()->font();
+    bold.setBold(true);
+    const QFontMetrics heading(bold);
+    const QFontMetrics cells = view_->fontMetrics();
+    for (int c = 0; c < static_cast<int>(std::size(typical)); ++c) {
+        QString sample = QString::fromUtf8(typical[c]);
+        if (c == RunsTableModel::Mode)
+            sample = RunWindow::text(RunWindow::Text::ModeSimulation, english_);
+        else if (c == RunsTableModel::Controller)
+            sample = RunWindow::text(RunWindow::Text::Fuzzy, english_);
+        const int width = std::max(heading.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()) + 22,
+                                   cells.horizontalAdvance(sample) + 12);
+        view_->horizontalHeader()->resizeSection(c, width);
+    }
+}
+
+RunLibrary *RunsWindow::library()
+{
+    if (!library_ || !library_->usable())
+        library_ = std::make_unique<RunLibrary>(path_, 1000);
+    return library_.get();
+}
+
+void RunsWindow::refresh()
+{
+    const std::vector<std::int64_t> kept = selectedIds();
+    if (path_.isEmpty()) { // no data folder could be made
+        problem_ = text(Text::NoLibrary).trimmed();
+        model_->setRuns({});
+        updateStatus();
+        updateActions();
+        return;
+    }
+    RunLibrary *lib = library();
+    std::vector<StoredRun> runs = lib->list();
+    problem_ = lib->error().failed() ? lib->error().message() : QString();
+    model_->setRuns(std::move(runs));
+    select(kept);
+    updateStatus();
+    updateActions();
+    relabelRunWindow();
+}
+
+// The run window's names after a rename or the language switch.
+void RunsWindow::relabelRunWindow()
+{
+    if (!runWindow_ || shownIds_.empty())
+        return;
+    QStringList labels, headings;
+    for (std::int64_t id : shownIds_) {
+        const StoredRun *run = model_->run(id);
+        if (!run)
+            return; // deleted: the window keeps what it shows
+        labels << label(*run, english_);
+        headings << (run->name.isEmpty() ? QStringLiteral("#%1").arg(id) : run->name);
+    }
+    runWindow_->relabel(labels, headings);
+}
+
+void RunsWindow::setUnsaved(std::size_t count)
+{
+    unsaved_ = count;
+    updateStatus();
+    updateActions();
+}
+
+void RunsWindow::updateStatus()
+{
+    QString s = problem_.isEmpty() ? text(Text::Listed).arg(model_->runs().size()).arg(path_)
+                                   : text(Text::CannotOpen) + problem_;
+    if (unsaved_ > 0)
+        s += QLatin1Char('\n') + text(Text::Unsaved).arg(unsaved_);
+    status_->setText(s);
+}
+
+void RunsWindow::updateActions()
+{
+    const std::size_t n = selectedIds().size();
+    for (Text t : {Text::Open, Text::Rename, Text::EditNote, Text::Export, Text::Pin})
+        action(t)->setEnabled(n == 1);
+    action(Text::Compare)->setEnabled(n >= 2);
+    action(Text::Delete)->setEnabled(n >= 1);
+    action(Text::Unpin)->setEnabled(pinned_);
+    const bool pinning = static_cast<bool>(pinBaseline);
+    action(Text::Pin)->setVisible(pinning);
+    action(Text::Unpin)->setVisible(pinning);
+    action(Text::Retry)->setEnabled(unsaved_ > 0 && retrySaving);
+}
+
+std::vector<std::int64_t> RunsWindow::selectedIds() const
+{
+    std::vector<std::int64_t> ids;
+    if (!view_->selectionModel())
+        return ids;
+    QModelIndexList rows = view_->selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex &a, const QModelIndex &b) { return a.row() < b.row(); });
+    for (const QModelIndex &i : rows)
+        ids.push_back(i.data(RunsTableModel::IdRole).toLongLong());
+    return ids;
+}
+
+void RunsWindow::select(const std::vector<std::int64_t> &ids)
+{
+    QItemSelection selection;
+    for (int row = 0; row < proxy_->rowCount(); ++row) {
+        const QModelIndex at = proxy_->index(row, 0);
+        const std::int64_t id = at.data(RunsTableModel::IdRole).toLongLong();
+        if (std::find(ids.begin(), ids.end(), id) != ids.end())
+            selection.select(at, proxy_->index(row, RunsTableModel::ColumnCount - 1));
+    }
+    view_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    updateActions();
+}
+
+std::int64_t RunsWindow::currentId() const
+{
+    const std::vector<std::int64_t> ids = selectedIds();
+    return ids.size() == 1 ? ids.front() : 0;
+}
+
+void RunsWindow::failed(const LibraryError &e)
+{
+    if (showError)
+        showError(text(Text::Failed), e.message());
+}
+
+QString RunsWindow::label(const StoredRun &run, bool english)
+{
+    if (!run.name.isEmpty())
+        return run.name;
+    if (openLoop(run))
+        return QStringLiteral("#%1 %2").arg(run.id).arg(text(Text::OpenLoop, english));
+    return QStringLiteral("#%1 %2 %3").arg(run.id).arg(controllerText(run, english), run.settingsText());
+}
+
+bool RunsWindow::renameRun(std::int64_t id, const QString &name)
+{
+    if (!library()->rename(id, name)) {
+        failed(library()->error());
+        return false;
+    }
+    model_->setText(id, RunsTableModel::Name, name);
+    relabelRunWindow();
+    return true;
+}
+
+bool RunsWindow::setNote(std::int64_t id, const QString &note)
+{
+    if (!library()->setNote(id, note)) {
+        failed(library()->error());
+        return false;
+    }
+    model_->setText(id, RunsTableModel::Note, note);
+    return true;
+}
+
+bool RunsWindow::removeRuns(const std::vector<std::int64_t> &ids)
+{
+    bool ok = true;
+    for (std::int64_t id : ids)
+        if (!library()->remove(id)) {
+            failed(library()->error());
+            ok = false;
+            break;
+        }
+    refresh();
+    return ok;
+}
+
+std::shared_ptr<const RunRecord> RunsWindow::loadRun(std::int64_t id)
+{
+    std::unique_ptr<RunRecord> record = library()->load(id);
+    if (!record) {
+        failed(library()->error());
+        return nullptr;
+    }
+    return std::shared_ptr<const RunRecord>(std::move(record));
+}
+
+FileError RunsWindow::exportRun(std::int64_t id, const QString &chosen)
+{
+    const std::shared_ptr<const RunRecord> record = loadRun(id);
+    if (!record)
+        return {chosen, library()->error().message()};
+    const StoredRun *run = model_->run(id);
+    const FileError e = RunFiles::save(*record, chosen, run ? RunLabel{run->name, run->note} : RunLabel{});
+    if (e && showError)
+        showError(RunWindow::text(RunWindow::Text::SaveFailed, english_), e.message());
+    return e;
+}
+
+RunWindow *RunsWindow::ensureRunWindow(std::shared_ptr<const RunRecord> first, const QString &label)
+{
+    if (!runWindow_) {
+        runWindow_ = new RunWindow(first, this);
+        runWindow_->setLanguage(english_);
+    }
+    runWindow_->setRecord(std::move(first), label);
+    return runWindow_;
+}
+
+bool RunsWindow::openRun(std::int64_t id)
+{
+    const StoredRun *run = model_->run(id);
+    const std::shared_ptr<const RunRecord> record = loadRun(id);
+    if (!record)
+        return false;
+    RunWindow *w = ensureRunWindow(record, run ? label(*run, english_) : QStringLiteral("#%1").arg(id));
+    shownIds_ = {id};
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return true;
+}
+
+bool RunsWindow::compareRuns(const std::vector<std::int64_t> &ids)
+{
+    std::vector<RunWindow::ComparedRun> runs;
+    for (std::int64_t id : ids) {
+        std::shared_ptr<const RunRecord> record = loadRun(id);
+        if (!record)
+            return false;
+        const StoredRun *run = model_->run(id);
+        const QString heading = run && !run->name.isEmpty() ? run->name : QStringLiteral("#%1").arg(id);
+        runs.push_back({run ? label(*run, english_) : heading, std::move(record), heading});
+    }
+    if (runs.empty())
+        return false;
+    RunWindow *w = runWindow_ ? runWindow_.data() : ensureRunWindow(runs.front().record, runs.front().label);
+    w->compare(std::move(runs));
+    shownIds_ = ids;
+    w->show();
+    w->raise();
+    w->activateWindow();
+    return true;
+}
+
+bool RunsWindow::pinRun(std::int64_t id)
+{
+    const std::shared_ptr<const RunRecord> record = loadRun(id);
+    if (!record)
+        return false;
+    const StoredRun *run = model_->run(id);
+    if (pinBaseline)
+        pinBaseline(record.get(), run ? label(*run, english_) : QString());
+    pinned_ = true;
+    updateActions();
+    return true;
+}
+
+void RunsWindow::renameAsked()
+{
+    const std::int64_t id = currentId();
+    const StoredRun *run = model_->run(id);
+    if (!run || !askText)
+        return;
+    const std::optional<QString> name = askText(text(Text::Title), text(Text::RenamePrompt), run->name);
+    if (name)
+        renameRun(id, *name);
+}
+
+void RunsWindow::noteAsked()
+{
+    const std::int64_t id = currentId();
+    const StoredRun *run = model_->run(id);
+    if (!run || !askText)
+        return;
+    const std::optional<QString> note = askText(text(Text::Title), text(Text::NotePrompt), run->note);
+    if (note)
+        setNote(id, *note);
+}
+
+void RunsWindow::deleteAsked()
+{
+    const std::vector<std::int64_t> ids = selectedIds();
+    if (ids.empty() || !confirm)
+        return;
+    if (confirm(text(Text::Title), text(Text::DeleteQuestion).arg(ids.size())))
+        removeRuns(ids);
+}
+
+void RunsWindow::exportAsked()
+{
+    const std::int64_t id = currentId();
+    const StoredRun *run = model_->run(id);
+    if (!run || !askPath)
+        return;
+    // the run's name, or run_2026-12-10_05-50-00.csv, in the documents folder
+    const QString suggested = ExportNames::runFile(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
+                                                   run->startUtc, run->name);
+    const QString chosen =
+        askPath(text(Text::ExportTitle), RunWindow::text(RunWindow::Text::DataFilter, english_), suggested);
+    if (!chosen.isEmpty())
+        exportRun(id, chosen);
+}
+
+void RunsWindow::openSelected()
+{
+    if (const std::int64_t id = currentId())
+        openRun(id);
+}
+
+void RunsWindow::compareSelected()
+{
+    const std::vector<std::int64_t> ids = selectedIds();
+    if (ids.size() >= 2)
+        compareRuns(ids);
+}
+
+void RunsWindow::pinSelected()
+{
+    if (const std::int64_t id = currentId())
+        pinRun(id);
+}
+
+void RunsWindow::setPinned(bool pinned)
+{
+    pinned_ = pinned;
+    updateActions();
+}
+
+void RunsWindow::unpin()
+{
+    if (pinBaseline)
+        pinBaseline(nullptr, QString());
+    pinned_ = false;
+    updateActions();
+}
+
+} // namespace tervalo

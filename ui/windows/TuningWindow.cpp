@@ -1,0 +1,593 @@
+#include "ui/windows/TuningWindow.h"
+
+#include "engine/ClassicPanels.h"
+#include "engine/SimulatedPlant.h"
+#include "ui/main/Form2.h"
+#include "ui/texts/TuningTexts.h"
+#include "ui/windows/RunWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QChart>
+#include <QChartView>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLegend>
+#include <QLineSeries>
+#include <QMenu>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTableWidget>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QValueAxis>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+namespace tervalo {
+
+namespace {
+constexpr int kActuatorMax = 4095;
+constexpr int kKitMinimum = 1300; // the kit's actuator minimum
+constexpr int kRunCycles = 100;
+
+QString number(double v)
+{
+    return QString::number(v, 'g', 6);
+}
+
+int sliderValue(const SliderGains &g, Gain gain)
+{
+    return gain == Gain::Kp ? g.kp : gain == Gain::Ki ? g.ki : g.kd;
+}
+} // namespace
+
+TuningWindow *TuningWindow::attach(Form2 &form)
+{
+    auto *w = new TuningWindow(form);
+    w->action_ = form.graphMenu()->addAction(tuneText(TuneText::TuneMenu, form.english()));
+    QObject::connect(w->action_, &QAction::triggered, w, [w, &form] {
+        w->setLanguage(form.english());
+        if (!w->isVisible() && !w->busy()) {
+            w->proposeSteps();
+            if (const std::optional<ClassicLaw> law = form.selectedLaw())
+                w->setLaw(*law);
+        }
+        w->show();
+        w->raise();
+        w->activateWindow();
+    });
+    return w;
+}
+
+TuningWindow::Plot TuningWindow::makePlot(int seriesCount)
+{
+    Plot p;
+    p.chart = new QChart;
+    p.x = new QValueAxis;
+    p.y = new QValueAxis;
+    p.chart->addAxis(p.x, Qt::AlignBottom);
+    p.chart->addAxis(p.y, Qt::AlignLeft);
+    p.chart->legend()->setAlignment(Qt::AlignBottom);
+    p.chart->setMargins(QMargins(2, 2, 2, 2));
+    static const QColor colours[] = {QColor(200, 0, 0), QColor(0, 0, 200), QColor(0, 140, 0)};
+    for (int i = 0; i < seriesCount; ++i) {
+        auto *s = new QLineSeries;
+        s->setPen(QPen(colours[i % 3], 1.5));
+        p.chart->addSeries(s);
+        s->attachAxis(p.x);
+        s->attachAxis(p.y);
+        p.series.push_back(s);
+    }
+    return p;
+}
+
+void TuningWindow::setPoints(Plot &plot, std::size_t series, const std::vector<double> &x, const std::vector<double> &y)
+{
+    QList<QPointF> points;
+    const std::size_t n = std::min(x.size(), y.size());
+    points.reserve(static_cast<qsizetype>(n));
+    for (std::size_t i = 0; i < n; ++i)
+        points.append(QPointF(x[i], y[i]));
+    plot.series[series]->replace(points);
+}
+
+void TuningWindow::fitAxes(Plot &plot)
+{
+    double x0 = 0, x1 = 1, y0 = 0, y1 = 1;
+    bool any = false;
+    for (QLineSeries *s : plot.series)
+        for (const QPointF &p : s->points()) {
+            if (!any) {
+                x0 = x1 = p.x();
+                y0 = y1 = p.y();
+                any = true;
+            }
+            x0 = std::min(x0, p.x());
+            x1 = std::max(x1, p.x());
+            y0 = std::min(y0, p.y());
+            y1 = std::max(y1, p.y());
+        }
+    if (x1 <= x0)
+        x1 = x0 + 1;
+    const double pad = std::max((y1 - y0) * 0.05, 1.0);
+    plot.x->setRange(x0, x1);
+    plot.y->setRange(y0 - pad, y1 + pad);
+}
+
+TuningWindow::TuningWindow(Form2 &form) : QWidget(&form, Qt::Window), form_(form)
+{
+    defer = [this](std::function<void()> f) { QTimer::singleShot(0, this, std::move(f)); };
+
+    plant_ = new QLabel(this);
+    u1Label_ = new QLabel(this);
+    u2Label_ = new QLabel(this);
+    u1_ = new QSpinBox(this);
+    u2_ = new QSpinBox(this);
+    for (QSpinBox *b : {u1_, u2_})
+        b->setRange(0, kActuatorMax);
+    bandLabel_ = new QLabel(this);
+    band_ = new QSpinBox(this);
+    band_->setRange(0, 500);
+    bump_ = new QPushButton(this);
+    status_Label_ = new QLabel(this);
+    status_Label_->setWordWrap(true);
+    model_ = new QLabel(this);
+    model_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    model_->setWordWrap(true);
+    model_->setFixedWidth(250);
+    lawLabel_ = new QLabel(this);
+    law_ = new QComboBox(this);
+    for (const ClassicPanel &panel : ClassicPanels::all())
+        law_->addItem(QString::fromUtf8(panel.name));
+    law_->setCurrentIndex(law_->count() - 1);
+    overshootLabel_ = new QLabel(this);
+    overshoot_ = new QSpinBox(this);
+    overshoot_->setRange(0, 100);
+    overshoot_->setValue(10);
+    suggest_ = new QPushButton(this);
+    apply_ = new QPushButton(this);
+    run_ = new QPushButton(this);
+    table_ = new QTableWidget(0, 2, this);
+    table_->verticalHeader()->hide();
+    table_->horizontalHeader()->setStretchLastSection(true);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setMinimumWidth(300);
+
+    fit_ = makePlot(2);
+    residual_ = makePlot(1);
+    run_Plot_ = makePlot(2);
+    auto view = [this](Plot &p) {
+        auto *v = new QChartView(p.chart, this);
+        v->setRenderHint(QPainter::Antialiasing);
+        v->setMinimumSize(360, 240);
+        return v;
+    };
+
+    auto *top = new QHBoxLayout;
+    top->addWidget(plant_);
+    top->addSpacing(12);
+    top->addWidget(u1Label_);
+    top->addWidget(u1_);
+    top->addWidget(u2Label_);
+    top->addWidget(u2_);
+    top->addWidget(bandLabel_);
+    top->addWidget(band_);
+    top->addWidget(bump_);
+    top->addStretch(1);
+
+    auto *plots = new QHBoxLayout;
+    plots->addWidget(view(fit_), 3);
+    plots->addWidget(view(residual_), 2);
+    plots->addWidget(model_);
+
+    auto *lawRow = new QHBoxLayout;
+    lawRow->addWidget(lawLabel_);
+    lawRow->addWidget(law_);
+    lawRow->addWidget(overshootLabel_);
+    lawRow->addWidget(overshoot_);
+    lawRow->addWidget(suggest_);
+    lawRow->addWidget(apply_);
+    lawRow->addWidget(run_);
+    lawRow->addStretch(1);
+
+    auto *bottom = new QHBoxLayout;
+    bottom->addWidget(table_, 2);
+    bottom->addWidget(view(run_Plot_), 3);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addLayout(top);
+    layout->addWidget(status_Label_);
+    layout->addLayout(plots, 1);
+    layout->addLayout(lawRow);
+    layout->addLayout(bottom, 1);
+    resize(1000, 720);
+
+    QObject::connect(bump_, &QPushButton::clicked, this, [this] { startBumpTest(); });
+    QObject::connect(suggest_, &QPushButton::clicked, this, [this] { suggest(); });
+    QObject::connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
+    QObject::connect(run_, &QPushButton::clicked, this, [this] { runSuggestion(); });
+
+    // The window lives as long as the form, so these never outlive it.
+    form_.cycle().addObserver(this);
+    form_.addLanguageListener([this](bool english) { setLanguage(english); });
+    setLanguage(form_.english());
+    proposeSteps();
+}
+
+bool TuningWindow::simulation() const
+{
+    return form_.loopMode() == LoopMode::Simulation;
+}
+
+int TuningWindow::actuatorMin() const
+{
+    return simulation() ? 0 : kKitMinimum;
+}
+
+int TuningWindow::actuatorForReference() const
+{
+    const double r = form_.referenceValue();
+    double u = r / SimulatedPlant::gain;
+    if (identified_ && identified_->ok() && identified_->model.gain > 0)
+        u = (r - identified_->model.offset) / identified_->model.gain;
+    if (!std::isfinite(u))
+        u = 0;
+    return std::clamp(static_cast<int>(std::lround(u)), actuatorMin(), kActuatorMax);
+}
+
+void TuningWindow::proposeSteps()
+{
+    plant_->setText(tuneText(TuneText::Plant, english_)
+                        .arg(tuneText(simulation() ? TuneText::PlantSimulation : TuneText::PlantKit, english_)));
+    const int lo = actuatorMin();
+    const int c = actuatorForReference();
+    const int d = std::max(50, c / 10);
+    int u1 = std::max(lo, c - d);
+    int u2 = std::min(kActuatorMax, u1 + 2 * d);
+    if (u2 == kActuatorMax)
+        u1 = std::max(lo, u2 - 2 * d);
+    setSteps(u1, u2);
+}
+
+void TuningWindow::setSteps(int u1, int u2)
+{
+    u1_->setValue(u1);
+    u2_->setValue(u2);
+}
+
+void TuningWindow::setSteadyBand(int rpm)
+{
+    band_->setValue(rpm);
+}
+
+void TuningWindow::setLaw(ClassicLaw law)
+{
+    law_->setCurrentText(QString::fromUtf8(ClassicPanels::of(law).name));
+}
+
+ClassicLaw TuningWindow::law() const
+{
+    const ClassicPanel *panel = ClassicPanels::named(law_->currentText().toStdString());
+    return panel ? panel->law : ClassicLaw::PID;
+}
+
+void TuningWindow::setOvershootLimit(int percent)
+{
+    overshoot_->setValue(percent);
+}
+
+void TuningWindow::setStatus(const QString &s)
+{
+    status_ = s;
+    status_Label_->setText(s);
+}
+
+QString TuningWindow::statusText() const
+{
+    return status_;
+}
+
+void TuningWindow::startBumpTest()
+{
+    if (busy() || form_.runActive()) {
+        setStatus(tuneText(TuneText::Busy, english_));
+        return;
+    }
+    const LoopMode mode = form_.loopMode();
+    bumpSimulation_ = mode == LoopMode::Simulation;
+    BumpTestSettings settings;
+    settings.u1 = u1_->value();
+    settings.u2 = u2_->value();
+    settings.actuatorMin = bumpSimulation_ ? 0 : kKitMinimum;
+    settings.actuatorMax = kActuatorMax;
+    settings.steadyBand = band_->value();
+    settings.fit.measurement = bumpSimulation_ ? Measurement::Sample : Measurement::PeriodMean;
+    settings.fit.resolution = bumpSimulation_ ? 1 : 5;
+    identifiedMin_ = settings.actuatorMin;
+    identifiedResolution_ = settings.fit.resolution;
+    test_ = std::make_unique<BumpTest>(settings);
+    suggestion_ = GainSuggestion{};
+    if (test_->finished()) { // refused before it began
+        identified_ = test_->result();
+        showIdentification();
+        return;
+    }
+    // On the kit only the open loop leaves the actuator to us; in simulation
+    // each cycle's value is put back after the cycle.
+    restoreMode_.reset();
+    if (!bumpSimulation_ && mode != LoopMode::Open) {
+        restoreMode_ = mode;
+        form_.selectMode(LoopMode::Open);
+    }
+    try {
+        form_.setActuator(test_->actuator());
+    } catch (const std::exception &) {
+    }
+    phase_ = Phase::Bump;
+    identified_.reset();
+    showIdentification();
+    setStatus(tuneText(TuneText::BumpRunning, english_).arg(0));
+    defer([this] {
+        form_.Label32_Click(); // returns at STOP
+        finishBump();
+    });
+}
+
+void TuningWindow::cycleDone(const ExperimentState &, const CycleSample &sample)
+{
+    try {
+        if (phase_ == Phase::Bump && test_ && !test_->finished()) {
+            const int u = test_->cycle(static_cast<double>(sample.y));
+            form_.setActuator(u);
+            setStatus(tuneText(TuneText::BumpRunning, english_).arg(test_->cyclesRun()));
+            if (test_->finished())
+                defer([this] {
+                    if (form_.runActive())
+                        form_.Label33_Click();
+                });
+        } else if (phase_ == Phase::ClosedRun && static_cast<int>(runY_.size()) < kRunCycles) {
+            runY_.push_back(static_cast<double>(sample.y));
+            if (static_cast<int>(runY_.size()) == kRunCycles)
+                defer([this] {
+                    if (form_.runActive())
+                        form_.Label33_Click();
+                });
+        }
+    } catch (const std::exception &) {
+        // a value the actuator refuses: the test goes on with what it holds
+    }
+}
+
+void TuningWindow::finishBump()
+{
+    phase_ = Phase::Idle;
+    if (restoreMode_) {
+        form_.selectMode(*restoreMode_);
+        restoreMode_.reset();
+    }
+    if (test_ && !test_->finished()) { // STOP before the test had its answer
+        identified_.reset();
+        showIdentification();
+        setStatus(tuneText(TuneText::BumpStopped, english_));
+        return;
+    }
+    if (test_)
+        identified_ = test_->result();
+    showIdentification();
+}
+
+QString TuningWindow::modelText() const
+{
+    if (!identified_)
+        return QString();
+    const Identification &r = *identified_;
+    if (!r.ok()) {
+        TuneText why = TuneText::Unfittable;
+        switch (r.status) {
+        case BumpStatus::NeverSettled: why = TuneText::NeverSettled; break;
+        case BumpStatus::StepTooSmall: why = TuneText::StepTooSmall; break;
+        case BumpStatus::BadSettings: why = TuneText::BadSettings; break;
+        default: break;
+        }
+        QString t = tuneText(why, english_);
+        if (r.status == BumpStatus::Unfittable && !r.reason.empty())
+            t += QStringLiteral(" (") + QString::fromStdString(r.reason) + QStringLiteral(")");
+        if (r.suggestedU2 >= 0)
+            t += QStringLiteral("\n") + tuneText(TuneText::TryLarger, english_).arg(r.suggestedU2);
+        return t;
+    }
+    const PlantModel &m = r.model;
+    const auto line = [this](TuneText t, double v) { return tuneText(t, english_) + QStringLiteral(": ") + number(v); };
+    return tuneText(TuneText::Model, english_) + QStringLiteral(" (")
+        + tuneText(bumpSimulation_ ? TuneText::PlantSimulation : TuneText::PlantKit, english_) + QStringLiteral(")\n")
+        + line(TuneText::Gain, m.gain) + QStringLiteral("\n") + line(TuneText::TimeConstant, m.timeConstant)
+        + QStringLiteral("\n") + line(TuneText::DeadTime, m.deadTime) + QStringLiteral("\n")
+        + line(TuneText::Offset, m.offset) + QStringLiteral("\n") + line(TuneText::Rmse, r.rmse);
+}
+
+void TuningWindow::showIdentification()
+{
+    const std::vector<double> none;
+    if (identified_ && identified_->ok()) {
+        const Identification &r = *identified_;
+        setPoints(fit_, 0, r.time, r.measured);
+        setPoints(fit_, 1, r.time, r.fitted);
+        setPoints(residual_, 0, r.time, r.residual);
+        if (r.suggestedU2 < 0)
+            setStatus(tuneText(TuneText::BumpDone, english_).arg(test_ ? test_->cyclesRun() : 0));
+    } else {
+        setPoints(fit_, 0, none, none);
+        setPoints(fit_, 1, none, none);
+        setPoints(residual_, 0, none, none);
+        if (identified_) {
+            setStatus(modelText());
+            if (identified_->suggestedU2 >= 0)
+                u2_->setValue(identified_->suggestedU2);
+        }
+    }
+    fitAxes(fit_);
+    fitAxes(residual_);
+    model_->setText(modelText());
+    showSuggestion();
+}
+
+void TuningWindow::suggest()
+{
+    if (busy())
+        return;
+    if (!identified_ || !identified_->ok()) {
+        setStatus(tuneText(TuneText::NoModel, english_));
+        return;
+    }
+    const ClassicPanel *panel = ClassicPanels::named(law_->currentText().toStdString());
+    if (!panel)
+        return;
+    SearchSettings settings;
+    settings.loop.reference = form_.referenceValue();
+    settings.loop.cycles = kRunCycles;
+    settings.loop.actuatorMin = identifiedMin_;
+    settings.loop.actuatorMax = kActuatorMax;
+    settings.loop.actuatorStart = identifiedMin_;
+    settings.loop.resolution = identifiedResolution_;
+    settings.overshootLimit = overshoot_->value();
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    try {
+        suggestion_ = suggestGains(identified_->model, panel->law, settings);
+    } catch (const std::exception &e) {
+        suggestion_ = GainSuggestion{};
+        suggestion_.law = panel->law;
+        suggestion_.reason = e.what();
+    }
+    QApplication::restoreOverrideCursor();
+    runY_.clear();
+    if (!suggestion_.found)
+        setStatus(tuneText(TuneText::NoSuggestion, english_).arg(QString::fromStdString(suggestion_.reason)));
+    showSuggestion();
+}
+
+void TuningWindow::showSuggestion()
+{
+    table_->setRowCount(0);
+    const bool have = suggestion_.found;
+    apply_->setEnabled(have);
+    run_->setEnabled(have);
+    if (have) {
+        const ClassicPanel &panel = ClassicPanels::of(suggestion_.law);
+        for (std::size_t k = 0; k < panel.sliderCount; ++k) {
+            const Gain g = panel.sliders[k].gain;
+            const int row = table_->rowCount();
+            table_->insertRow(row);
+            QString name = QString::fromUtf8(ClassicPanels::prefix(g)).trimmed();
+            name.chop(1); // "Kp= " -> "Kp"
+            table_->setItem(row, 0, new QTableWidgetItem(name));
+            table_->setItem(row, 1, new QTableWidgetItem(number(sliderValue(suggestion_.gains, g) / 1000.0)));
+        }
+        for (const MetricInfo &info : kMetrics) {
+            const Figure &f = suggestion_.figures[info.metric];
+            const int row = table_->rowCount();
+            table_->insertRow(row);
+            table_->setItem(row, 0, new QTableWidgetItem(RunWindow::metricText(info.metric, english_)));
+            table_->setItem(
+                row, 1,
+                new QTableWidgetItem(f.available() ? number(f.value) : RunWindow::reasonText(f.reason, english_)));
+        }
+    }
+    showRun();
+}
+
+void TuningWindow::apply()
+{
+    if (!suggestion_.found || busy())
+        return;
+    const ClassicPanel &panel = ClassicPanels::of(suggestion_.law);
+    form_.selectController(panel.name);
+    for (std::size_t k = 0; k < panel.sliderCount; ++k)
+        form_.setGainBar(panel.sliders[k].bar, sliderValue(suggestion_.gains, panel.sliders[k].gain));
+    setStatus(tuneText(TuneText::Applied, english_).arg(QString::fromUtf8(panel.name)));
+}
+
+void TuningWindow::runSuggestion()
+{
+    if (!suggestion_.found || busy())
+        return;
+    if (form_.runActive()) {
+        setStatus(tuneText(TuneText::Busy, english_));
+        return;
+    }
+    apply();
+    form_.selectMode(bumpSimulation_ ? LoopMode::Simulation : LoopMode::Kit);
+    runY_.clear();
+    phase_ = Phase::ClosedRun;
+    showRun();
+    defer([this] {
+        form_.Label32_Click(); // returns at STOP
+        finishRun();
+    });
+}
+
+void TuningWindow::finishRun()
+{
+    phase_ = Phase::Idle;
+    showRun();
+}
+
+void TuningWindow::showRun()
+{
+    std::vector<double> t, y, tm;
+    for (const StepSample &row : suggestion_.rows) {
+        t.push_back(row.time_s);
+        y.push_back(row.y);
+    }
+    for (std::size_t k = 0; k < runY_.size(); ++k)
+        tm.push_back(k < t.size() ? t[k] : static_cast<double>(k) / kCyclesPerSecond);
+    setPoints(run_Plot_, 0, t, y);
+    setPoints(run_Plot_, 1, tm, runY_);
+    fitAxes(run_Plot_);
+}
+
+void TuningWindow::setLanguage(bool english)
+{
+    english_ = english;
+    setWindowTitle(tuneText(TuneText::TuneTitle, english));
+    if (action_)
+        action_->setText(tuneText(TuneText::TuneMenu, english));
+    plant_->setText(tuneText(TuneText::Plant, english)
+                        .arg(tuneText(simulation() ? TuneText::PlantSimulation : TuneText::PlantKit, english)));
+    u1Label_->setText(tuneText(TuneText::U1, english));
+    u2Label_->setText(tuneText(TuneText::U2, english));
+    bandLabel_->setText(tuneText(TuneText::SteadyBand, english));
+    for (QWidget *w : {static_cast<QWidget *>(bandLabel_), static_cast<QWidget *>(band_)})
+        w->setToolTip(tuneText(TuneText::SteadyBandTip, english));
+    bump_->setText(tuneText(TuneText::StartBump, english));
+    lawLabel_->setText(tuneText(TuneText::Law, english));
+    overshootLabel_->setText(tuneText(TuneText::OvershootLimit, english));
+    suggest_->setText(tuneText(TuneText::Suggest, english));
+    apply_->setText(tuneText(TuneText::Apply, english));
+    run_->setText(tuneText(TuneText::Run, english));
+    table_->setHorizontalHeaderLabels({tuneText(TuneText::Figure, english), tuneText(TuneText::Value, english)});
+
+    fit_.series[0]->setName(tuneText(TuneText::Measured, english));
+    fit_.series[1]->setName(tuneText(TuneText::Fitted, english));
+    residual_.series[0]->setName(tuneText(TuneText::Residual, english));
+    run_Plot_.series[0]->setName(tuneText(TuneText::Predicted, english));
+    run_Plot_.series[1]->setName(tuneText(TuneText::RunMeasured, english));
+    for (Plot *p : {&fit_, &residual_})
+        p->x->setTitleText(tuneText(TuneText::TimeFromStep, english));
+    run_Plot_.x->setTitleText(tuneText(TuneText::Time, english));
+    fit_.y->setTitleText(tuneText(TuneText::Speed, english));
+    residual_.y->setTitleText(tuneText(TuneText::Rpm, english));
+    run_Plot_.y->setTitleText(tuneText(TuneText::Speed, english));
+    model_->setText(modelText());
+    if (!busy() && identified_)
+        setStatus(identified_->ok() ? tuneText(TuneText::BumpDone, english).arg(test_ ? test_->cyclesRun() : 0)
+                                    : modelText());
+    showSuggestion();
+}
+
+} // namespace tervalo
