@@ -11,7 +11,7 @@
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/RuntimeError.h"
-#include "tests/ui/Form2Probe.h"
+#include "tests/ui/main/Form2Probe.h"
 #include "ui/main/Form2.h"
 #include "ui/main/RunSession.h"
 

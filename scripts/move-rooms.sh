@@ -54,7 +54,7 @@ for name in "${!room[@]}"; do
     script+=(-e "s#\\bui/${name}\\.\\(h\\|cpp\\)\\b#${room[$name]}/${name}.\\1#g")
     script+=(-e "s#\\bui/${name}\\b\\([^/.A-Za-z0-9]\\)#${room[$name]}/${name}\\1#g")
 done
-script+=(-e 's#"ui/Form2Probe\.h"#"ui/main/Form2Probe.h"#g' -e 's#"Form2Fixture\.h"#"ui/main/Form2Fixture.h"#g')
+script+=(-e 's#"tests/ui/Form2Probe\.h"#"tests/ui/main/Form2Probe.h"#g' -e 's#"ui/Form2Probe\.h"#"ui/main/Form2Probe.h"#g' -e 's#"Form2Fixture\.h"#"ui/main/Form2Fixture.h"#g')
 git ls-files '*.cpp' '*.h' | grep -v '^tests/golden/' | xargs sed -i "${script[@]}"
 
 # build rules: the rooms' libraries and test programs
