@@ -1,6 +1,6 @@
 #include "app/QtTranslations.h"
 
-#include "ui/main/Form2.h"
+#include "session/Lab.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -43,9 +43,9 @@ bool QtTranslations::useTurkish(bool turkish)
     return true;
 }
 
-void QtTranslations::follow(Form2 &form)
+void QtTranslations::follow(Lab &lab)
 {
-    form.addLanguageListener([](bool english) { useTurkish(!english); });
+    QObject::connect(&lab, &Lab::languageChanged, &lab, [](bool english) { useTurkish(!english); });
 }
 
 } // namespace tervalo

@@ -8,12 +8,12 @@ class QTranslator;
 
 namespace tervalo {
 
-class Form2;
+class Lab;
 
 class QtTranslations {
 public:
     // Follows form's language switch for as long as form lives.
-    static void follow(Form2 &form);
+    static void follow(Lab &lab);
 
     // Installs (true) or removes Qt's Turkish texts; false when Turkish was
     // asked for and the system has no translation of Qt's texts.

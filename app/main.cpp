@@ -18,6 +18,7 @@
 #include "plant/KitEmulator.h"
 #include "plant/PpdevPort.h"
 #include "runtime/NumberText.h"
+#include "session/Lab.h"
 #include "tervalo_version.h"
 #include "ui/main/Form2.h"
 #include "ui/main/LibrarySession.h"
@@ -247,34 +248,22 @@ int main(int argc, char **argv)
     }
 
     tervalo::Form2 window(port.get());
-    tervalo::SurfaceWindow::attach(window);
+    tervalo::Lab &lab = window.lab();
+    tervalo::usePlant(lab, port.get());
+    const tervalo::MenuHost menus = window.menuHost();
+    tervalo::SurfaceWindow::attach(lab, menus);
     // the graph menu: the run's entries, the library, tuning
-    tervalo::LibrarySession *library = tervalo::LibrarySession::attach(window);
-    tervalo::TuningWindow::attach(window);
-    tervalo::ExperimentMenu experiments(window);
-    tervalo::QtTranslations::follow(window);
-    library->pinBaseline = [&window](const tervalo::RunRecord *run, const QString &label) {
-        if (run)
-            window.setBaseline(*run, label);
-        else
-            window.clearBaseline();
-    };
-    {
-        tervalo::RunContext context = library->context();
-        context.emulatedKit = emulated;
-        library->setContext(context);
-    }
-    experiments.opened = [library](const QString &path, const QByteArray &contents) {
-        tervalo::RunContext context = library->context();
+    tervalo::LibrarySession::attach(window);
+    tervalo::TuningWindow::attach(lab, menus);
+    tervalo::ExperimentMenu experiments(lab, menus);
+    tervalo::QtTranslations::follow(lab);
+    experiments.opened = [&lab](const QString &path, const QByteArray &contents) {
+        tervalo::RunContext context = lab.context();
         context.setExperiment(path, contents);
-        library->setContext(context);
+        lab.setContext(context);
     };
-    if (emulated) {
+    if (emulated)
         window.setWindowTitle(window.windowTitle() + QStringLiteral(" (emulated kit)"));
-        // a test program's load change on the emulated kit is its load torque
-        auto *kit = static_cast<tervalo::KitEmulator *>(port.get());
-        experiments.runner().kitLoad = [kit](int level) { kit->setLoadLevel(level); };
-    }
     // Every way out that software can catch leaves the kit undriven.
     tervalo::ExitSignals::install(&app, [&window] { window.endProgram(); });
     QObject::connect(&app, &QCoreApplication::aboutToQuit, &window, [&window] { window.writeZeroWord(); });
@@ -284,7 +273,7 @@ int main(int argc, char **argv)
     });
     // then the run in progress into the library, on the ways out that pass
     // no aboutToQuit too (a lost display)
-    exitPaths.then([library] { library->finish(); });
+    exitPaths.then([&lab] { lab.finish(); });
 
     window.Form_Load();
     if (window.ending()) // a signal while the start-up message was open

@@ -11,6 +11,7 @@
 #include "plant/EventPump.h"
 #include "plant/MemoryPort.h"
 #include "runtime/RuntimeError.h"
+#include "session/Lab.h"
 #include "tests/ui/main/Form2Probe.h"
 #include "ui/main/Form2.h"
 #include "ui/main/RunSession.h"
@@ -39,7 +40,7 @@ std::unique_ptr<tervalo::Form2> makeWindow(tervalo::MemoryPort &port, IdlePump &
     form->showMessage = [](const QString &) {};
     form->quitApplication = [] {};
     form->Form_Load();
-    form->selectMode(tervalo::LoopMode::Simulation);
+    form->selectMode(tervalo::RunMode::Simulation);
     if (fuzzy) {
         form->selectController("fuzzy");
     } else {
@@ -75,13 +76,13 @@ void runCycles(benchmark::State &state, bool fuzzy, bool recording)
     tervalo::MemoryPort port;
     IdlePump pump;
     auto form = makeWindow(port, pump, fuzzy);
-    tervalo::RunSession &session = form->runSession();
+    tervalo::RunRecorder &recorder = form->lab().recorder();
     if (recording)
-        session.recorder().start(session.currentSettings());
+        recorder.start(form->settings());
     for (auto _ : state) {
         form->Timer1_Timer();
         if (recording)
-            keepRoom(state, session.recorder());
+            keepRoom(state, recorder);
     }
     state.SetItemsProcessed(state.iterations());
 }
@@ -131,7 +132,7 @@ void BM_ControlCycle_PID_SweepEnd_AutoSave(benchmark::State &state)
     ctl(*form).Check1->setChecked(true);
     form->Check1_Click();
     tervalo::RunSession &session = form->runSession();
-    session.recorder().start(session.currentSettings());
+    form->lab().recorder().start(form->settings());
     int saved = 0;
     QObject::connect(ctl(*form).Mygraph1, &tervalo::Mygraph::GraphSaved, [&saved] { ++saved; });
     const int rows = session.sweepRows();
@@ -141,7 +142,7 @@ void BM_ControlCycle_PID_SweepEnd_AutoSave(benchmark::State &state)
             form->Timer1_Timer();
         waitForFiles(session, 0);
         if (session.record().size() + static_cast<std::size_t>(rows) > session.record().capacity())
-            session.recorder().start(session.record().settings());
+            form->lab().recorder().start(session.record().settings());
         const int before = saved;
         state.ResumeTiming();
         form->Timer1_Timer();

@@ -42,7 +42,7 @@ int main(int argc, char **argv)
     form.showMessage = [](const QString &) {};
     form.quitApplication = [] {};
     form.Form_Load();
-    form.selectMode(tervalo::LoopMode::Kit);
+    form.selectMode(tervalo::RunMode::Kit);
     form.selectController("P");
     form.setGainBar("Slider2", 100);
 

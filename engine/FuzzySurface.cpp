@@ -46,6 +46,18 @@ FuzzyRanges FuzzyRanges::of(Integer controlReference, double errorDivisor, doubl
     return r;
 }
 
+FuzzySurfaceSettings FuzzySurfaceSettings::of(const RunSettings &setUp, int points)
+{
+    FuzzySurfaceSettings s;
+    s.cellTexts = setUp.rules;
+    s.termNames = setUp.termNames;
+    s.controlReference = setUp.reference;
+    s.errorDivisor = setUp.errorDivisor;
+    s.outputDivisor = setUp.outputDivisor;
+    s.points = points;
+    return s;
+}
+
 FuzzySurface FuzzySurface::compute(const FuzzySurfaceSettings &settings)
 {
     if (settings.points < 2)

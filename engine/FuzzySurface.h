@@ -8,6 +8,7 @@
 //   s.du(i, j)   dU at e = s.errorAt(i), de = s.deltaAt(j)
 //   s.csv()      "e,de,du" lines
 
+#include "engine/RunRecord.h"
 #include "runtime/Integer.h"
 
 #include <array>
@@ -34,6 +35,9 @@ struct FuzzySurfaceSettings {
     double errorDivisor = 2;   // Slider9
     double outputDivisor = 10; // Slider10
     int points = 201;          // grid points along each axis, at least 2
+
+    // The surface of a set-up: its rule texts, term names, reference and divisors.
+    static FuzzySurfaceSettings of(const RunSettings &setUp, int points = 201);
 };
 
 class FuzzySurface {

@@ -3,8 +3,8 @@
 #include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
 #include "engine/Terms.h"
+#include "session/Lab.h"
 #include "session/TestProgramRunner.h"
-#include "ui/main/Form2.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,16 +12,6 @@
 namespace tervalo {
 
 namespace {
-
-LoopMode loopModeOf(RunMode m)
-{
-    switch (m) {
-    case RunMode::OpenLoop: return LoopMode::Open;
-    case RunMode::Kit: return LoopMode::Kit;
-    case RunMode::Simulation: break;
-    }
-    return LoopMode::Simulation;
-}
 
 double gainOf(const Experiment &e, Gain g)
 {
@@ -51,16 +41,6 @@ const GainSlider *barFor(const std::string &controller, Gain g, int value)
     return wide;
 }
 
-RunMode runModeOf(LoopMode m)
-{
-    switch (m) {
-    case LoopMode::Open: return RunMode::OpenLoop;
-    case LoopMode::Kit: return RunMode::Kit;
-    case LoopMode::Simulation: break;
-    }
-    return RunMode::Simulation;
-}
-
 // A cell's text as a term index: the window's language first, then the other.
 int termOf(const std::string &text, bool english)
 {
@@ -75,13 +55,14 @@ int termOf(const std::string &text, bool english)
 
 } // namespace
 
-bool applyExperiment(Form2 &form, const Experiment &e, TestProgramRunner *runner, QString &why)
+bool applyExperiment(Lab &lab, const Experiment &e, TestProgramRunner *runner, QString &why)
 {
-    if (form.runActive()) {
+    if (lab.runActive()) {
         why = QStringLiteral("a run is in progress: press STOP first");
         return false;
     }
-    form.selectMode(loopModeOf(e.mode));
+    LabControls &form = lab.controls();
+    form.selectMode(e.mode);
     // every gain through a bar, so that the shared gains hold the file's
     // values whichever panel shows them later
     for (Gain g : {Gain::Kp, Gain::Ki, Gain::Kd}) {
@@ -102,13 +83,13 @@ bool applyExperiment(Form2 &form, const Experiment &e, TestProgramRunner *runner
     return true;
 }
 
-bool experimentOf(const Form2 &form, const TestProgram &program, Experiment &out, QString &why)
+bool experimentOf(const Lab &lab, const TestProgram &program, Experiment &out, QString &why)
 {
+    const LabControls &form = lab.controls();
+    const RunSettings setUp = form.settings();
     Experiment e;
-    e.mode = runModeOf(form.loopMode());
-    e.controller = form.controllerName();
-    if (e.controller.empty())
-        e.controller = "P";
+    e.mode = setUp.mode;
+    e.controller = runControllerName(setUp.controller);
     // the shared gains, on the bars' steps and inside the file's limits
     const ExperimentState &s = form.state();
     for (Gain g : {Gain::Kp, Gain::Ki, Gain::Kd}) {
@@ -124,19 +105,19 @@ bool experimentOf(const Form2 &form, const TestProgram &program, Experiment &out
             const GainSlider &bar = panel->sliders[k];
             (bar.gain == Gain::Kp ? e.kp : bar.gain == Gain::Ki ? e.ki : e.kd) = form.gainBarValue(bar.bar) / 1000.0;
         }
-    e.errorDivisor = form.errorDivisor();
-    e.outputDivisor = form.outputDivisor();
-    e.reference = form.referenceValue();
-    const std::array<std::string, 49> texts = form.ruleTexts();
+    e.errorDivisor = setUp.errorDivisor;
+    e.outputDivisor = setUp.outputDivisor;
+    e.reference = setUp.reference;
+    const std::array<std::string, 49> &texts = setUp.rules;
     for (int r = 0; r < FuzzyController::termCount; ++r)
         for (int c = 0; c < FuzzyController::termCount; ++c) {
             const auto cell = static_cast<std::size_t>(FuzzyController::cellIndex(r, c));
-            const int term = termOf(texts[cell], form.english());
+            const int term = termOf(texts[cell], lab.english());
             if (term < 0) {
                 const ExperimentError refused{QStringLiteral("rules[%1][%2]").arg(r).arg(c),
                                               ExperimentError::Reason::NoTermName,
                                               {QString::fromStdString(texts[cell])}};
-                why = refused.message(form.english());
+                why = refused.message(lab.english());
                 return false;
             }
             e.rules[cell] = term;

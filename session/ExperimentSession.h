@@ -1,5 +1,5 @@
 #pragma once
-// An experiment file and a window: the file's settings applied through the
+// An experiment file and the lab: the file's settings applied through the
 // handlers a student's clicks and drags run.
 
 #include "store/ExperimentFile.h"
@@ -8,20 +8,20 @@
 
 namespace tervalo {
 
-class Form2;
+class Lab;
 class TestProgramRunner;
 
 // Applies a checked experiment (ExperimentFile::fromJson has accepted it):
 // mode, gains, controller, divisors, reference and rule table; the test
 // program goes to runner when given. Refused (false, why) while a run is in
 // progress: nothing is changed then.
-bool applyExperiment(Form2 &form, const Experiment &e, TestProgramRunner *runner, QString &why);
+bool applyExperiment(Lab &lab, const Experiment &e, TestProgramRunner *runner, QString &why);
 
 // The window's settings as an experiment: mode, controller (P when none is
 // chosen yet), gains (the chosen law's own bars; the shared gains for the
 // rest), divisors, the reference slider, the rule table and the given test
 // program. False (and why, naming the rule cell as "rules[r][c]", in the
 // window's language) when a rule cell holds a text that is no term name.
-bool experimentOf(const Form2 &form, const TestProgram &program, Experiment &out, QString &why);
+bool experimentOf(const Lab &lab, const TestProgram &program, Experiment &out, QString &why);
 
 } // namespace tervalo

@@ -2,6 +2,7 @@
 
 #include "engine/ClassicPanels.h"
 #include "plant/PulseCounter.h"
+#include "session/Lab.h"
 
 #include <chrono>
 #include <cstdio>
@@ -78,8 +79,10 @@ Session::Session(bool kit)
     if (kit) {
         // Never cut short by the machine's clock, whatever the machine's speed.
         form.setCountingPace(kSamplesPerPump, PulseCounterIo::NoTimeLimit);
-        form.addRunListener([this](bool started) { pump_->started(started); });
+        QObject::connect(&form.lab(), &Lab::started, &form.lab(), [this] { pump_->started(true); });
+        QObject::connect(&form.lab(), &Lab::stopped, &form.lab(), [this] { pump_->started(false); });
     }
+    usePlant(form.lab(), port);
     form.Form_Load();
 }
 
@@ -90,15 +93,15 @@ void Session::selectLoop(const std::string &controller)
     Form2 &form = *form_;
     if (controller == "open") {
         if (kit()) {
-            form.selectMode(LoopMode::Open);
+            form.selectMode(RunMode::OpenLoop);
             return;
         }
-        form.selectMode(LoopMode::Simulation);
+        form.selectMode(RunMode::Simulation);
         form.selectController("P");
         form.setGainBar(ClassicPanels::of(ClassicLaw::P).sliders[0].bar, 0);
         return;
     }
-    form.selectMode(kit() ? LoopMode::Kit : LoopMode::Simulation);
+    form.selectMode(kit() ? RunMode::Kit : RunMode::Simulation);
     form.selectController(controller);
 }
 

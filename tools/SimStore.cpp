@@ -1,6 +1,7 @@
 #include "tools/SimStore.h"
 
 #include "session/ExperimentSession.h"
+#include "session/Lab.h"
 #include "store/RunLibrary.h"
 #include "tools/SimArguments.h"
 #include "ui/main/Form2.h"
@@ -12,7 +13,7 @@ std::string saveExperiment(Form2 &form, const TestProgram &program, const std::s
     // the settings read as the window's "Save experiment…" reads them
     Experiment e;
     QString why;
-    if (!tervalo::experimentOf(form, program, e, why))
+    if (!tervalo::experimentOf(form.lab(), program, e, why))
         return path + ": " + oneLine(why);
     const FileError failure = ExperimentFile::write(e, QString::fromLocal8Bit(path.c_str()));
     return failure ? oneLine(failure.message()) : std::string();

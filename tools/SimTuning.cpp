@@ -94,7 +94,7 @@ int writeSurface(const Options &o)
 {
     Session session(false);
     Form2 &form = session.form();
-    form.selectMode(LoopMode::Simulation);
+    form.selectMode(RunMode::Simulation);
     form.selectController("fuzzy");
     form.setReference(o.reference);
     form.setDivisors(o.errorDivisor, o.outputDivisor);
@@ -102,13 +102,7 @@ int writeSurface(const Options &o)
         for (int i = 0; i < 49; ++i)
             form.setRuleTerm(i, (*o.rules)[static_cast<std::size_t>(i)]);
 
-    FuzzySurfaceSettings settings;
-    settings.cellTexts = form.ruleTexts();
-    settings.termNames = form.state().termNames();
-    settings.controlReference = o.reference; // the reference slider's value, as its change sets it
-    settings.errorDivisor = o.errorDivisor;
-    settings.outputDivisor = o.outputDivisor;
-    settings.points = 201;
+    const FuzzySurfaceSettings settings = FuzzySurfaceSettings::of(form.settings());
     std::string csv;
     try {
         csv = FuzzySurface::compute(settings).csv();

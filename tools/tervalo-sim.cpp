@@ -20,7 +20,7 @@
 #include "plant/KitEmulator.h"
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
-#include "session/TestProgramRunner.h"
+#include "session/Lab.h"
 #include "tervalo_version.h"
 #include "tools/CheckedOutput.h"
 #include "tools/SimArguments.h"
@@ -80,9 +80,9 @@ public:
     CsvRun(const Options &o, CheckedOutput &out, tervalo::sim::Session &session)
         : options_(o), out_(out), session_(session)
     {
-        form().cycle().addObserver(this);
+        form().lab().watchCycles(this);
     }
-    ~CsvRun() override { form().cycle().removeObserver(this); }
+    ~CsvRun() override { form().lab().unwatchCycles(this); }
 
     bool next()
     {
@@ -211,7 +211,8 @@ namespace {
 // stepped.
 std::string summary(const Form2 &form)
 {
-    return tervalo::summaryLines(form.runRecord().figures()) + tervalo::sim::stretchLines(form.runRecord());
+    const tervalo::RunRecord &run = form.lab().record();
+    return tervalo::summaryLines(run.figures()) + tervalo::sim::stretchLines(run);
 }
 
 // The one line a failed write ends the run with (status 1).
@@ -299,27 +300,20 @@ int main(int argc, char **argv)
                 failures.push_back(std::move(failure));
 
         CsvRun run(options, out, session);
-        std::optional<tervalo::TestProgramRunner> runner;
-        if (const tervalo::TestProgram events = windowEvents(options); !events.empty()) {
-            runner.emplace(form);
-            runner->setProgram(events);
-            // on the kit a load change steps the emulated motor's load
-            // torque when the cycle before is done, so that it acts on the
-            // whole period its cycle measures
-            if (tervalo::KitEmulator *kit = session.emulator())
-                runner->kitLoad = [kit](int level) { kit->setLoadLevel(level); };
-        }
+        // on the kit a load change steps the emulated motor's load torque
+        // when the cycle before is done, so that it acts on the whole period
+        // its cycle measures
+        form.lab().testProgram().setProgram(windowEvents(options));
         if (options.summary || out.write(tableHeader()))
             session.run([&run] { return run.next(); });
         if (options.summary)
             out.write(summary(session.form()));
         if (!options.library.empty()) {
-            tervalo::RunContext context;
-            context.emulatedKit = options.kit();
+            tervalo::RunContext context = form.lab().context();
             if (!options.experiment.empty())
                 context.setExperiment(QString::fromLocal8Bit(options.experiment.c_str()),
                                       QByteArray::fromStdString(options.experimentContents));
-            if (std::string failure = tervalo::sim::storeRun(form.runRecord(), options.library, context);
+            if (std::string failure = tervalo::sim::storeRun(form.lab().record(), options.library, context);
                 !failure.empty())
                 failures.push_back(std::move(failure));
         }

@@ -175,7 +175,7 @@ void runThenLoseTheDisplay(const QString &library)
         std::fputs("@stored\n", stderr);
     });
     window.Form_Load();
-    window.selectMode(tervalo::LoopMode::Simulation);
+    window.selectMode(tervalo::RunMode::Simulation);
     window.selectController("P");
     const auto pid = static_cast<pid_t>(qEnvironmentVariableIntValue("TERVALO_TEST_XVFB_PID"));
     QTimer::singleShot(1100, [pid] { ::kill(pid, SIGKILL); });

@@ -20,7 +20,7 @@ QString cancelText()
 // English with it.
 TEST_F(Form2Fixture, QtsOwnTextsFollowTheLanguage)
 {
-    QtTranslations::follow(*form);
+    QtTranslations::follow(form->lab());
     const QString english = cancelText();
     ctl(*form).Dil(1)->setValue(true); // Turkish
     if (cancelText() == english) {

@@ -43,9 +43,9 @@ Experiment fuzzyExperiment()
 
 TEST_F(Form2Fixture, AnExperimentIsAppliedThroughTheHandlers)
 {
-    TestProgramRunner runner(*form);
+    TestProgramRunner &runner = form->lab().testProgram();
     QString why;
-    ASSERT_TRUE(applyExperiment(*form, fuzzyExperiment(), &runner, why)) << why.toStdString();
+    ASSERT_TRUE(applyExperiment(form->lab(), fuzzyExperiment(), &runner, why)) << why.toStdString();
     EXPECT_TRUE(ctl(*form).simulasyon->isChecked());
     EXPECT_TRUE(ctl(*form).Bulanik->isChecked());
     EXPECT_EQ(ctl(*form).Slider9->Value(), 4);
@@ -66,7 +66,7 @@ TEST_F(Form2Fixture, AnExperimentIsAppliedThroughTheHandlers)
     pid.kp = 0.2;
     pid.ki = 0.5;
     pid.kd = 0.1;
-    ASSERT_TRUE(applyExperiment(*form, pid, nullptr, why));
+    ASSERT_TRUE(applyExperiment(form->lab(), pid, nullptr, why));
     EXPECT_TRUE(ctl(*form).PIDcontrol->isChecked());
     EXPECT_EQ(form->gainBarMax("Slider6"), 200);
     EXPECT_EQ(ctl(*form).Slider6->Value(), 200);
@@ -81,7 +81,7 @@ TEST_F(Form2Fixture, NoExperimentIsAppliedDuringARun)
     bool applied = true;
     run(3, [&](int cycle) {
         if (cycle == 2)
-            applied = applyExperiment(*form, fuzzyExperiment(), nullptr, why);
+            applied = applyExperiment(form->lab(), fuzzyExperiment(), nullptr, why);
     });
     EXPECT_FALSE(applied);
     EXPECT_FALSE(why.isEmpty());
@@ -94,7 +94,7 @@ TEST_F(Form2Fixture, ATestProgramStepsTheReferenceAndTheLoadAtTheirCycles)
     form->selectController("P");
     form->setGainBar("Slider2", 500);
     form->setReference(1000);
-    TestProgramRunner runner(*form);
+    TestProgramRunner &runner = form->lab().testProgram();
     TestProgram program;
     program.add({5, TestEvent::Kind::Reference, 1500});
     program.add({8, TestEvent::Kind::Load, 20});
@@ -161,9 +161,9 @@ TEST_F(Form2Fixture, ATestProgramStepsTheReferenceAndTheLoadAtTheirCycles)
 // one is left to the student, who is told what to set.
 TEST_F(Form2Fixture, ATestProgramsLoadChangeOnTheKitLeavesTheDriveAlone)
 {
-    form->selectMode(LoopMode::Kit);
+    form->selectMode(RunMode::Kit);
     form->selectController("P");
-    TestProgramRunner runner(*form);
+    TestProgramRunner &runner = form->lab().testProgram();
     TestProgram program;
     program.add({3, TestEvent::Kind::Load, 12});
     runner.setProgram(program);

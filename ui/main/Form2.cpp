@@ -18,6 +18,7 @@
 #include "runtime/NumberText.h"
 #include "runtime/ResumeNext.h"
 #include "runtime/RuntimeError.h"
+#include "session/Lab.h"
 #include "ui/main/Captions.h"
 #include "ui/main/Form1.h"
 #include "ui/main/Form2Layout.h"
@@ -87,6 +88,18 @@ std::vector<ScrollBar *> gainBars(const Form2Controls &c)
     return bars;
 }
 
+RunController controllerOf(ClassicLaw law)
+{
+    switch (law) {
+    case ClassicLaw::P: return RunController::P;
+    case ClassicLaw::I: return RunController::I;
+    case ClassicLaw::PI: return RunController::PI;
+    case ClassicLaw::PD: return RunController::PD;
+    case ClassicLaw::PID: break;
+    }
+    return RunController::PID;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------
@@ -105,6 +118,12 @@ Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent) : QWidget(paren
     HoverColours::install(*this);
     WindowChrome::install(*this, c_);
     host_ = std::make_unique<Host>(*this);
+    lab_ = std::make_unique<Lab>(*this, cycle_, english());
+    // a notice never holds up the cycle, and is not shown on the way out
+    QObject::connect(lab_.get(), &Lab::notice, this, [this](const QString &t) {
+        if (notifyUser && !ending_)
+            notifyUser(t);
+    });
 
     if (!pump_) {
         ownPump_ = std::make_unique<QtEventPump>();
@@ -143,38 +162,40 @@ Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent) : QWidget(paren
     offer(c_.Frame5, ruleTableMenu_);
     runSession_ = std::make_unique<RunSession>(*this);
     for (RuleCell *cell : c_.Combo1Array)
-        QObject::connect(cell, &QComboBox::currentTextChanged, this, [this] { sessionChanged(); });
+        QObject::connect(cell, &QComboBox::currentTextChanged, this, [this] { lab_->reportSetup(); });
 }
 
-void Form2::addSessionListener(std::function<void()> listener)
+RunSettings Form2::settings() const
 {
-    sessionListeners_.push_back(std::move(listener));
-}
-
-void Form2::sessionChanged()
-{
-    for (const auto &listener : sessionListeners_)
-        listener();
-}
-
-void Form2::addLanguageListener(std::function<void(bool)> listener)
-{
-    languageListeners_.push_back(std::move(listener));
-}
-
-void Form2::addRunListener(std::function<void(bool)> listener)
-{
-    runListeners_.push_back(std::move(listener));
-}
-
-void Form2::addLoadListener(std::function<void(int, int)> listener)
-{
-    loadListeners_.push_back(std::move(listener));
-}
-
-const RunRecord &Form2::runRecord() const
-{
-    return runSession_->record();
+    RunSettings r;
+    r.start = std::chrono::system_clock::now();
+    r.mode = c_.Acik->isChecked() ? RunMode::OpenLoop : c_.Kapalii->isChecked() ? RunMode::Kit : RunMode::Simulation;
+    r.kp = r.ki = r.kd = kNoValue;
+    if (c_.Bulanik->isChecked()) {
+        r.controller = RunController::Fuzzy;
+    } else if (const std::optional<ClassicLaw> law = selectedLaw()) {
+        const ClassicPanel &panel = ClassicPanels::of(*law);
+        r.controller = controllerOf(panel.law);
+        // the gains as the bars show them (gain x 1000)
+        for (std::size_t k = 0; k < panel.sliderCount; ++k) {
+            const GainSlider &g = panel.sliders[k];
+            const double v = gainBar(c_, g.bar)->Value() / 1000.0;
+            (g.gain == Gain::Kp ? r.kp : g.gain == Gain::Ki ? r.ki : r.kd) = v;
+        }
+    }
+    r.errorDivisor = c_.Slider9->Value();
+    r.outputDivisor = c_.Slider10->Value();
+    r.errorRange = s_.controlReference.value();
+    r.deltaRange = s_.errorDeltaRange.value();
+    r.outputRange = s_.outputDeltaRange.value();
+    for (int i = 0; i < 49; ++i)
+        r.rules[static_cast<std::size_t>(i)] = c_.Combo1(i)->Text().toStdString();
+    r.termNames = s_.termNames();
+    r.reference = c_.Myslider1->Value();
+    r.actuatorMin = c_.Slider1->Min();
+    r.actuatorMax = c_.Slider1->Max();
+    r.load = c_.Slider11->Value();
+    return r;
 }
 
 void Form2::setAutoSaveChoice(const UserFolders::AutoSave &choice)
@@ -185,7 +206,10 @@ void Form2::setAutoSaveChoice(const UserFolders::AutoSave &choice)
     c_.Check1->setToolTip(UserFolders::autoSaveToolTip(choice));
 }
 
-Form2::~Form2() = default;
+MenuHost Form2::menuHost()
+{
+    return MenuHost{this, graphMenu_, ruleTableMenu_, c_.Mygraph1};
+}
 
 void Form2::wireHandlers()
 {
@@ -276,6 +300,7 @@ void Form2::endProgram()
 {
     writeZeroWord();
     ending_ = true;
+    lab_->reportEnding();
     s_.stopRequested = true;
     c_.Timer1->setEnabled(false);
     c_.Timer2->setEnabled(false);
@@ -386,10 +411,8 @@ void Form2::Command1_Click()
     c_.Command1->setEnabled(false);
     c_.Picture4->setEnabled(false);
     s_.stopRequested = false;
-    runBaseline_ = baseline_;
     runActive_ = true;
-    for (const auto &listener : runListeners_)
-        listener(true);
+    lab_->reportStart();
     Kapali();
 }
 
@@ -439,8 +462,7 @@ void Form2::Label33_Click()
             c_.Shape1_29->setFillColor(kLedDark);
         c_.Picture1->setPixmap(c_.pic[c_.simulasyon->isChecked() ? 4 : 1]);
         runActive_ = false;
-        for (const auto &listener : runListeners_)
-            listener(false);
+        lab_->reportStop();
     }
 }
 
@@ -585,10 +607,10 @@ void Form2::plotSample(double y, double e)
     // plot, so it indexes the list directly); without one, Y and E alone.
     double base = 0;
     std::int16_t traces = 2;
-    if (runBaseline_) {
+    if (const std::vector<double> *baseline = lab_->runBaseline()) {
         const long long at = s_.sampleCount.value();
-        if (at >= 0 && static_cast<std::size_t>(at) < runBaseline_->size()) {
-            const double b = (*runBaseline_)[static_cast<std::size_t>(at)];
+        if (at >= 0 && static_cast<std::size_t>(at) < baseline->size()) {
+            const double b = (*baseline)[static_cast<std::size_t>(at)];
             if (std::isfinite(b)) {
                 base = b;
                 traces = 3;
@@ -842,7 +864,7 @@ void Form2::Myslider1_Change()
     s_.controlReference = v;
     c_.Mygraph1->setYmax(CLng(static_cast<Extended>(v) + static_cast<Extended>(v) * 0.8L));
     c_.Mygraph1->setGraph1Caption(QStringLiteral("RT=") + whole(v));
-    sessionChanged();
+    lab_->reportSetup();
 }
 
 void Form2::Myslider1_Scroll()
@@ -880,7 +902,7 @@ void Form2::divisorChanged(Myslider *slider, QLineEdit *box, Integer &range)
     step([&] { s_.controlReference = s_.reference; });
     step([&] { box->setText(whole(slider->Value())); });
     step([&] { range = FuzzyController::rangeFor(s_.controlReference, divisorIn(box)); });
-    sessionChanged();
+    lab_->reportSetup();
 }
 
 void Form2::Slider11_MouseDown()
@@ -901,8 +923,7 @@ void Form2::Slider11_MouseUp()
     };
     if (s_.loadAtPress == s_.loadAtRelease)
         return;
-    for (const auto &listener : loadListeners_)
-        listener(static_cast<int>(s_.loadAtPress), static_cast<int>(s_.loadAtRelease));
+    lab_->reportLoad(static_cast<int>(s_.loadAtPress), static_cast<int>(s_.loadAtRelease));
     if (!c_.Bulanik->isChecked())
         step([&] { c_.Slider1->setValue(CInt(moved(c_.Slider1->Value()))); });
     else
@@ -961,8 +982,7 @@ void Form2::Dil_Click(int Index)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     reloadRuleTable(previous);
     QApplication::restoreOverrideCursor();
-    for (const auto &listener : languageListeners_)
-        listener(english());
+    lab_->reportLanguage(english());
 }
 
 void Form2::Picture12_Click()
@@ -995,9 +1015,9 @@ void Form2::Check1_Click()
 // ---------------------------------------------------------------------------
 // the session as a student sets it up
 
-void Form2::selectMode(LoopMode mode)
+void Form2::selectMode(RunMode mode)
 {
-    OptionButton *option = mode == LoopMode::Open ? c_.Acik : mode == LoopMode::Kit ? c_.Kapalii : c_.simulasyon;
+    OptionButton *option = mode == RunMode::OpenLoop ? c_.Acik : mode == RunMode::Kit ? c_.Kapalii : c_.simulasyon;
     option->setValue(true);
 }
 
@@ -1080,13 +1100,6 @@ QImage Form2::graphPicture() const
     return c_.Mygraph1->picture();
 }
 
-std::array<std::string, 49> Form2::ruleTexts() const
-{
-    std::array<std::string, 49> out;
-    host_->ruleTexts(out);
-    return out;
-}
-
 void Form2::setCountingPace(std::uint64_t samplesPerPump, std::chrono::nanoseconds pumpInterval)
 {
     samplesPerPump_ = samplesPerPump;
@@ -1112,61 +1125,12 @@ QWidget *Form2::graph() const
     return c_.Mygraph1;
 }
 
-void Form2::setBaseline(std::vector<double> yByCycle, const QString &name)
+Form2::~Form2()
 {
-    if (yByCycle.empty()) {
-        clearBaseline();
-        return;
-    }
-    baseline_ = std::make_shared<const std::vector<double>>(std::move(yByCycle));
-    baselineName_ = name;
-    for (const auto &listener : baselineListeners_)
-        listener();
-}
-
-void Form2::setBaseline(const RunRecord &run, const QString &name)
-{
-    std::vector<double> y;
-    for (const RunRow &row : run.rows()) {
-        if (row.cycle < 1)
-            continue;
-        const auto index = static_cast<std::size_t>(row.cycle - 1);
-        if (index >= y.size())
-            y.resize(index + 1, 0.0);
-        y[index] = row.y;
-    }
-    setBaseline(std::move(y), name);
-}
-
-void Form2::clearBaseline()
-{
-    baseline_.reset();
-    runBaseline_.reset();
-    baselineName_.clear();
-    for (const auto &listener : baselineListeners_)
-        listener();
-}
-
-void Form2::addBaselineListener(std::function<void()> listener)
-{
-    baselineListeners_.push_back(std::move(listener));
-}
-
-int Form2::errorDivisor() const
-{
-    return c_.Slider9->Value();
-}
-int Form2::outputDivisor() const
-{
-    return c_.Slider10->Value();
-}
-int Form2::referenceValue() const
-{
-    return c_.Myslider1->Value();
-}
-LoopMode Form2::loopMode() const
-{
-    return c_.simulasyon->isChecked() ? LoopMode::Simulation : c_.Kapalii->isChecked() ? LoopMode::Kit : LoopMode::Open;
+    // the windows built on the lab go before it
+    for (QWidget *w : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+        if (w->isWindow())
+            delete w;
 }
 
 } // namespace tervalo

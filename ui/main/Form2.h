@@ -7,8 +7,11 @@
 #include "engine/ClassicPanels.h"
 #include "engine/ControlCycle.h"
 #include "engine/ExperimentState.h"
+#include "session/Lab.h"
+#include "session/LabControls.h"
 #include "store/UserFolders.h"
 #include "ui/main/Form2Controls.h"
+#include "ui/windows/MenuHost.h"
 
 #include <QImage>
 #include <QString>
@@ -36,10 +39,7 @@ class RunRecord;
 class RunSession;
 class ScrollBar;
 
-// The loop modes of the window's three mode options.
-enum class LoopMode { Open, Kit, Simulation };
-
-class Form2 : public QWidget {
+class Form2 : public QWidget, public LabControls {
 public:
     // port: the kit's driver (may be nullptr: no driver); pump: the event
     // queue the counting loop serves (nullptr: the application's own).
@@ -47,8 +47,11 @@ public:
     ~Form2() override;
 
     ExperimentState &state() { return s_; }
-    const ExperimentState &state() const { return s_; }
+    const ExperimentState &state() const override { return s_; }
     ControlCycle &cycle() { return cycle_; }
+    // What every window shares about the session (see Lab).
+    Lab &lab() { return *lab_; }
+    const Lab &lab() const { return *lab_; }
 
     // ---- handlers --------------------------------------------------------
     void Form_Load();
@@ -89,25 +92,25 @@ public:
     void Check1_Click();
 
     // ---- the session as a student sets it up ------------------------------
-    // Each goes through the handlers the student's clicks and drags run.
-    void selectMode(LoopMode mode);
-    // "P", "I", "PI", "PD", "PID" or "fuzzy"; false for any other name.
-    bool selectController(const std::string &name);
-    // A gain bar by name ("Slider2"), value = gain x 1000; raises 380 outside
-    // the bar's range, 9 for a name that is no gain bar.
-    void setGainBar(const std::string &bar, int value);
-    int gainBarMax(const std::string &bar) const;
-    void setReference(int rpm);
-    void setDivisors(int errorDivisor, int outputDivisor);
-    void setActuator(int value);
-    int actuatorValue() const;
-    void setRuleTerm(int cell, int term); // term 0..6 of the current language
-    // The load slider pressed at from, dragged and released at to.
-    void moveLoad(int from, int to);
-    int loadValue() const;
+    // Each goes through the handlers the student's clicks and drags run
+    // (see LabControls).
+    void selectMode(RunMode mode) override;
+    bool selectController(const std::string &name) override;
+    void setGainBar(const std::string &bar, int value) override;
+    int gainBarMax(const std::string &bar) const override;
+    void setReference(int rpm) override;
+    void setDivisors(int errorDivisor, int outputDivisor) override;
+    void setActuator(int value) override;
+    int actuatorValue() const override;
+    void setRuleTerm(int cell, int term) override; // term 0..6 of the current language
+    void moveLoad(int from, int to) override;
+    int loadValue() const override;
     // A step of the reference during a run: the next cycle and the graph's
     // reference line take the new value; the sweep is not cleared.
-    void stepReference(int rpm);
+    void stepReference(int rpm) override;
+    void start() override { Label32_Click(); }
+    void stop() override { Label33_Click(); }
+    RunSettings settings() const override;
     QImage graphPicture() const;
 
     // How the counting loop paces its samples between two pumps (see
@@ -131,47 +134,22 @@ public:
     // something adds to them; an empty menu is not shown).
     QMenu *graphMenu() const { return graphMenu_; }
     QMenu *ruleTableMenu() const { return ruleTableMenu_; }
-    // Called after every language switch with the new language.
-    void addLanguageListener(std::function<void(bool english)> listener);
-    // Called at START, before the first cycle (true), and when STOP ends that
-    // run (false).
-    void addRunListener(std::function<void(bool started)> listener);
+    // Where the lab's windows hook in: these menus, the window, the graph.
+    MenuHost menuHost();
     bool runActive() const { return runActive_; }
-    // Called when the load slider is released at a new value.
-    void addLoadListener(std::function<void(int from, int to)> listener);
-    // The record of the last run (kept until the next START).
-    const RunRecord &runRecord() const;
     RunSession &runSession() { return *runSession_; }
-    // Called when a rule cell's text, a divisor or the reference changes.
-    void addSessionListener(std::function<void()> listener);
-    // The fuzzy controller's inputs as they stand: rule texts, divisors, reference.
-    std::array<std::string, 49> ruleTexts() const;
-    int errorDivisor() const;
-    int outputDivisor() const;
-    int referenceValue() const;
-    LoopMode loopMode() const;
     // The classic law whose option is selected; none for fuzzy.
-    std::optional<ClassicLaw> selectedLaw() const;
+    std::optional<ClassicLaw> selectedLaw() const override;
     // "P" ... "PID" or "fuzzy" as the options show; empty when none is chosen.
     std::string controllerName() const;
-    int gainBarValue(const std::string &bar) const; // 9 for a name that is no gain bar
+    int gainBarValue(const std::string &bar) const override; // 9 for a name that is no gain bar
     QWidget *graph() const;
 
-    // ---- a baseline on the graph ------------------------------------------
-    // A stored run's Y by cycle (index 0: cycle 1), drawn as the graph's
-    // third trace in its own colour, cycle for cycle, during every run
-    // started after it was set; past its last cycle only Y and E are drawn.
-    // Clearing it ends the trace at once. Without a baseline the graph
-    // draws exactly as it always did. An empty list clears it.
-    void setBaseline(std::vector<double> yByCycle, const QString &name = QString());
-    // A stored run's output as the baseline (a cycle it has no row for reads 0).
-    void setBaseline(const RunRecord &run, const QString &name);
-    void clearBaseline();
-    bool hasBaseline() const { return static_cast<bool>(baseline_); }
-    const QString &baselineName() const { return baselineName_; }
-    std::size_t baselineCycles() const { return baseline_ ? baseline_->size() : 0; }
-    // Called after the baseline was set or cleared.
-    void addBaselineListener(std::function<void()> listener);
+    // The lab's baseline is drawn as the graph's third trace in its own
+    // colour, cycle for cycle, during every run started after it was set;
+    // past its last cycle only Y and E are drawn. Clearing it ends the
+    // trace at once. Without a baseline the graph draws exactly as it
+    // always did.
 
     // ---- seams -------------------------------------------------------------
     // The start-up driver message; a modal box unless a test replaces it.
@@ -201,7 +179,6 @@ protected:
 
 private:
     friend class Form2Probe; // the tests' view of the controls
-    friend class RunSession; // reads the settings a run starts with
     class Host;
 
     void wireHandlers();
@@ -229,20 +206,11 @@ private:
     UserFolders::AutoSave autoSave_;
     QMenu *graphMenu_ = nullptr;
     QMenu *ruleTableMenu_ = nullptr;
-    std::vector<std::function<void(bool)>> languageListeners_;
-    std::vector<std::function<void(bool)>> runListeners_;
-    std::vector<std::function<void()>> sessionListeners_;
-    void sessionChanged();
     bool runActive_ = false;
-    std::vector<std::function<void(int, int)>> loadListeners_;
+    std::unique_ptr<Lab> lab_;
     std::unique_ptr<RunSession> runSession_;
     std::uint64_t samplesPerPump_ = 0;
     std::chrono::nanoseconds pumpInterval_ = std::chrono::microseconds(300);
-    // the baseline as set, and as the run in progress draws it (taken at START)
-    std::shared_ptr<const std::vector<double>> baseline_;
-    std::shared_ptr<const std::vector<double>> runBaseline_;
-    QString baselineName_;
-    std::vector<std::function<void()>> baselineListeners_;
 };
 
 } // namespace tervalo

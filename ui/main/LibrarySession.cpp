@@ -1,6 +1,7 @@
 #include "ui/main/LibrarySession.h"
 
 #include "engine/RunRecord.h"
+#include "session/Lab.h"
 #include "ui/main/Form2.h"
 #include "ui/windows/RunsWindow.h"
 
@@ -30,25 +31,14 @@ LibrarySession *LibrarySession::attach(Form2 &form, const QString &path)
 }
 
 LibrarySession::LibrarySession(Form2 &form, const QString &path, int busyTimeoutMs, const QString &reason)
-    : QObject(&form), form_(form), path_(path), noLibraryReason_(reason), english_(form.english())
+    : QObject(&form), form_(form), lab_(form.lab()), english_(form.lab().english())
 {
-    if (!path_.isEmpty()) {
-        RunLibraryWriter::Callbacks callbacks;
-        callbacks.failed = [this](const QString &message) { storeFailed(message); };
-        callbacks.stored = [this](std::int64_t) { storedOne(); };
-        writer_ = std::make_unique<RunLibraryWriter>(path_, this, std::move(callbacks), busyTimeoutMs);
-    }
-    // after the run session's own listener: the record is stopped by then
-    form_.addRunListener([this](bool started) {
-        if (!started)
-            stopped();
-    });
-    form_.addLanguageListener([this](bool english) { retranslate(english); });
-    // the Runs window's Unpin follows the graph's baseline, however it was cleared
-    form_.addBaselineListener([this] {
-        if (window_)
-            window_->setPinned(form_.hasBaseline());
-    });
+    lab_.openLibrary(path, busyTimeoutMs, reason);
+    connect(&lab_, &Lab::storeFailed, this, [this](const QString &message) { storeFailed(message); });
+    connect(&lab_, &Lab::runStored, this, [this] { storedOne(); });
+    connect(&lab_, &Lab::noLibrary, this,
+            [this](const QString &why) { lab_.notify(RunsWindow::text(RunsWindow::Text::NoLibrary, english_) + why); });
+    connect(&lab_, &Lab::languageChanged, this, [this](bool english) { retranslate(english); });
 
     action_ = new QAction(&form_);
     action_->setShortcut(RunsWindow::shortcut());
@@ -62,80 +52,48 @@ LibrarySession::LibrarySession(Form2 &form, const QString &path, int busyTimeout
 LibrarySession::~LibrarySession()
 {
     delete window_.data();
-    writer_.reset(); // finishes the run being written
+}
+
+const QString &LibrarySession::path() const
+{
+    return lab_.libraryPath();
 }
 
 std::size_t LibrarySession::unsaved() const
 {
-    return writer_ ? writer_->pending() : 0;
+    return lab_.unsaved();
 }
 
 void LibrarySession::retry()
 {
-    if (writer_)
-        writer_->retry();
+    lab_.retrySaving();
 }
 
 RunContext LibrarySession::context() const
 {
-    return context_;
+    return lab_.context();
 }
 
 void LibrarySession::setContext(const RunContext &context)
 {
-    context_ = context;
+    lab_.setContext(context);
 }
 
 void LibrarySession::waitIdle()
 {
-    if (writer_)
-        writer_->waitIdle();
-}
-
-void LibrarySession::stopped()
-{
-    const RunRecord &record = form_.runRecord();
-    if (record.empty())
-        return;
-    if (!writer_) {
-        if (!noLibraryTold_ && form_.notifyUser && !form_.ending()) {
-            noLibraryTold_ = true;
-            form_.notifyUser(RunsWindow::text(RunsWindow::Text::NoLibrary, english_) + noLibraryReason_);
-        }
-        return;
-    }
-    // a copy goes to the writer's thread; the cycle has stopped
-    writer_->submit(record, context_);
+    lab_.waitForLibrary();
 }
 
 void LibrarySession::finish()
 {
-    if (finished_)
-        return;
-    finished_ = true;
-    const RunRecord &record = form_.runRecord();
-    if (!writer_) {
-        if (record.running() && !record.empty())
-            std::fprintf(stderr, "tervalo: the run in progress could not be stored: no run library (%s)\n",
-                         noLibraryReason_.toLocal8Bit().constData());
-        return;
-    }
-    if (record.running() && !record.empty())
-        writer_->submit(record, context_); // ended without STOP
-    else
-        writer_->retry();
-    writer_->waitIdle();
-    if (const std::size_t left = writer_->pending())
-        std::fprintf(stderr, "tervalo: %zu run(s) could not be stored in the run library %s\n", left,
-                     path_.toLocal8Bit().constData());
+    lab_.finish();
 }
 
 void LibrarySession::storeFailed(const QString &message)
 {
     if (window_)
         window_->setUnsaved(unsaved());
-    if (form_.notifyUser && !form_.ending())
-        form_.notifyUser(RunsWindow::text(RunsWindow::Text::NoticeNotStored, english_) + message);
+    lab_.notify(RunsWindow::text(RunsWindow::Text::NoticeNotStored, english_) + message);
 }
 
 void LibrarySession::storedOne()
@@ -150,19 +108,9 @@ void LibrarySession::storedOne()
 void LibrarySession::showRunsWindow()
 {
     if (!window_) {
-        window_ = new RunsWindow(path_, &form_);
+        window_ = new RunsWindow(lab_, &form_);
         window_->setLanguage(english_);
-        window_->retrySaving = [this] { retry(); };
     }
-    // the pin entries are offered while someone takes the pinned run
-    if (pinBaseline)
-        window_->pinBaseline = [this](const RunRecord *r, const QString &label) {
-            if (pinBaseline)
-                pinBaseline(r, label);
-        };
-    else
-        window_->pinBaseline = nullptr;
-    window_->setPinned(form_.hasBaseline());
     window_->setUnsaved(unsaved());
     window_->refresh();
     window_->show();

@@ -29,6 +29,7 @@ class QAction;
 namespace tervalo {
 
 class Form2;
+class Lab;
 class RunRecord;
 
 class LibrarySession : public QObject {
@@ -45,7 +46,7 @@ public:
                    const QString &reason = QString());
     ~LibrarySession() override;
 
-    const QString &path() const { return path_; }
+    const QString &path() const;
     // Runs kept in memory that are not in the library yet.
     std::size_t unsaved() const;
     // Tries the kept runs again.
@@ -68,24 +69,14 @@ public:
     RunsWindow *runsWindow() const { return window_; }
     QAction *runsAction() const { return action_; }
 
-    // Handed on to the Runs window's "Pin as baseline" (see RunsWindow) each time it
-    // is opened; while empty the pin entries are not shown.
-    std::function<void(const RunRecord *, const QString &label)> pinBaseline;
-
 private:
-    void stopped();
     void storeFailed(const QString &message);
     void storedOne();
     void retranslate(bool english);
 
     Form2 &form_;
-    QString path_;
-    QString noLibraryReason_;
-    bool noLibraryTold_ = false;
-    bool finished_ = false;
+    Lab &lab_;
     bool english_ = true;
-    std::unique_ptr<RunLibraryWriter> writer_;
-    RunContext context_;
     QAction *action_ = nullptr;
     QPointer<RunsWindow> window_;
 };

@@ -1,11 +1,7 @@
 #include "ui/main/RunSession.h"
 
-#include "controls/form/OptionButton.h"
-#include "controls/form/RuleCell.h"
-#include "controls/form/ScrollBar.h"
 #include "controls/graph/Mygraph.h"
-#include "controls/slider/Myslider.h"
-#include "engine/ClassicPanels.h"
+#include "session/Lab.h"
 #include "store/ExportNames.h"
 #include "ui/main/Form2.h"
 #include "ui/texts/TextPair.h"
@@ -16,8 +12,6 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QStandardPaths>
-
-#include <chrono>
 
 namespace tervalo {
 
@@ -39,37 +33,19 @@ QString sessionText(SessionText t, bool english)
     return kSessionTexts[static_cast<std::size_t>(t)].in(english);
 }
 
-RunController controllerOf(ClassicLaw law)
-{
-    switch (law) {
-    case ClassicLaw::P: return RunController::P;
-    case ClassicLaw::I: return RunController::I;
-    case ClassicLaw::PI: return RunController::PI;
-    case ClassicLaw::PD: return RunController::PD;
-    case ClassicLaw::PID: break;
-    }
-    return RunController::PID;
-}
-
 } // namespace
 
 RunSession::RunSession(Form2 &form)
     : form_(form), files_(this, [this](const FileError &e, std::uint64_t run) { besideFailed(e, run); })
 {
-    form_.cycle().addObserver(&recorder_);
-    recorder_.onRow = [this] {
+    Lab &lab = form_.lab();
+    lab.recorder().onRow = [this] {
         // a window following the run takes the new row; cheap when shown
         if (window_ && window_->isVisible())
             window_->update();
     };
-    form_.addRunListener([this](bool start) {
-        if (start)
-            started();
-        else
-            recorder_.stop();
-    });
-    form_.addLoadListener([this](int from, int to) { recorder_.loadMoved(from, to); });
-    form_.addLanguageListener([this](bool english) { retranslate(english); });
+    connect(&lab, &Lab::started, this, [this] { started(); });
+    connect(&lab, &Lab::languageChanged, this, [this](bool english) { retranslate(english); });
 
     runAction_ = new QAction(&form_);
     runAction_->setShortcut(RunWindow::shortcut());
@@ -82,7 +58,8 @@ RunSession::RunSession(Form2 &form)
     form_.graphMenu()->addAction(saveAction_);
     connect(form_.graphMenu(), &QMenu::aboutToShow, this, [this] { saveAction_->setEnabled(record().started()); });
 
-    connect(form_.c_.Mygraph1, &Mygraph::GraphSaved, this, [this](const QString &path) { sweepSaved(path); });
+    connect(static_cast<Mygraph *>(form_.graph()), &Mygraph::GraphSaved, this,
+            [this](const QString &path) { sweepSaved(path); });
 
     askPath = [this](const QString &title, const QString &filter, const QString &suggested) {
         return QFileDialog::getSaveFileName(&form_, title, suggested, filter);
@@ -93,53 +70,18 @@ RunSession::RunSession(Form2 &form)
 
 RunSession::~RunSession()
 {
-    form_.cycle().removeObserver(&recorder_);
-    delete window_.data(); // it reads the record, which goes with the session
+    form_.lab().recorder().onRow = nullptr;
+    delete window_.data(); // it reads the record, which goes with the lab
 }
 
-RunSettings RunSession::currentSettings() const
+const RunRecord &RunSession::record() const
 {
-    const Form2Controls &c = form_.c_;
-    const ExperimentState &s = form_.state();
-    RunSettings r;
-    r.start = std::chrono::system_clock::now();
-    r.mode = c.Acik->isChecked() ? RunMode::OpenLoop : c.Kapalii->isChecked() ? RunMode::Kit : RunMode::Simulation;
-    r.kp = r.ki = r.kd = kNoValue;
-    if (c.Bulanik->isChecked()) {
-        r.controller = RunController::Fuzzy;
-    } else {
-        for (const ClassicPanel &panel : ClassicPanels::all()) {
-            if (!static_cast<OptionButton *>(c.named(panel.option))->isChecked())
-                continue;
-            r.controller = controllerOf(panel.law);
-            // the gains as the bars show them (gain x 1000)
-            for (std::size_t k = 0; k < panel.sliderCount; ++k) {
-                const GainSlider &g = panel.sliders[k];
-                const double v = static_cast<ScrollBar *>(c.named(g.bar))->Value() / 1000.0;
-                (g.gain == Gain::Kp ? r.kp : g.gain == Gain::Ki ? r.ki : r.kd) = v;
-            }
-            break;
-        }
-    }
-    r.errorDivisor = c.Slider9->Value();
-    r.outputDivisor = c.Slider10->Value();
-    r.errorRange = s.controlReference.value();
-    r.deltaRange = s.errorDeltaRange.value();
-    r.outputRange = s.outputDeltaRange.value();
-    for (int i = 0; i < 49; ++i)
-        r.rules[static_cast<std::size_t>(i)] = c.Combo1(i)->Text().toStdString();
-    r.termNames = s.termNames();
-    r.reference = s.reference.value();
-    r.actuatorMin = c.Slider1->Min();
-    r.actuatorMax = c.Slider1->Max();
-    r.load = c.Slider11->Value();
-    return r;
+    return form_.lab().record();
 }
 
 void RunSession::started()
 {
     besideFailureTold_ = false;
-    recorder_.start(currentSettings());
     if (window_)
         window_->update();
 }
@@ -197,7 +139,7 @@ FileError RunSession::saveRunData(const QString &chosen)
 
 int RunSession::sweepRows() const
 {
-    const Mygraph *g = form_.c_.Mygraph1;
+    const auto *g = static_cast<const Mygraph *>(form_.graph());
     const long long period = g->TimeDivision();
     const long long rows = period > 0 ? static_cast<long long>(g->XaxisMax()) * 1000 / period : 0;
     return rows > 0 ? static_cast<int>(rows) : 1;
@@ -219,8 +161,7 @@ void RunSession::besideFailed(const FileError &e, std::uint64_t run)
     if (besideFailureTold_ || run != record().runNumber())
         return;
     besideFailureTold_ = true;
-    if (form_.notifyUser)
-        form_.notifyUser(sessionText(SessionText::BesideFailed, english_) + e.message());
+    form_.lab().notify(sessionText(SessionText::BesideFailed, english_) + e.message());
 }
 
 } // namespace tervalo

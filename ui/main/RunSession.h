@@ -1,7 +1,5 @@
 #pragma once
-// The run record of the main window and what reaches it: the record is
-// started at START with the settings the window shows, filled by the control
-// cycle and stopped at STOP. The graph's context menu offers the run window
+// The lab's run record in the main window. The graph's context menu offers the run window
 // ("Run…", also on RunWindow::shortcut()) and saving the run's data; with
 // Auto Save on, each sweep picture the graph saves gets that sweep's rows
 // beside it as CSV (and the settings as JSON).
@@ -9,7 +7,6 @@
 // Dialogs and messages go through askPath and showError, so that tests
 // answer them without a display.
 
-#include "engine/RunRecorder.h"
 #include "store/RunFileWriter.h"
 #include "store/RunFiles.h"
 #include "ui/windows/RunWindow.h"
@@ -31,11 +28,8 @@ public:
     explicit RunSession(Form2 &form);
     ~RunSession() override;
 
-    const RunRecord &record() const { return recorder_.record(); }
-    RunRecorder &recorder() { return recorder_; }
-
-    // The settings of a run started now, as the window shows them.
-    RunSettings currentSettings() const;
+    // The lab's record.
+    const RunRecord &record() const;
 
     // The graph menu's entries (the run entry also carries the shortcut).
     QAction *runAction() const { return runAction_; }
@@ -72,7 +66,6 @@ private:
     void besideFailed(const FileError &e, std::uint64_t run);
 
     Form2 &form_;
-    RunRecorder recorder_;
     QAction *runAction_ = nullptr;
     QAction *saveAction_ = nullptr;
     QPointer<RunWindow> window_;

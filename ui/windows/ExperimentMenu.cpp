@@ -3,9 +3,9 @@
 #include "engine/StepFigures.h"
 #include "runtime/NumberText.h"
 #include "session/ExperimentSession.h"
+#include "session/Lab.h"
 #include "store/ExperimentFile.h"
 #include "store/UserFolders.h"
-#include "ui/main/Form2.h"
 #include "ui/texts/TextPair.h"
 #include "ui/windows/RunsWindow.h"
 
@@ -74,10 +74,9 @@ QString ExperimentMenu::text(Text t, bool english)
     return kTexts[static_cast<std::size_t>(t)].in(english);
 }
 
-ExperimentMenu::ExperimentMenu(Form2 &form)
-    : form_(form), runner_(std::make_unique<TestProgramRunner>(form)), self_(std::make_shared<ExperimentMenu *>(this))
+ExperimentMenu::ExperimentMenu(Lab &lab, const MenuHost &host) : lab_(lab), host_(host)
 {
-    QMenu *graphMenu = form_.graphMenu();
+    QMenu *graphMenu = host_.graphMenu;
     if (!graphMenu->isEmpty())
         graphMenu->addSeparator()->setParent(this);
     save_ = new QAction(this);
@@ -90,10 +89,10 @@ ExperimentMenu::ExperimentMenu(Form2 &form)
     graphMenu->addAction(unpin_);
     ruleSave_ = new QAction(this);
     ruleOpen_ = new QAction(this);
-    if (!form_.ruleTableMenu()->isEmpty())
-        form_.ruleTableMenu()->addSeparator()->setParent(this);
-    form_.ruleTableMenu()->addAction(ruleSave_);
-    form_.ruleTableMenu()->addAction(ruleOpen_);
+    if (!host_.ruleTableMenu->isEmpty())
+        host_.ruleTableMenu->addSeparator()->setParent(this);
+    host_.ruleTableMenu->addAction(ruleSave_);
+    host_.ruleTableMenu->addAction(ruleOpen_);
 
     for (QAction *a : {save_, ruleSave_})
         connect(a, &QAction::triggered, this, [this] { saveAsked(); });
@@ -102,37 +101,40 @@ ExperimentMenu::ExperimentMenu(Form2 &form)
     connect(unpin_, &QAction::triggered, this, [this] { unpinBaseline(); });
     connect(graphMenu, &QMenu::aboutToShow, this, [this] { refreshEntries(); });
 
-    std::weak_ptr<ExperimentMenu *> self = self_;
-    form_.addLanguageListener([self](bool english) {
-        if (const auto alive = self.lock())
-            (*alive)->setLanguage(english);
-    });
+    connect(&lab_, &Lab::languageChanged, this, [this](bool english) { setLanguage(english); });
 
     // files dropped anywhere on the window; the graph's tooltip made when asked
-    form_.setAcceptDrops(true);
-    form_.installEventFilter(this);
-    if (QWidget *graph = form_.graph())
-        graph->installEventFilter(this);
+    host_.window->setAcceptDrops(true);
+    host_.window->installEventFilter(this);
+    if (host_.graph)
+        host_.graph->installEventFilter(this);
 
     // the dialogs start in the experiment folder (made when first asked)
     askOpenPath = [this](const QString &title, const QString &filter) {
         const QString start = file_.isEmpty() ? UserFolders().experimentFolder().path : QFileInfo(file_).path();
-        return QFileDialog::getOpenFileName(&form_, title, start, filter);
+        return QFileDialog::getOpenFileName(host_.window, title, start, filter);
     };
     askSavePath = [this](const QString &title, const QString &filter, const QString &suggested) {
         const QString start = suggested.isEmpty()
             ? UserFolders().experimentFolder().path + QStringLiteral("/experiment.json")
             : suggested;
-        return QFileDialog::getSaveFileName(&form_, title, start, filter);
+        return QFileDialog::getSaveFileName(host_.window, title, start, filter);
     };
-    showError = [this](const QString &title, const QString &message) { QMessageBox::warning(&form_, title, message); };
-    setLanguage(form_.english());
+    showError = [this](const QString &title, const QString &message) {
+        QMessageBox::warning(host_.window, title, message);
+    };
+    setLanguage(lab_.english());
+}
+
+TestProgramRunner &ExperimentMenu::runner()
+{
+    return lab_.testProgram();
 }
 
 ExperimentMenu::~ExperimentMenu()
 {
     delete program_;
-    form_.setAcceptDrops(false);
+    host_.window->setAcceptDrops(false);
 }
 
 void ExperimentMenu::setLanguage(bool english)
@@ -158,8 +160,8 @@ QString ExperimentMenu::eventText(const TestEvent &e) const
 
 void ExperimentMenu::refreshEntries()
 {
-    unpin_->setEnabled(form_.hasBaseline());
-    const TestProgram &program = runner_->program();
+    unpin_->setEnabled(lab_.hasBaseline());
+    const TestProgram &program = lab_.testProgram().program();
     program_->clear();
     if (program.empty()) {
         programEntry_->setText(text(Text::MenuProgramNone, english_));
@@ -172,7 +174,7 @@ void ExperimentMenu::refreshEntries()
         program_->addSeparator();
         QAction *remove = program_->addAction(text(Text::MenuRemoveProgram, english_));
         connect(remove, &QAction::triggered, this, [this] {
-            runner_->setProgram(TestProgram());
+            lab_.testProgram().setProgram(TestProgram());
             // the submenu holding this entry is rebuilt once its signal is over
             QMetaObject::invokeMethod(
                 this, [this] { refreshEntries(); }, Qt::QueuedConnection);
@@ -186,7 +188,7 @@ QString ExperimentMenu::statusText() const
     QStringList lines;
     if (!file_.isEmpty())
         lines << text(Text::StatusFile, english_).arg(QFileInfo(file_).fileName());
-    const TestProgram &program = runner_->program();
+    const TestProgram &program = lab_.testProgram().program();
     if (!program.empty()) {
         lines << text(Text::StatusProgram, english_);
         for (const TestEvent &e : program.events())
@@ -194,24 +196,24 @@ QString ExperimentMenu::statusText() const
     } else if (!file_.isEmpty()) {
         lines << text(Text::StatusNoProgram, english_);
     }
-    if (form_.hasBaseline()) {
-        const QString cycles = QString::number(form_.baselineCycles());
-        lines << (form_.baselineName().isEmpty()
+    if (lab_.hasBaseline()) {
+        const QString cycles = QString::number(lab_.baselineCycles());
+        lines << (lab_.baselineName().isEmpty()
                       ? text(Text::StatusBaselineUnnamed, english_).arg(cycles)
-                      : text(Text::StatusBaseline, english_).arg(form_.baselineName(), cycles));
+                      : text(Text::StatusBaseline, english_).arg(lab_.baselineName(), cycles));
     }
     return lines.join(QLatin1Char('\n'));
 }
 
 void ExperimentMenu::refreshStatus()
 {
-    if (QWidget *graph = form_.graph())
+    if (QWidget *graph = host_.graph)
         graph->setToolTip(statusText());
 }
 
 void ExperimentMenu::unpinBaseline()
 {
-    form_.clearBaseline();
+    lab_.clearBaseline();
     refreshEntries();
 }
 
@@ -223,7 +225,7 @@ bool ExperimentMenu::openFile(const QString &path)
             showError(title, message);
         return false;
     };
-    if (form_.runActive())
+    if (lab_.runActive())
         return refuse(text(Text::Running, english_) + QLatin1Char('\n') + path);
     Experiment e;
     ExperimentError why;
@@ -231,7 +233,7 @@ bool ExperimentMenu::openFile(const QString &path)
     if (!ExperimentFile::read(path, e, why, &contents))
         return refuse(text(Text::Refused, english_).arg(path, why.message(english_)));
     QString notApplied;
-    if (!applyExperiment(form_, e, runner_.get(), notApplied))
+    if (!applyExperiment(lab_, e, &lab_.testProgram(), notApplied))
         return refuse(text(Text::Refused, english_).arg(path, notApplied));
     file_ = path;
     if (opened)
@@ -245,7 +247,7 @@ bool ExperimentMenu::saveFile(const QString &path)
     const QString title = text(Text::SaveTitle, english_);
     Experiment e;
     QString why;
-    if (!experimentOf(form_, runner_->program(), e, why)) {
+    if (!experimentOf(lab_, lab_.testProgram().program(), e, why)) {
         if (showError)
             showError(title, text(Text::Unsavable, english_).arg(why));
         return false;
@@ -262,7 +264,7 @@ bool ExperimentMenu::saveFile(const QString &path)
 
 void ExperimentMenu::openAsked()
 {
-    if (form_.runActive()) {
+    if (lab_.runActive()) {
         // said before the dialog, not after the student chose a file
         if (showError)
             showError(text(Text::OpenTitle, english_), text(Text::Running, english_));
@@ -287,11 +289,11 @@ void ExperimentMenu::saveAsked()
 
 bool ExperimentMenu::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == form_.graph() && event->type() == QEvent::ToolTip) {
+    if (watched == host_.graph && event->type() == QEvent::ToolTip) {
         refreshStatus(); // the baseline may have been pinned elsewhere
         return false;
     }
-    if (watched != &form_)
+    if (watched != host_.window)
         return false;
     switch (event->type()) {
     case QEvent::DragEnter: {

@@ -9,13 +9,14 @@
 // following run until it is removed; the graph's tooltip tells what is
 // loaded and pinned.
 //
-//   ExperimentMenu experiments(form); // lives no longer than the form
+//   ExperimentMenu experiments(lab, window.menuHost()); // lives no longer than the window
 //   experiments.openFile(path);
 //
 // Dialogs and messages go through askOpenPath, askSavePath and showError,
 // so that tests answer them without a display.
 
 #include "session/TestProgramRunner.h"
+#include "ui/windows/MenuHost.h"
 
 #include <QObject>
 #include <QString>
@@ -28,11 +29,11 @@ class QMenu;
 
 namespace tervalo {
 
-class Form2;
+class Lab;
 
 class ExperimentMenu : public QObject {
 public:
-    explicit ExperimentMenu(Form2 &form);
+    ExperimentMenu(Lab &lab, const MenuHost &host);
     ~ExperimentMenu() override;
 
     // Reads, checks and applies a file; false when refused (told through
@@ -51,7 +52,8 @@ public:
     // keeps which assignment a run came from).
     std::function<void(const QString &path, const QByteArray &contents)> opened;
 
-    TestProgramRunner &runner() { return *runner_; }
+    // The lab's test program.
+    TestProgramRunner &runner();
     // The file opened or saved last (empty when none).
     const QString &currentFile() const { return file_; }
     // The graph's tooltip: the experiment file, its test program and the
@@ -104,8 +106,8 @@ private:
     void refreshStatus();
     QString eventText(const TestEvent &e) const;
 
-    Form2 &form_;
-    std::unique_ptr<TestProgramRunner> runner_;
+    Lab &lab_;
+    MenuHost host_;
     QAction *save_ = nullptr;
     QAction *open_ = nullptr;
     QAction *ruleSave_ = nullptr;
@@ -115,7 +117,6 @@ private:
     QAction *programEntry_ = nullptr;
     QString file_;
     bool english_ = true;
-    std::shared_ptr<ExperimentMenu *> self_; // the form's listeners hold it weakly
 };
 
 } // namespace tervalo

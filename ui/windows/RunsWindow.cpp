@@ -1,6 +1,7 @@
 #include "ui/windows/RunsWindow.h"
 
 #include "engine/RunRecord.h"
+#include "session/Lab.h"
 #include "store/ExportNames.h"
 #include "ui/texts/TextPair.h"
 #include "ui/windows/RunWindow.h"
@@ -292,7 +293,32 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
     resize(1240, 520);
 }
 
+RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath(), parent)
+{
+    lab_ = &lab;
+    pinBaseline = [this](const RunRecord *r, const QString &label) {
+        if (!lab_)
+            return;
+        if (r)
+            lab_->setBaseline(*r, label);
+        else
+            lab_->clearBaseline();
+    };
+    retrySaving = [this] {
+        if (lab_)
+            lab_->retrySaving();
+    };
+    connect(lab_, &Lab::baselineChanged, this, [this] { updateActions(); });
+    setLanguage(lab.english());
+    updateActions();
+}
+
 RunsWindow::~RunsWindow() = default;
+
+bool RunsWindow::pinned() const
+{
+    return lab_ ? lab_->hasBaseline() : pinned_;
+}
 
 QKeySequence RunsWindow::shortcut()
 {
@@ -505,7 +531,7 @@ void RunsWindow::updateActions()
         action(t)->setEnabled(n == 1);
     action(Text::Compare)->setEnabled(n >= 2);
     action(Text::Delete)->setEnabled(n >= 1);
-    action(Text::Unpin)->setEnabled(pinned_);
+    action(Text::Unpin)->setEnabled(pinned());
     const bool pinning = static_cast<bool>(pinBaseline);
     action(Text::Pin)->setVisible(pinning);
     action(Text::Unpin)->setVisible(pinning);
@@ -736,12 +762,6 @@ void RunsWindow::pinSelected()
 {
     if (const std::int64_t id = currentId())
         pinRun(id);
-}
-
-void RunsWindow::setPinned(bool pinned)
-{
-    pinned_ = pinned;
-    updateActions();
 }
 
 void RunsWindow::unpin()

@@ -36,6 +36,8 @@ class QToolBar;
 
 namespace tervalo {
 
+class Lab;
+
 class RunRecord;
 
 // The library's list as a table; sorting is done by a proxy on SortRole
@@ -110,6 +112,10 @@ public:
 
     // path: the library's database.
     explicit RunsWindow(const QString &path, QWidget *parent = nullptr);
+    // The lab's library: pinning sets the lab's baseline, Unpin follows it
+    // however it was set or cleared, and Retry saving tries the lab's kept
+    // runs again.
+    explicit RunsWindow(Lab &lab, QWidget *parent = nullptr);
     ~RunsWindow() override;
 
     // The key that opens the window from the main window (Ctrl+L).
@@ -142,10 +148,9 @@ public:
     bool openRun(std::int64_t id);
     bool compareRuns(const std::vector<std::int64_t> &ids);
     bool pinRun(std::int64_t id);
-    // A baseline pinned or unpinned elsewhere (the graph's own "Unpin
-    // baseline"): the Unpin entry follows.
-    void setPinned(bool pinned);
-    bool pinned() const { return pinned_; }
+    // Whether a baseline is pinned: the lab's, or the one handed to
+    // pinBaseline by a window without a lab.
+    bool pinned() const;
 
     // The actions on the selection, with their questions (as the buttons).
     void renameAsked();
@@ -197,11 +202,12 @@ private:
     void relabelRunWindow();
 
     QString path_;
+    QPointer<Lab> lab_;
     bool english_ = true;
     std::unique_ptr<RunLibrary> library_;
     QString problem_;
     std::size_t unsaved_ = 0;
-    bool pinned_ = false;
+    bool pinned_ = false; // without a lab
 
     RunsTableModel *model_ = nullptr;
     QSortFilterProxyModel *proxy_ = nullptr;

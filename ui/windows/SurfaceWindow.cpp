@@ -1,7 +1,7 @@
 #include "ui/windows/SurfaceWindow.h"
 
 #include "fileio/AtomicFile.h"
-#include "ui/main/Form2.h"
+#include "session/Lab.h"
 #include "ui/texts/TuningTexts.h"
 
 #include <QAction>
@@ -55,12 +55,12 @@ private:
     SurfaceWindow &w_;
 };
 
-SurfaceWindow *SurfaceWindow::attach(Form2 &form)
+SurfaceWindow *SurfaceWindow::attach(Lab &lab, const MenuHost &host)
 {
-    auto *w = new SurfaceWindow(form);
-    w->action_ = form.ruleTableMenu()->addAction(tuneText(TuneText::SurfaceMenu, form.english()));
-    QObject::connect(w->action_, &QAction::triggered, w, [w, &form] {
-        w->setLanguage(form.english());
+    auto *w = new SurfaceWindow(lab, host.window);
+    w->setMenuAction(host.ruleTableMenu->addAction(QString()));
+    QObject::connect(w->action_, &QAction::triggered, w, [w, &lab] {
+        w->setLanguage(lab.english());
         w->show();
         w->raise();
         w->activateWindow();
@@ -68,7 +68,7 @@ SurfaceWindow *SurfaceWindow::attach(Form2 &form)
     return w;
 }
 
-SurfaceWindow::SurfaceWindow(Form2 &form) : QWidget(&form, Qt::Window), form_(form)
+SurfaceWindow::SurfaceWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Window), lab_(lab)
 {
     view_ = new SurfaceView(*this);
     status_ = new QLabel(this);
@@ -91,14 +91,25 @@ SurfaceWindow::SurfaceWindow(Form2 &form) : QWidget(&form, Qt::Window), form_(fo
         return QFileDialog::getSaveFileName(this, title, QString(), filter);
     };
 
-    // The window lives as long as the form, so these never outlive it.
-    form_.cycle().addObserver(this);
-    form_.addSessionListener([this] { scheduleRecompute(); });
-    form_.addLanguageListener([this](bool english) {
+    lab_.watchCycles(this);
+    connect(&lab_, &Lab::setupChanged, this, [this] { scheduleRecompute(); });
+    connect(&lab_, &Lab::languageChanged, this, [this](bool english) {
         setLanguage(english);
         scheduleRecompute(); // the term names changed with the language
     });
-    setLanguage(form_.english());
+    setLanguage(lab_.english());
+}
+
+SurfaceWindow::~SurfaceWindow()
+{
+    lab_.unwatchCycles(this);
+}
+
+void SurfaceWindow::setMenuAction(QAction *action)
+{
+    action_ = action;
+    if (action_)
+        action_->setText(tuneText(TuneText::SurfaceMenu, english_));
 }
 
 void SurfaceWindow::setLanguage(bool english)
@@ -133,13 +144,7 @@ void SurfaceWindow::scheduleRecompute()
 void SurfaceWindow::recompute()
 {
     pending_ = false;
-    FuzzySurfaceSettings settings;
-    settings.cellTexts = form_.ruleTexts();
-    settings.termNames = form_.state().termNames();
-    settings.controlReference = form_.referenceValue();
-    settings.errorDivisor = form_.errorDivisor();
-    settings.outputDivisor = form_.outputDivisor();
-    settings.points = points_;
+    const FuzzySurfaceSettings settings = FuzzySurfaceSettings::of(lab_.controls().settings(), points_);
     try {
         surface_ = FuzzySurface::compute(settings);
         problem_.clear();

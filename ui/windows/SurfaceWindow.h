@@ -11,6 +11,7 @@
 
 #include "engine/ControlCycle.h"
 #include "engine/FuzzySurface.h"
+#include "ui/windows/MenuHost.h"
 
 #include <QImage>
 #include <QString>
@@ -28,18 +29,23 @@ class QShowEvent;
 
 namespace tervalo {
 
-class Form2;
+class Lab;
 
 class SurfaceWindow : public QWidget, private CycleObserver {
 public:
-    // Builds the (hidden) window and its menu entry; the window lives as long
-    // as the form.
-    static SurfaceWindow *attach(Form2 &form);
+    // Builds the (hidden) window and its entry in the rule table's menu; the
+    // window lives as long as the host's window.
+    static SurfaceWindow *attach(Lab &lab, const MenuHost &host);
 
-    explicit SurfaceWindow(Form2 &form);
+    // A hidden window on the lab's set-up; it watches the lab's cycles while
+    // it lives.
+    explicit SurfaceWindow(Lab &lab, QWidget *parent = nullptr);
+    ~SurfaceWindow() override;
+    // The menu entry that opens it, retitled with the language.
+    void setMenuAction(QAction *action);
 
     void setLanguage(bool english);
-    // Computes the surface now from the form's current settings.
+    // Computes the surface now from the lab's current set-up.
     void recompute();
     // A recompute at the next turn of the event loop (edits come in bursts).
     void scheduleRecompute();
@@ -70,7 +76,7 @@ private:
     void saveWith(bool png);
     void buildImage();
 
-    Form2 &form_;
+    Lab &lab_;
     bool english_ = true;
     bool pending_ = false;
     int points_ = 201;

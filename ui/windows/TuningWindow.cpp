@@ -2,7 +2,7 @@
 
 #include "engine/ClassicPanels.h"
 #include "engine/SimulatedPlant.h"
-#include "ui/main/Form2.h"
+#include "session/Lab.h"
 #include "ui/texts/TuningTexts.h"
 #include "ui/windows/RunWindow.h"
 
@@ -46,24 +46,6 @@ int sliderValue(const SliderGains &g, Gain gain)
     return gain == Gain::Kp ? g.kp : gain == Gain::Ki ? g.ki : g.kd;
 }
 } // namespace
-
-TuningWindow *TuningWindow::attach(Form2 &form)
-{
-    auto *w = new TuningWindow(form);
-    w->action_ = form.graphMenu()->addAction(tuneText(TuneText::TuneMenu, form.english()));
-    QObject::connect(w->action_, &QAction::triggered, w, [w, &form] {
-        w->setLanguage(form.english());
-        if (!w->isVisible() && !w->busy()) {
-            w->proposeSteps();
-            if (const std::optional<ClassicLaw> law = form.selectedLaw())
-                w->setLaw(*law);
-        }
-        w->show();
-        w->raise();
-        w->activateWindow();
-    });
-    return w;
-}
 
 TuningWindow::Plot TuningWindow::makePlot(int seriesCount)
 {
@@ -120,7 +102,25 @@ void TuningWindow::fitAxes(Plot &plot)
     plot.y->setRange(y0 - pad, y1 + pad);
 }
 
-TuningWindow::TuningWindow(Form2 &form) : QWidget(&form, Qt::Window), form_(form)
+TuningWindow *TuningWindow::attach(Lab &lab, const MenuHost &host)
+{
+    auto *w = new TuningWindow(lab, host.window);
+    w->setMenuAction(host.graphMenu->addAction(QString()));
+    QObject::connect(w->action_, &QAction::triggered, w, [w, &lab] {
+        w->setLanguage(lab.english());
+        if (!w->isVisible() && !w->busy()) {
+            w->proposeSteps();
+            if (const std::optional<ClassicLaw> law = lab.controls().selectedLaw())
+                w->setLaw(*law);
+        }
+        w->show();
+        w->raise();
+        w->activateWindow();
+    });
+    return w;
+}
+
+TuningWindow::TuningWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Window), lab_(lab)
 {
     defer = [this](std::function<void()> f) { QTimer::singleShot(0, this, std::move(f)); };
 
@@ -213,16 +213,27 @@ TuningWindow::TuningWindow(Form2 &form) : QWidget(&form, Qt::Window), form_(form
     QObject::connect(apply_, &QPushButton::clicked, this, [this] { apply(); });
     QObject::connect(run_, &QPushButton::clicked, this, [this] { runSuggestion(); });
 
-    // The window lives as long as the form, so these never outlive it.
-    form_.cycle().addObserver(this);
-    form_.addLanguageListener([this](bool english) { setLanguage(english); });
-    setLanguage(form_.english());
+    lab_.watchCycles(this);
+    connect(&lab_, &Lab::languageChanged, this, [this](bool english) { setLanguage(english); });
+    setLanguage(lab_.english());
     proposeSteps();
+}
+
+TuningWindow::~TuningWindow()
+{
+    lab_.unwatchCycles(this);
+}
+
+void TuningWindow::setMenuAction(QAction *action)
+{
+    action_ = action;
+    if (action_)
+        action_->setText(tuneText(TuneText::TuneMenu, english_));
 }
 
 bool TuningWindow::simulation() const
 {
-    return form_.loopMode() == LoopMode::Simulation;
+    return lab_.controls().settings().mode == RunMode::Simulation;
 }
 
 int TuningWindow::actuatorMin() const
@@ -232,7 +243,7 @@ int TuningWindow::actuatorMin() const
 
 int TuningWindow::actuatorForReference() const
 {
-    const double r = form_.referenceValue();
+    const double r = lab_.controls().settings().reference;
     double u = r / SimulatedPlant::gain;
     if (identified_ && identified_->ok() && identified_->model.gain > 0)
         u = (r - identified_->model.offset) / identified_->model.gain;
@@ -295,12 +306,12 @@ QString TuningWindow::statusText() const
 
 void TuningWindow::startBumpTest()
 {
-    if (busy() || form_.runActive()) {
+    if (busy() || lab_.runActive()) {
         setStatus(tuneText(TuneText::Busy, english_));
         return;
     }
-    const LoopMode mode = form_.loopMode();
-    bumpSimulation_ = mode == LoopMode::Simulation;
+    const RunMode mode = lab_.controls().settings().mode;
+    bumpSimulation_ = mode == RunMode::Simulation;
     BumpTestSettings settings;
     settings.u1 = u1_->value();
     settings.u2 = u2_->value();
@@ -321,12 +332,12 @@ void TuningWindow::startBumpTest()
     // On the kit only the open loop leaves the actuator to us; in simulation
     // each cycle's value is put back after the cycle.
     restoreMode_.reset();
-    if (!bumpSimulation_ && mode != LoopMode::Open) {
+    if (!bumpSimulation_ && mode != RunMode::OpenLoop) {
         restoreMode_ = mode;
-        form_.selectMode(LoopMode::Open);
+        lab_.controls().selectMode(RunMode::OpenLoop);
     }
     try {
-        form_.setActuator(test_->actuator());
+        lab_.controls().setActuator(test_->actuator());
     } catch (const std::exception &) {
     }
     phase_ = Phase::Bump;
@@ -334,7 +345,7 @@ void TuningWindow::startBumpTest()
     showIdentification();
     setStatus(tuneText(TuneText::BumpRunning, english_).arg(0));
     defer([this] {
-        form_.Label32_Click(); // returns at STOP
+        lab_.controls().start(); // returns at STOP
         finishBump();
     });
 }
@@ -344,19 +355,19 @@ void TuningWindow::cycleDone(const ExperimentState &, const CycleSample &sample)
     try {
         if (phase_ == Phase::Bump && test_ && !test_->finished()) {
             const int u = test_->cycle(static_cast<double>(sample.y));
-            form_.setActuator(u);
+            lab_.controls().setActuator(u);
             setStatus(tuneText(TuneText::BumpRunning, english_).arg(test_->cyclesRun()));
             if (test_->finished())
                 defer([this] {
-                    if (form_.runActive())
-                        form_.Label33_Click();
+                    if (lab_.runActive())
+                        lab_.controls().stop();
                 });
         } else if (phase_ == Phase::ClosedRun && static_cast<int>(runY_.size()) < kRunCycles) {
             runY_.push_back(static_cast<double>(sample.y));
             if (static_cast<int>(runY_.size()) == kRunCycles)
                 defer([this] {
-                    if (form_.runActive())
-                        form_.Label33_Click();
+                    if (lab_.runActive())
+                        lab_.controls().stop();
                 });
         }
     } catch (const std::exception &) {
@@ -368,7 +379,7 @@ void TuningWindow::finishBump()
 {
     phase_ = Phase::Idle;
     if (restoreMode_) {
-        form_.selectMode(*restoreMode_);
+        lab_.controls().selectMode(*restoreMode_);
         restoreMode_.reset();
     }
     if (test_ && !test_->finished()) { // STOP before the test had its answer
@@ -449,7 +460,7 @@ void TuningWindow::suggest()
     if (!panel)
         return;
     SearchSettings settings;
-    settings.loop.reference = form_.referenceValue();
+    settings.loop.reference = lab_.controls().settings().reference;
     settings.loop.cycles = kRunCycles;
     settings.loop.actuatorMin = identifiedMin_;
     settings.loop.actuatorMax = kActuatorMax;
@@ -506,9 +517,9 @@ void TuningWindow::apply()
     if (!suggestion_.found || busy())
         return;
     const ClassicPanel &panel = ClassicPanels::of(suggestion_.law);
-    form_.selectController(panel.name);
+    lab_.controls().selectController(panel.name);
     for (std::size_t k = 0; k < panel.sliderCount; ++k)
-        form_.setGainBar(panel.sliders[k].bar, sliderValue(suggestion_.gains, panel.sliders[k].gain));
+        lab_.controls().setGainBar(panel.sliders[k].bar, sliderValue(suggestion_.gains, panel.sliders[k].gain));
     setStatus(tuneText(TuneText::Applied, english_).arg(QString::fromUtf8(panel.name)));
 }
 
@@ -516,17 +527,17 @@ void TuningWindow::runSuggestion()
 {
     if (!suggestion_.found || busy())
         return;
-    if (form_.runActive()) {
+    if (lab_.runActive()) {
         setStatus(tuneText(TuneText::Busy, english_));
         return;
     }
     apply();
-    form_.selectMode(bumpSimulation_ ? LoopMode::Simulation : LoopMode::Kit);
+    lab_.controls().selectMode(bumpSimulation_ ? RunMode::Simulation : RunMode::Kit);
     runY_.clear();
     phase_ = Phase::ClosedRun;
     showRun();
     defer([this] {
-        form_.Label32_Click(); // returns at STOP
+        lab_.controls().start(); // returns at STOP
         finishRun();
     });
 }

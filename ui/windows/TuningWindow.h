@@ -16,6 +16,8 @@
 #include "engine/ControlCycle.h"
 #include "engine/GainSearch.h"
 #include "engine/PlantIdentification.h"
+#include "engine/RunRecord.h"
+#include "ui/windows/MenuHost.h"
 
 #include <QString>
 #include <QWidget>
@@ -37,14 +39,19 @@ class QValueAxis;
 
 namespace tervalo {
 
-class Form2;
-enum class LoopMode;
+class Lab;
 
 class TuningWindow : public QWidget, private CycleObserver {
 public:
-    static TuningWindow *attach(Form2 &form);
+    // Builds the (hidden) window and its entry in the graph's menu; the
+    // window lives as long as the host's window.
+    static TuningWindow *attach(Lab &lab, const MenuHost &host);
 
-    explicit TuningWindow(Form2 &form);
+    // A hidden window on the lab; it watches the lab's cycles while it lives.
+    explicit TuningWindow(Lab &lab, QWidget *parent = nullptr);
+    ~TuningWindow() override;
+    // The menu entry that opens it, retitled with the language.
+    void setMenuAction(QAction *action);
 
     void setLanguage(bool english);
 
@@ -93,11 +100,11 @@ private:
     void showRun();
     void setStatus(const QString &s);
 
-    Form2 &form_;
+    Lab &lab_;
     bool english_ = true;
     Phase phase_ = Phase::Idle;
     std::unique_ptr<BumpTest> test_;
-    std::optional<LoopMode> restoreMode_;
+    std::optional<RunMode> restoreMode_;
     bool bumpSimulation_ = true;
     std::optional<Identification> identified_;
     int identifiedMin_ = 0, identifiedResolution_ = 1;

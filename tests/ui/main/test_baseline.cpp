@@ -52,16 +52,16 @@ const std::vector<double> kBaseline = {1300, 1350, 1300, 1250, 1300};
 TEST_F(BaselineTest, WithoutABaselineThePictureIsUntouched)
 {
     const QImage plain = plainRun(12);
-    form->setBaseline(kBaseline, QStringLiteral("run 7"));
-    EXPECT_TRUE(form->hasBaseline());
-    form->clearBaseline();
-    EXPECT_FALSE(form->hasBaseline());
+    form->lab().setBaseline(kBaseline, QStringLiteral("run 7"));
+    EXPECT_TRUE(form->lab().hasBaseline());
+    form->lab().clearBaseline();
+    EXPECT_FALSE(form->lab().hasBaseline());
     run(12);
     EXPECT_TRUE(form->graphPicture() == plain);
 
     // an empty list pins nothing
-    form->setBaseline({});
-    EXPECT_FALSE(form->hasBaseline());
+    form->lab().setBaseline({});
+    EXPECT_FALSE(form->lab().hasBaseline());
 }
 
 TEST_F(BaselineTest, TheBaselineIsTheThirdTraceCycleForCycle)
@@ -84,12 +84,12 @@ TEST_F(BaselineTest, TheBaselineIsTheThirdTraceCycleForCycle)
         makeForm(&port);
         configure();
         if (c.pinBeforeStart)
-            form->setBaseline(kBaseline);
+            form->lab().setBaseline(kBaseline);
         run(12, [&](int cycle) {
             if (cycle == c.pinAtCycle)
-                form->setBaseline(kBaseline);
+                form->lab().setBaseline(kBaseline);
             if (cycle == c.unpinAtCycle)
-                form->clearBaseline();
+                form->lab().clearBaseline();
         });
         const QImage picture = form->graphPicture();
         ASSERT_EQ(picture.size(), plain.size());
@@ -123,12 +123,12 @@ TEST_F(BaselineTest, TheBaselineIsTheThirdTraceCycleForCycle)
 TEST_F(BaselineTest, ABaselineStartsAgainWithEachRun)
 {
     configure();
-    form->setBaseline(kBaseline);
+    form->lab().setBaseline(kBaseline);
     run(3);
     const QImage first = form->graphPicture().copy();
     run(3); // START clears the graph; the baseline is drawn from its first cycle again
     EXPECT_TRUE(form->graphPicture() == first);
-    EXPECT_TRUE(form->hasBaseline());
+    EXPECT_TRUE(form->lab().hasBaseline());
 }
 
 // A stored run pinned as the baseline: its output by cycle number, the same
@@ -136,7 +136,7 @@ TEST_F(BaselineTest, ABaselineStartsAgainWithEachRun)
 TEST_F(BaselineTest, AStoredRunPinnedDrawsItsOutputByCycle)
 {
     configure();
-    form->setBaseline(kBaseline, QStringLiteral("list"));
+    form->lab().setBaseline(kBaseline, QStringLiteral("list"));
     run(8);
     const QImage fromList = form->graphPicture().copy();
 
@@ -151,9 +151,9 @@ TEST_F(BaselineTest, AStoredRunPinnedDrawsItsOutputByCycle)
         stored.append(row);
     }
     stored.stop();
-    form->setBaseline(stored, QStringLiteral("#7 P"));
-    EXPECT_EQ(form->baselineCycles(), kBaseline.size());
-    EXPECT_EQ(form->baselineName(), QStringLiteral("#7 P"));
+    form->lab().setBaseline(stored, QStringLiteral("#7 P"));
+    EXPECT_EQ(form->lab().baselineCycles(), kBaseline.size());
+    EXPECT_EQ(form->lab().baselineName(), QStringLiteral("#7 P"));
     run(8);
     EXPECT_TRUE(form->graphPicture() == fromList);
 }

@@ -73,7 +73,7 @@ TEST_F(LibrarySessionTest, ARunIsStoredWholeAtStop)
     RunLibrary read(path());
     const std::unique_ptr<RunRecord> back = read.load(runs[0].id);
     ASSERT_TRUE(back);
-    const RunRecord &shown = form->runRecord();
+    const RunRecord &shown = form->lab().record();
     ASSERT_EQ(back->size(), shown.size());
     for (std::size_t k = 0; k < shown.size(); ++k) {
         EXPECT_EQ(back->row(k).cycle, shown.row(k).cycle);
@@ -179,7 +179,7 @@ TEST_F(LibrarySessionTest, ACorruptDatabaseIsToldOnceInTheWindowsLanguage)
         EXPECT_TRUE(notices[0].startsWith(RunsWindow::text(RunsWindow::Text::NoticeNotStored, c.english)));
         EXPECT_TRUE(notices[0].contains(file));
         EXPECT_TRUE(notices[0].contains(QLatin1String("not a database"))) << notices[0].toStdString();
-        EXPECT_EQ(form->runRecord().size(), 6u); // the runs went on
+        EXPECT_EQ(form->lab().record().size(), 6u); // the runs went on
         EXPECT_EQ(library->unsaved(), 2u);
 
         library->showRunsWindow();
@@ -202,14 +202,14 @@ TEST_F(LibrarySessionTest, TheRunGoingWhenTheProgramEndsIsStored)
             form->endProgram();
     });
     EXPECT_EQ(quits, 1);
-    EXPECT_TRUE(form->runRecord().running()); // no STOP reached the record
+    EXPECT_TRUE(form->lab().record().running()); // no STOP reached the record
     settle();
     EXPECT_TRUE(stored().empty());
 
     library->finish();
     const std::vector<StoredRun> runs = stored();
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_EQ(runs[0].rows, static_cast<std::int64_t>(form->runRecord().size()));
+    EXPECT_EQ(runs[0].rows, static_cast<std::int64_t>(form->lab().record().size()));
     EXPECT_GE(runs[0].rows, 11);
     library->finish(); // once only
     EXPECT_EQ(stored().size(), 1u);
@@ -247,36 +247,28 @@ TEST_F(LibrarySessionTest, RunsEntryOnTheGraphMenuAndItsShortcut)
     EXPECT_EQ(w->windowTitle(), QStringLiteral("Deneyler"));
 }
 
-// The pin entries exist only once someone takes the pinned run.
-TEST_F(LibrarySessionTest, PinningIsHandedOnFromTheSession)
+// The Runs window pins onto the lab: the pinned run's cycles become the
+// lab's baseline, and Unpin clears it.
+TEST_F(LibrarySessionTest, PinningIsHandedOnToTheLab)
 {
     pi();
     run(9);
     settle();
     library->showRunsWindow();
     RunsWindow *w = library->runsWindow();
-    EXPECT_FALSE(w->action(RunsWindow::Text::Pin)->isVisible());
-
-    std::vector<std::size_t> pinned;
-    library->pinBaseline = [&](const RunRecord *r, const QString &) { pinned.push_back(r ? r->size() : 0); };
-    library->showRunsWindow(); // opened again
     EXPECT_TRUE(w->action(RunsWindow::Text::Pin)->isVisible());
     w->select({w->model()->runs().front().id});
     w->action(RunsWindow::Text::Pin)->trigger();
+    EXPECT_TRUE(form->lab().hasBaseline());
+    EXPECT_EQ(form->lab().baselineCycles(), 9u);
     w->action(RunsWindow::Text::Unpin)->trigger();
-    EXPECT_EQ(pinned, (std::vector<std::size_t>{9, 0}));
+    EXPECT_FALSE(form->lab().hasBaseline());
 }
 
 // Unpinned from the graph's menu, the Runs window's Unpin goes grey as well.
 TEST_F(LibrarySessionTest, TheRunsWindowFollowsTheGraphsBaseline)
 {
-    ExperimentMenu graphMenu(*form);
-    library->pinBaseline = [this](const RunRecord *r, const QString &label) {
-        if (r)
-            form->setBaseline(*r, label);
-        else
-            form->clearBaseline();
-    };
+    ExperimentMenu graphMenu(form->lab(), form->menuHost());
     pi();
     run(9);
     settle();
@@ -286,22 +278,22 @@ TEST_F(LibrarySessionTest, TheRunsWindowFollowsTheGraphsBaseline)
     EXPECT_FALSE(unpin->isEnabled());
     w->select({w->model()->runs().front().id});
     w->action(RunsWindow::Text::Pin)->trigger();
-    EXPECT_TRUE(form->hasBaseline());
+    EXPECT_TRUE(form->lab().hasBaseline());
     EXPECT_TRUE(unpin->isEnabled());
 
     emit form->graphMenu()->aboutToShow();
     graphMenu.unpinAction()->trigger();
-    EXPECT_FALSE(form->hasBaseline());
+    EXPECT_FALSE(form->lab().hasBaseline());
     EXPECT_FALSE(w->pinned());
     EXPECT_FALSE(unpin->isEnabled());
 
     // pinned elsewhere while the window is closed: known when it opens again
     w->close();
-    form->setBaseline({1000, 1010}, QStringLiteral("lab"));
+    form->lab().setBaseline({1000, 1010}, QStringLiteral("lab"));
     library->showRunsWindow();
     EXPECT_TRUE(unpin->isEnabled());
     unpin->trigger();
-    EXPECT_FALSE(form->hasBaseline());
+    EXPECT_FALSE(form->lab().hasBaseline());
 
     // one name for the baseline in both windows, in both languages
     for (bool english : {true, false}) {

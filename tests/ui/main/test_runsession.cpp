@@ -28,7 +28,7 @@ namespace {
 class RunSessionTest : public Form2Fixture {
 protected:
     RunSession &session() { return form->runSession(); }
-    const RunRecord &record() { return form->runRecord(); }
+    const RunRecord &record() { return form->lab().record(); }
 
     void pid()
     {

@@ -47,7 +47,7 @@ protected:
 
     void attach()
     {
-        menu = std::make_unique<ExperimentMenu>(*form);
+        menu = std::make_unique<ExperimentMenu>(form->lab(), form->menuHost());
         menu->showError = [this](const QString &title, const QString &m) { errors.push_back(title + "|" + m); };
         menu->askOpenPath = [this](const QString &title, const QString &) {
             asked.push_back(title);
@@ -91,7 +91,7 @@ protected:
     {
         Experiment e;
         QString why;
-        EXPECT_TRUE(experimentOf(*form, menu->runner().program(), e, why)) << why.toStdString();
+        EXPECT_TRUE(experimentOf(form->lab(), menu->runner().program(), e, why)) << why.toStdString();
         return e;
     }
 
@@ -321,12 +321,12 @@ TEST_F(ExperimentMenuTest, TheEntriesInBothLanguagesAndTheBaselinesEntry)
     // the baseline's entry: there, but usable only while one is pinned
     EXPECT_EQ(menu->unpinAction()->text(), QStringLiteral("Unpin baseline"));
     EXPECT_FALSE(menu->unpinAction()->isEnabled());
-    form->setBaseline({1000, 1100}, QStringLiteral("run 12"));
+    form->lab().setBaseline({1000, 1100}, QStringLiteral("run 12"));
     emit form->graphMenu()->aboutToShow();
     EXPECT_TRUE(menu->unpinAction()->isEnabled());
     EXPECT_TRUE(menu->statusText().contains(QStringLiteral("run 12, 2 cycles"))) << menu->statusText().toStdString();
     menu->unpinAction()->trigger();
-    EXPECT_FALSE(form->hasBaseline());
+    EXPECT_FALSE(form->lab().hasBaseline());
     EXPECT_FALSE(menu->unpinAction()->isEnabled());
     EXPECT_TRUE(menu->statusText().isEmpty());
 

@@ -23,11 +23,11 @@ namespace {
 // The controller's own dU at (e, de) for the form's current settings.
 int controllerStep(Form2 &form, int e, int de)
 {
-    const int r = form.referenceValue();
+    const int r = form.settings().reference;
     const Integer range = r;
-    const Integer delta = r / form.errorDivisor(); // Int of a positive quotient
-    const Integer output = r / form.outputDivisor();
-    return FuzzyController::step(e, de, range, delta, output, form.ruleTexts(), form.state().termNames(), 0)
+    const Integer delta = r / form.settings().errorDivisor; // Int of a positive quotient
+    const Integer output = r / form.settings().outputDivisor;
+    return FuzzyController::step(e, de, range, delta, output, form.settings().rules, form.state().termNames(), 0)
         .outputDelta.value();
 }
 
@@ -43,7 +43,7 @@ protected:
     void SetUp() override
     {
         Form2Fixture::SetUp();
-        window = SurfaceWindow::attach(*form);
+        window = SurfaceWindow::attach(form->lab(), form->menuHost());
         window->setGridPoints(41); // the full 201 only where the file needs it
         window->show();
         settle();
@@ -159,7 +159,7 @@ protected:
     {
         Form2Fixture::SetUp();
         selectSimulation();
-        window = TuningWindow::attach(*form);
+        window = TuningWindow::attach(form->lab(), form->menuHost());
         window->defer = [this](std::function<void()> f) { deferred.push_back(std::move(f)); };
         // Inside a run each pump runs a deferred call if there is one, else
         // a control cycle; a run that never ends is stopped.
@@ -213,7 +213,7 @@ TEST_F(TuningWindowTest, IdentifiesTheSimulatedPlant)
     EXPECT_FALSE(r.measured.empty());
     EXPECT_EQ(r.measured.size(), r.fitted.size());
     EXPECT_TRUE(window->modelText().contains(QStringLiteral("gain K")));
-    EXPECT_EQ(form->loopMode(), LoopMode::Simulation);
+    EXPECT_EQ(form->settings().mode, RunMode::Simulation);
     EXPECT_EQ(form->actuatorValue(), 0); // STOP put the actuator back to its minimum
 }
 
@@ -303,12 +303,12 @@ TEST_F(TuningWindowTest, FollowsTheLanguage)
 
 TEST_F(TuningWindowTest, OnTheKitRefusesAStepBelowTheKitsMinimumWithoutARun)
 {
-    form->selectMode(LoopMode::Kit);
+    form->selectMode(RunMode::Kit);
     identify(1000, 1500);
     ASSERT_TRUE(window->identification().has_value());
     EXPECT_EQ(window->identification()->status, BumpStatus::BadSettings);
     EXPECT_EQ(cycles, 0);
-    EXPECT_EQ(form->loopMode(), LoopMode::Kit);
+    EXPECT_EQ(form->settings().mode, RunMode::Kit);
 }
 
 TEST_F(TuningWindowTest, AStopBeforeTheAnswerLeavesNoModel)
