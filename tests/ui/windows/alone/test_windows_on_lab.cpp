@@ -1,0 +1,135 @@
+// The windows built on a lab with no main window: this program links the
+// windows' library and the lab's, never the main window's, so a window that
+// reaches for the main window does not link here.
+#include "store/ExperimentFile.h"
+#include "store/RunLibrary.h"
+#include "tests/support/FakeLab.h"
+#include "ui/windows/ExperimentMenu.h"
+#include "ui/windows/RunsWindow.h"
+#include "ui/windows/SurfaceWindow.h"
+#include "ui/windows/TuningWindow.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace tervalo;
+using tervalo::test::FakeLab;
+
+namespace {
+
+struct WindowsOnLab : ::testing::Test {
+    FakeLab f;
+    QWidget window;
+    QWidget graph{&window};
+    QMenu graphMenu, ruleMenu;
+    MenuHost host{&window, &graphMenu, &ruleMenu, &graph};
+
+    bool logged(const std::string &line) const { return std::find(f.log.begin(), f.log.end(), line) != f.log.end(); }
+};
+
+} // namespace
+
+// Each window puts its entry in its menu and follows the lab's language.
+TEST_F(WindowsOnLab, EntriesAreAddedAndRetitledWithTheLanguage)
+{
+    SurfaceWindow *surface = SurfaceWindow::attach(f.lab, host);
+    TuningWindow *tuning = TuningWindow::attach(f.lab, host);
+    ASSERT_EQ(ruleMenu.actions().size(), 1);
+    ASSERT_EQ(graphMenu.actions().size(), 1);
+    const QString surfaceEnglish = ruleMenu.actions()[0]->text();
+    const QString tuneEnglish = graphMenu.actions()[0]->text();
+    EXPECT_FALSE(surfaceEnglish.isEmpty());
+    EXPECT_FALSE(tuneEnglish.isEmpty());
+    f.lab.reportLanguage(false);
+    EXPECT_NE(ruleMenu.actions()[0]->text(), surfaceEnglish);
+    EXPECT_NE(graphMenu.actions()[0]->text(), tuneEnglish);
+    EXPECT_EQ(surface->parentWidget(), &window);
+    EXPECT_EQ(tuning->parentWidget(), &window);
+}
+
+// The surface is computed from the lab's set-up, and follows its edits.
+TEST_F(WindowsOnLab, TheSurfaceReadsTheLabsSetUp)
+{
+    SurfaceWindow surface(f.lab);
+    surface.setGridPoints(5);
+    surface.recompute();
+    ASSERT_TRUE(surface.surface().has_value()) << surface.problem().toStdString();
+    const std::string before = surface.surface()->csv();
+    for (int cell = 0; cell < 49; ++cell)
+        f.setRuleTerm(cell, 6); // every rule PB
+    surface.recompute();
+    ASSERT_TRUE(surface.surface().has_value());
+    EXPECT_NE(surface.surface()->csv(), before);
+}
+
+// An experiment file reaches the run through the controls, as a click does;
+// while a run goes on it is refused and nothing changes.
+TEST_F(WindowsOnLab, AnExperimentIsAppliedThroughTheControls)
+{
+    QTemporaryDir dir;
+    Experiment e;
+    e.mode = RunMode::Kit;
+    e.controller = "PI";
+    e.kp = 0.4;
+    e.ki = 0.1;
+    e.reference = 1200;
+    e.program.add({5, TestEvent::Kind::Reference, 1500});
+    const QString path = dir.filePath(QStringLiteral("pi.json"));
+    ASSERT_FALSE(ExperimentFile::write(e, path));
+
+    ExperimentMenu menu(f.lab, host);
+    std::vector<QString> errors;
+    menu.showError = [&errors](const QString &, const QString &m) { errors.push_back(m); };
+    f.start();
+    EXPECT_FALSE(menu.openFile(path));
+    EXPECT_EQ(errors.size(), 1u);
+    EXPECT_FALSE(logged("controller PI"));
+    f.stop();
+
+    ASSERT_TRUE(menu.openFile(path)) << (errors.empty() ? "" : errors.back().toStdString());
+    EXPECT_TRUE(logged("mode " + std::to_string(static_cast<int>(RunMode::Kit))));
+    EXPECT_TRUE(logged("controller PI"));
+    EXPECT_TRUE(logged("reference 1200"));
+    EXPECT_EQ(f.lab.testProgram().program().events().size(), 1u);
+    EXPECT_EQ(&menu.runner(), &f.lab.testProgram());
+}
+
+// The Runs window pins onto the lab's baseline and its Unpin follows the
+// lab, however the baseline was cleared.
+TEST_F(WindowsOnLab, TheRunsWindowPinsOntoTheLab)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    std::int64_t id = 0;
+    {
+        RunRecord run(20);
+        run.start(f.settings());
+        for (long long c = 1; c <= 6; ++c) {
+            RunRow row;
+            row.cycle = c;
+            row.y = 50.0 * static_cast<double>(c);
+            run.append(row);
+        }
+        run.stop();
+        RunLibrary library(path);
+        id = library.store(run).value_or(0);
+        ASSERT_GT(id, 0);
+    }
+    f.lab.openLibrary(path);
+    RunsWindow runs(f.lab);
+    runs.refresh();
+    EXPECT_EQ(runs.path(), path);
+    ASSERT_TRUE(runs.pinRun(id));
+    EXPECT_TRUE(f.lab.hasBaseline());
+    EXPECT_EQ(f.lab.baselineCycles(), 6u);
+    EXPECT_TRUE(runs.action(RunsWindow::Text::Unpin)->isEnabled());
+    f.lab.clearBaseline(); // elsewhere: the graph's own entry
+    EXPECT_FALSE(runs.pinned());
+    EXPECT_FALSE(runs.action(RunsWindow::Text::Unpin)->isEnabled());
+}
