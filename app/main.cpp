@@ -17,12 +17,14 @@
 #include "plant/KitClock.h"
 #include "plant/KitEmulator.h"
 #include "plant/PpdevPort.h"
+#include "remote/RemoteService.h"
 #include "runtime/NumberText.h"
 #include "session/Lab.h"
 #include "tervalo_version.h"
 #include "ui/main/Form2.h"
 #include "ui/main/LibrarySession.h"
 #include "ui/windows/ExperimentMenu.h"
+#include "ui/windows/RemoteWindow.h"
 #include "ui/windows/SurfaceWindow.h"
 #include "ui/windows/TuningWindow.h"
 
@@ -56,6 +58,8 @@ struct Options {
     bool checkKit = false;
     std::optional<int> spin;
     std::string experiment; // a file to open after start-up
+    std::string serve;      // [ADDRESS:]PORT of the remote lab, empty: not served
+    std::string remoteConfig, tlsCert, tlsKey;
 };
 
 // Qt's own options (-platform offscreen, -style Fusion, -reverse, ...; with
@@ -110,6 +114,20 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
     cli.add_option("--spin", o.spin, "with --check-kit: also measure the speed at this actuator value, 0..4095")
         ->check(CLI::Range(0, 4095))
         ->needs(check);
+    CLI::Option *serve = cli.add_option("--serve", o.serve,
+                                        "serve the remote lab at [ADDRESS:]PORT (address 127.0.0.1 unless one is "
+                                        "given); prints the address and, without --remote-config, the codes");
+    cli.add_option("--remote-config", o.remoteConfig,
+                   "the remote lab's configuration file (who may watch and drive, slots, modes)")
+        ->check(CLI::ExistingFile);
+    CLI::Option *cert = cli.add_option("--tls-cert", o.tlsCert, "serve over TLS with this PEM certificate")
+                            ->check(CLI::ExistingFile)
+                            ->needs(serve);
+    CLI::Option *key = cli.add_option("--tls-key", o.tlsKey, "the PEM private key of --tls-cert")
+                           ->check(CLI::ExistingFile)
+                           ->needs(serve);
+    cert->needs(key);
+    key->needs(cert);
     cli.add_option("FILE", o.experiment,
                    "an experiment file (.json) to open once the window is up, as its menu's "
                    "\"Open experiment…\" would");
@@ -209,6 +227,17 @@ int main(int argc, char **argv)
         return status;
     if (options->checkKit)
         return checkKit(*options);
+    tervalo::remote::ServeSettings serving;
+    if (!options->serve.empty()) {
+        QString why;
+        if (!tervalo::remote::parseServeAddress(QString::fromStdString(options->serve), serving, &why)) {
+            std::fprintf(stderr, "tervalo: --serve %s (see tervalo --help)\n", why.toLocal8Bit().constData());
+            return 2;
+        }
+        serving.configPath = QFile::decodeName(options->remoteConfig.c_str());
+        serving.certPath = QFile::decodeName(options->tlsCert.c_str());
+        serving.keyPath = QFile::decodeName(options->tlsKey.c_str());
+    }
     if (noDisplay(argc, argv)) {
         std::fprintf(stderr,
                      "tervalo: the window cannot be opened: no display (DISPLAY is not set); "
@@ -278,6 +307,27 @@ int main(int argc, char **argv)
     window.Form_Load();
     if (window.ending()) // a signal while the start-up message was open
         return 0;
+    // the remote lab, next to the window; the person at the PC always wins
+    tervalo::remote::RemoteService remote(lab);
+    const QString title = window.windowTitle();
+    QObject::connect(&remote, &tervalo::remote::RemoteService::controlChanged, &window, [&remote, &window, title] {
+        const QString driver = remote.server() ? remote.server()->driver() : QString();
+        window.setWindowTitle(driver.isEmpty() ? title : title + QStringLiteral(" — driven remotely by ") + driver);
+    });
+    if (!options->serve.empty()) {
+        QString why;
+        if (!remote.start(serving, &why)) {
+            std::fprintf(stderr, "tervalo: the remote lab cannot be served: %s\n", why.toLocal8Bit().constData());
+            return 1;
+        }
+        std::printf("serving %s\n", remote.url().toLocal8Bit().constData());
+        if (remote.generatedCodes()) {
+            std::printf("viewer code: %s\n", remote.viewerCode().constData());
+            std::printf("driver code: %s\n", remote.driverCode().constData());
+        }
+        std::fflush(stdout);
+    }
+    tervalo::RemoteWindow::attach(lab, menus, remote, serving);
     window.show();
     if (!options->experiment.empty()) {
         const QString file = QFile::decodeName(options->experiment.c_str());

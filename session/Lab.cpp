@@ -67,13 +67,21 @@ void Lab::reportStop()
     const RunRecord &run = recorder_.record();
     if (!run.empty()) {
         if (writer_) {
-            writer_->submit(run, context_); // a copy goes to the writer's thread
+            writer_->submit(run, runContext()); // a copy goes to the writer's thread
         } else if (!noLibraryTold_ && !ending_) {
             noLibraryTold_ = true;
             emit noLibrary(noLibraryReason_);
         }
     }
     emit stopped();
+}
+
+RunContext Lab::runContext()
+{
+    RunContext c = context_;
+    c.note = runNote_;
+    runNote_.clear();
+    return c;
 }
 
 void Lab::reportLoad(int from, int to)
@@ -181,7 +189,7 @@ void Lab::finish()
         return;
     }
     if (going)
-        writer_->submit(run, context_);
+        writer_->submit(run, runContext());
     else
         writer_->retry();
     writer_->waitIdle();

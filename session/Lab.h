@@ -83,6 +83,9 @@ public:
     // What is stored with every run from now on besides its record.
     RunContext context() const { return context_; }
     void setContext(const RunContext &context) { context_ = context; }
+    // The note the run in progress (between runs: the next one) is stored
+    // with; used once.
+    void setRunNote(const QString &note) { runNote_ = note; }
     // Runs kept in memory that are not in the library yet; trying them again.
     std::size_t unsaved() const;
     void retrySaving();
@@ -122,6 +125,7 @@ signals:
 
 private:
     class Cycles;
+    RunContext runContext(); // the context with the run's note, taken once
 
     LabControls &controls_;
     ControlCycle &cycle_;
@@ -140,6 +144,7 @@ private:
     bool noLibraryTold_ = false;
     bool finished_ = false;
     RunContext context_;
+    QString runNote_;
     std::unique_ptr<RunLibraryWriter> writer_;
 };
 

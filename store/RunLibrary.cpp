@@ -552,6 +552,7 @@ std::optional<std::int64_t> RunLibrary::store(const RunRecord &record, const Run
         {QStringLiteral("experiment_sha256"), context.experimentSha256},
         {QStringLiteral("rules_sha256"), ruleTableSha256(s)},
         {QStringLiteral("kind"), QString::fromLatin1(runKindName(context.kind))},
+        {QStringLiteral("note"), context.note},
     };
     // a bump test has its model instead of step figures
     if (bump && context.bump) {

@@ -82,6 +82,7 @@ struct RunContext {
     QString experiment, experimentSha256;
     RunKind kind = RunKind::Run;
     std::optional<BumpTestResult> bump; // with kind BumpTest
+    QString note;                       // the note the run is stored with ("driven remotely by Ada")
 
     static QString thisHostName();
     static QString thisProgramVersion();
