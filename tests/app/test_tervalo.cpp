@@ -2,9 +2,13 @@
 #include "tervalo_version.h"
 
 #include <QElapsedTimer>
+#include <QFile>
+#include <QHostAddress>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QTcpSocket>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -83,6 +87,12 @@ TEST(Tervalo, BadArgumentsGiveOneLineAndStatus2)
         // Qt's own options are Qt's, the rest still checked
         {{"-platform", "offscreen", "--bogus"}, "--bogus"},
         {{"-style", "Fusion", "-reverse", "--port"}, "--port"},
+        // the remote lab's address and files
+        {{"--serve", "70000"}, "the port is a number from 0 to 65535"},
+        {{"--serve", "lab.example.edu:8080"}, "lab.example.edu is no IP address"},
+        {{"--serve", "[::1]8080"}, "[ADDRESS]:PORT"},
+        {{"--tls-cert", "/etc/hostname"}, "--tls-cert requires --serve"},
+        {{"--serve", "8080", "--remote-config", "/nonexistent/lab.json"}, "/nonexistent/lab.json"},
     };
     // what a display would start, none is needed for
     for (const Display display : {Display::Offscreen, Display::None})
@@ -203,4 +213,88 @@ TEST(Tervalo, SignalDuringTheCheckEndsItWithTheZeroWordAndStatus1)
             << out.toStdString();
         EXPECT_FALSE(out.contains("speed at actuator")) << "the spin went on: " << out.toStdString();
     }
+}
+
+namespace {
+
+// One GET on the loopback, answered whole: the status line and the body.
+QByteArray get(quint16 port, const QByteArray &path)
+{
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, port);
+    if (!s.waitForConnected(5000))
+        return {};
+    s.write("GET " + path + " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+    QByteArray reply;
+    // whole once the body has its Content-Length
+    const auto whole = [&reply] {
+        const int end = reply.indexOf("\r\n\r\n");
+        if (end < 0)
+            return false;
+        const QRegularExpressionMatch m = QRegularExpression(QStringLiteral("(?i)content-length: *(\\d+)"))
+                                              .match(QString::fromLatin1(reply.left(end)));
+        return m.hasMatch() && reply.size() - end - 4 >= m.captured(1).toInt();
+    };
+    while (!whole() && s.waitForReadyRead(5000))
+        reply += s.readAll();
+    return reply;
+}
+
+} // namespace
+
+// --serve prints the address and the two codes once, and the page and the
+// API answer there; a refused configuration serves nothing.
+TEST(Tervalo, ServesTheRemoteLabAndPrintsItsCodes)
+{
+    QTemporaryDir dir;
+    QProcessEnvironment env = environment(QStringLiteral("emulator"));
+    env.insert(QStringLiteral("TERVALO_LIBRARY"), dir.filePath(QStringLiteral("runs.sqlite")));
+    env.insert(QStringLiteral("HOME"), dir.path());
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), dir.filePath(QStringLiteral("config")));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(TERVALO_APP), {"--serve", "127.0.0.1:0"});
+    ASSERT_TRUE(p.waitForStarted(10000));
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    while (out.count('\n') < 3 && p.state() == QProcess::Running && clock.elapsed() < 30000) {
+        p.waitForReadyRead(100);
+        out += p.readAllStandardOutput();
+    }
+    const QStringList lines = QString::fromLatin1(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << out.toStdString() << p.readAllStandardError().toStdString();
+    const QRegularExpression serving(QStringLiteral("^serving http://127\\.0\\.0\\.1:(\\d+)/$"));
+    const QRegularExpressionMatch m = serving.match(lines[0]);
+    ASSERT_TRUE(m.hasMatch()) << lines[0].toStdString();
+    const QRegularExpression code(QStringLiteral("^(viewer|driver) code: [0-9a-f]{32}$"));
+    EXPECT_TRUE(code.match(lines[1]).hasMatch() && lines[1].startsWith(QLatin1String("viewer")))
+        << lines[1].toStdString();
+    EXPECT_TRUE(code.match(lines[2]).hasMatch() && lines[2].startsWith(QLatin1String("driver")))
+        << lines[2].toStdString();
+    const auto port = static_cast<quint16>(m.captured(1).toUInt());
+    const QByteArray viewer = lines[1].section(QLatin1Char(' '), 2).toLatin1();
+    EXPECT_TRUE(get(port, "/").startsWith("HTTP/1.1 200"));
+    const QByteArray state = get(port, "/api/state?code=" + viewer);
+    EXPECT_TRUE(state.startsWith("HTTP/1.1 200")) << state.toStdString();
+    EXPECT_TRUE(state.contains("\"running\":false")) << state.toStdString();
+    EXPECT_TRUE(get(port, "/api/state?code=0123456789abcdef0123456789abcdef").startsWith("HTTP/1.1 401"));
+    ::kill(static_cast<pid_t>(p.processId()), SIGTERM);
+    EXPECT_TRUE(p.waitForFinished(10000));
+
+    // a configuration refused whole: the key and the reason, nothing served
+    const QString config = dir.filePath(QStringLiteral("lab.json"));
+    QFile f(config);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(R"({"format": "tervalo-remote", "version": 1, "viewing": "open",
+                "students": [{"name": "Bora", "code": "a-long-student-code"}], "slotMinutes": -3})");
+    f.close();
+    QProcess refused;
+    refused.setProcessEnvironment(env);
+    refused.start(QStringLiteral(TERVALO_APP), {"--serve", "127.0.0.1:0", "--remote-config", config});
+    ASSERT_TRUE(refused.waitForFinished(30000));
+    EXPECT_EQ(refused.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(refused.readAllStandardError());
+    EXPECT_TRUE(err.contains(QLatin1String("slotMinutes"))) << err.toStdString();
+    EXPECT_TRUE(refused.readAllStandardOutput().isEmpty());
 }

@@ -11,6 +11,7 @@
 #include "engine/ControlCycle.h"
 #include "engine/FuzzyController.h"
 #include "engine/Terms.h"
+#include "runtime/RuntimeError.h"
 #include "session/Lab.h"
 
 #include <QString>
@@ -64,8 +65,11 @@ public:
         log.push_back("controller " + name);
         return true;
     }
+    // as the window's bars: outside 0..1000 is error 380
     void setGainBar(const std::string &bar, int value) override
     {
+        if (value < 0 || value > 1000)
+            raiseError(RuntimeError::InvalidPropertyValue, bar);
         log.push_back("gain " + bar + " " + std::to_string(value));
     }
     std::optional<ClassicLaw> selectedLaw() const override
