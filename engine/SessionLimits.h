@@ -1,6 +1,7 @@
 #pragma once
 // The ranges of the session's sliders: the reference bar, the fuzzy
-// divisors and the load slider. The window sets its sliders from them at
+// divisors, the load slider and the actuator (0..4095; on the kit it starts
+// at 1300, below which the motor does not turn). The window sets its sliders from them at
 // start-up; experiment files and test programs are checked against them.
 
 namespace tervalo {
@@ -10,6 +11,8 @@ struct SessionLimits {
     static constexpr int kErrorDivisorMin = 1, kErrorDivisorMax = 20;
     static constexpr int kOutputDivisorMin = 2, kOutputDivisorMax = 20;
     static constexpr int kLoadMin = 1, kLoadMax = 30;
+    static constexpr int kActuatorMax = 4095, kKitActuatorMin = 1300;
+    static constexpr int actuatorMin(bool kit) { return kit ? kKitActuatorMin : 0; }
 };
 
 } // namespace tervalo

@@ -204,10 +204,13 @@ void usePlant(Lab &lab, PortDriver *port)
     RunContext context = lab.context();
     context.emulatedKit = kit != nullptr;
     lab.setContext(context);
-    if (kit)
+    if (kit) {
         lab.testProgram().kitLoad = [kit](int level) { kit->setLoadLevel(level); };
-    else
+        lab.setKitSpeed([kit](int u) { return kit->steadySpeed(u); });
+    } else {
         lab.testProgram().kitLoad = nullptr;
+        lab.setKitSpeed(nullptr);
+    }
 }
 
 } // namespace tervalo

@@ -24,6 +24,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -69,6 +70,12 @@ public:
     // The baseline the run in progress draws (taken at its START; cleared
     // at once by clearBaseline()).
     const std::vector<double> *runBaseline() const { return runBaseline_.get(); }
+
+    // ---- the plant ----------------------------------------------------------------
+    // The kit's steady speed at an actuator value when it is known (the
+    // emulated kit); empty otherwise.
+    const std::function<double(int)> &kitSpeed() const { return kitSpeed_; }
+    void setKitSpeed(std::function<double(int)> speed) { kitSpeed_ = std::move(speed); }
 
     // ---- the language -------------------------------------------------------------
     bool english() const { return english_; }
@@ -145,6 +152,7 @@ private:
     bool finished_ = false;
     RunContext context_;
     QString runNote_;
+    std::function<double(int)> kitSpeed_;
     std::unique_ptr<RunLibraryWriter> writer_;
 };
 

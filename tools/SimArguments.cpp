@@ -2,6 +2,7 @@
 
 #include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
+#include "engine/SessionLimits.h"
 #include "engine/StepFigures.h"
 #include "engine/Terms.h"
 #include "store/ExperimentFile.h"
@@ -252,7 +253,7 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
     if (cli.count("--identify") > 0) {
         if (cli.count("--reference") > 0 || cli.count("--cycles") > 0 || cli.count("--actuator") > 0)
             bad("--identify: takes no --reference, --cycles or --actuator");
-        o.identify = parseStep(identify, o.kit() ? kKitActuatorMin : 0);
+        o.identify = parseStep(identify, SessionLimits::actuatorMin(o.kit()));
     }
 }
 

@@ -68,9 +68,6 @@ struct Parsed {
 };
 Parsed parseArguments(int argc, char **argv);
 
-// The lowest actuator value a run on the kit starts from.
-constexpr int kKitActuatorMin = 1300;
-
 // A text for a line of stderr in the local encoding: control characters
 // (a file's values may hold any) are shown as '?'.
 std::string oneLine(const QString &text);

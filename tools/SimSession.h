@@ -9,6 +9,7 @@
 // START (or since the last one). In simulation each pump of the counting
 // loop runs the next cycle at once.
 
+#include "engine/SessionLimits.h"
 #include "plant/EventPump.h"
 #include "plant/KitClock.h"
 #include "plant/KitEmulator.h"
@@ -35,7 +36,7 @@ public:
     Form2 &form() { return *form_; }
     bool kit() const { return emulator_ != nullptr; }
     KitEmulator *emulator() { return emulator_.get(); }
-    int actuatorMin() const { return kit() ? kKitActuatorMin : 0; }
+    int actuatorMin() const { return SessionLimits::actuatorMin(kit()); }
 
     // The loop: a controller by name (P..PID, fuzzy) closed on the plant, or
     // "open": the actuator held (in simulation the P law at Kp 0, which holds

@@ -6,6 +6,7 @@
 #include "engine/PlantIdentification.h"
 #include "engine/SimulatedPlant.h"
 #include "engine/StepFigures.h"
+#include "engine/TuningPlan.h"
 #include "fileio/AtomicFile.h"
 #include "tools/SimSession.h"
 
@@ -38,19 +39,12 @@ std::string line(const char *metric, double value)
 // The bump test through the window's open loop: the test's actuator value is
 // set before START, and each cycle's Y goes to the test, whose answer is set
 // right after the cycle, as a law sets it.
-Identification bumpTest(bool kit, int u1, int u2)
+Identification bumpTest(bool kit, const BumpTestSettings &settings)
 {
     Session session(kit);
     Form2 &form = session.form();
     session.selectLoop("open");
 
-    BumpTestSettings settings;
-    settings.u1 = u1;
-    settings.u2 = u2;
-    settings.actuatorMin = session.actuatorMin();
-    settings.actuatorMax = 4095;
-    settings.fit.measurement = kit ? Measurement::PeriodMean : Measurement::Sample;
-    settings.fit.resolution = kit ? 5 : 1;
     BumpTest test(settings);
     if (test.finished()) // settings refused
         return test.result();
@@ -73,19 +67,6 @@ std::string refusal(const char *command, int u1, int u2, const Identification &r
     if (r.suggestedU2 >= 0)
         text += "; try a larger step, " + std::to_string(u1) + ":" + std::to_string(r.suggestedU2);
     return text;
-}
-
-// The smallest actuator value whose steady speed reaches the reference, on
-// the plant a session runs against (no load).
-int actuatorForReference(Session &session, int reference)
-{
-    for (int u = session.actuatorMin(); u <= 4095; ++u) {
-        const double speed = session.kit() ? session.emulator()->steadySpeed(u)
-                                           : double(SimulatedPlant::output(Integer::fromExtended(u)).value());
-        if (speed >= reference)
-            return u;
-    }
-    return 4095;
 }
 
 } // namespace
@@ -119,7 +100,12 @@ int writeSurface(const Options &o)
 int identifyPlant(const Options &o, CheckedOutput &out)
 {
     const auto [u1, u2] = *o.identify;
-    const Identification r = bumpTest(o.kit(), u1, u2);
+    TuningSetUp setUp;
+    setUp.kit = o.kit();
+    BumpTestSettings settings = planTuning(setUp).bump;
+    settings.u1 = u1;
+    settings.u2 = u2;
+    const Identification r = bumpTest(o.kit(), settings);
     if (!r.ok())
         return refuse(refusal("--identify", u1, u2, r));
     return finish(out,
@@ -128,42 +114,35 @@ int identifyPlant(const Options &o, CheckedOutput &out)
                       + line("rmse", r.rmse));
 }
 
-// The bump test steps by kSuggestStep around the actuator value that gives
-// the reference on the plant (U1 = u - 100, U2 = u + 100, held within the
-// actuator's range), so the model is fitted where the loop will work.
-constexpr int kSuggestStep = 100;
-
 int suggestGains(const Options &o, CheckedOutput &out)
 {
     const ClassicLaw law = ClassicPanels::named(o.suggest)->law;
-    int start = 0, minimum = 0, u1 = 0, u2 = 0;
+    TuningPlan plan;
     {
-        // The run as tervalo-sim starts one: where START leaves the actuator.
+        // The run as tervalo-sim starts one: where START leaves the actuator,
+        // on the plant the run is on.
         Session session(o.kit());
         session.selectLoop(o.suggest);
         if (o.actuator)
             session.form().setActuator(*o.actuator);
-        minimum = session.actuatorMin();
-        start = std::clamp(session.form().actuatorValue(), minimum, 4095);
-        const int u = actuatorForReference(session, o.reference);
-        u1 = std::clamp(u - kSuggestStep, minimum, 4095 - 2 * kSuggestStep);
-        u2 = u1 + 2 * kSuggestStep;
+        TuningSetUp setUp;
+        setUp.kit = o.kit();
+        setUp.reference = o.reference;
+        setUp.cycles = o.cycles;
+        setUp.overshootLimit = o.overshoot;
+        setUp.actuator = session.form().actuatorValue();
+        if (KitEmulator *kit = session.emulator())
+            setUp.steadySpeed = [kit](int u) { return kit->steadySpeed(u); };
+        plan = planTuning(setUp);
     }
-    const Identification r = bumpTest(o.kit(), u1, u2);
+    const int u1 = plan.bump.u1, u2 = plan.bump.u2;
+    const Identification r = bumpTest(o.kit(), plan.bump);
     if (!r.ok())
         return refuse(refusal("--suggest: the bump test", u1, u2, r));
 
-    SearchSettings search;
-    search.loop.reference = o.reference;
-    search.loop.cycles = o.cycles;
-    search.loop.actuatorMin = minimum;
-    search.loop.actuatorMax = 4095;
-    search.loop.actuatorStart = start;
-    search.loop.resolution = o.kit() ? 5 : 1;
-    search.overshootLimit = o.overshoot;
     GainSuggestion g;
     try {
-        g = tervalo::suggestGains(r.model, law, search);
+        g = tervalo::suggestGains(r.model, law, plan.search);
     } catch (const std::invalid_argument &e) {
         return refuse(std::string("--suggest: the fitted model cannot be used: ") + e.what());
     }

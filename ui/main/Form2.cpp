@@ -399,7 +399,7 @@ void Form2::Command1_Click()
     c_.Timer1->setEnabled(false);
     s_.reference = c_.Myslider1->Value();
     s_.controlReference = s_.reference;
-    c_.Slider1->setMin(c_.simulasyon->isChecked() ? 0 : 1300);
+    c_.Slider1->setMin(SessionLimits::actuatorMin(!c_.simulasyon->isChecked()));
     s_.fuzzyOutput = c_.Slider1->Min();
     s_.prevError = 0;
     s_.errorDeltaRange = FuzzyController::rangeFor(s_.controlReference, c_.Slider9->Value());

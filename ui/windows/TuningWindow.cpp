@@ -1,7 +1,9 @@
 #include "ui/windows/TuningWindow.h"
 
 #include "engine/ClassicPanels.h"
+#include "engine/SessionLimits.h"
 #include "engine/SimulatedPlant.h"
+#include "engine/TuningPlan.h"
 #include "session/Lab.h"
 #include "ui/texts/TuningTexts.h"
 #include "ui/windows/RunWindow.h"
@@ -32,8 +34,7 @@
 namespace tervalo {
 
 namespace {
-constexpr int kActuatorMax = 4095;
-constexpr int kKitMinimum = 1300; // the kit's actuator minimum
+constexpr int kActuatorMax = SessionLimits::kActuatorMax;
 constexpr int kRunCycles = 100;
 
 QString number(double v)
@@ -238,32 +239,35 @@ bool TuningWindow::simulation() const
 
 int TuningWindow::actuatorMin() const
 {
-    return simulation() ? 0 : kKitMinimum;
+    return SessionLimits::actuatorMin(!simulation());
+}
+
+TuningPlan TuningWindow::plan(bool kit) const
+{
+    TuningSetUp setUp;
+    setUp.kit = kit;
+    setUp.reference = lab_.controls().settings().reference;
+    setUp.cycles = kRunCycles;
+    setUp.overshootLimit = overshoot_->value();
+    setUp.actuator = lab_.controls().actuatorValue();
+    if (kit)
+        setUp.steadySpeed = lab_.kitSpeed();
+    if (identified_ && identified_->ok())
+        setUp.model = identified_->model;
+    return planTuning(setUp);
 }
 
 int TuningWindow::actuatorForReference() const
 {
-    const double r = lab_.controls().settings().reference;
-    double u = r / SimulatedPlant::gain;
-    if (identified_ && identified_->ok() && identified_->model.gain > 0)
-        u = (r - identified_->model.offset) / identified_->model.gain;
-    if (!std::isfinite(u))
-        u = 0;
-    return std::clamp(static_cast<int>(std::lround(u)), actuatorMin(), kActuatorMax);
+    return plan(!simulation()).operatingPoint;
 }
 
 void TuningWindow::proposeSteps()
 {
     plant_->setText(tuneText(TuneText::Plant, english_)
                         .arg(tuneText(simulation() ? TuneText::PlantSimulation : TuneText::PlantKit, english_)));
-    const int lo = actuatorMin();
-    const int c = actuatorForReference();
-    const int d = std::max(50, c / 10);
-    int u1 = std::max(lo, c - d);
-    int u2 = std::min(kActuatorMax, u1 + 2 * d);
-    if (u2 == kActuatorMax)
-        u1 = std::max(lo, u2 - 2 * d);
-    setSteps(u1, u2);
+    const TuningPlan p = plan(!simulation());
+    setSteps(p.bump.u1, p.bump.u2);
 }
 
 void TuningWindow::setSteps(int u1, int u2)
@@ -312,16 +316,10 @@ void TuningWindow::startBumpTest()
     }
     const RunMode mode = lab_.controls().settings().mode;
     bumpSimulation_ = mode == RunMode::Simulation;
-    BumpTestSettings settings;
+    BumpTestSettings settings = plan(!bumpSimulation_).bump;
     settings.u1 = u1_->value();
     settings.u2 = u2_->value();
-    settings.actuatorMin = bumpSimulation_ ? 0 : kKitMinimum;
-    settings.actuatorMax = kActuatorMax;
     settings.steadyBand = band_->value();
-    settings.fit.measurement = bumpSimulation_ ? Measurement::Sample : Measurement::PeriodMean;
-    settings.fit.resolution = bumpSimulation_ ? 1 : 5;
-    identifiedMin_ = settings.actuatorMin;
-    identifiedResolution_ = settings.fit.resolution;
     test_ = std::make_unique<BumpTest>(settings);
     suggestion_ = GainSuggestion{};
     if (test_->finished()) { // refused before it began
@@ -459,14 +457,8 @@ void TuningWindow::suggest()
     const ClassicPanel *panel = ClassicPanels::named(law_->currentText().toStdString());
     if (!panel)
         return;
-    SearchSettings settings;
-    settings.loop.reference = lab_.controls().settings().reference;
-    settings.loop.cycles = kRunCycles;
-    settings.loop.actuatorMin = identifiedMin_;
-    settings.loop.actuatorMax = kActuatorMax;
-    settings.loop.actuatorStart = identifiedMin_;
-    settings.loop.resolution = identifiedResolution_;
-    settings.overshootLimit = overshoot_->value();
+    // the loop of the plant the model was fitted on
+    const SearchSettings settings = plan(!bumpSimulation_).search;
     QApplication::setOverrideCursor(Qt::WaitCursor);
     try {
         suggestion_ = suggestGains(identified_->model, panel->law, settings);

@@ -17,6 +17,7 @@
 #include "engine/GainSearch.h"
 #include "engine/PlantIdentification.h"
 #include "engine/RunRecord.h"
+#include "engine/TuningPlan.h"
 #include "ui/windows/MenuHost.h"
 
 #include <QString>
@@ -59,6 +60,9 @@ public:
     // when one is fitted, else on the simulated plant's gain; within the
     // actuator's range of the mode.
     int actuatorForReference() const;
+    // The tuning's defaults for the set-up the controls show, on the kit
+    // or the simulated plant (see planTuning).
+    TuningPlan plan(bool kit) const;
     // U1 and U2 put to both sides of actuatorForReference().
     void proposeSteps();
 
@@ -107,7 +111,6 @@ private:
     std::optional<RunMode> restoreMode_;
     bool bumpSimulation_ = true;
     std::optional<Identification> identified_;
-    int identifiedMin_ = 0, identifiedResolution_ = 1;
     GainSuggestion suggestion_;
     std::vector<double> runY_;
     QString status_;

@@ -12,9 +12,11 @@
 #include <QFile>
 #include <QImage>
 #include <QMenu>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <cmath>
+#include <map>
 
 using namespace tervalo;
 
@@ -257,6 +259,49 @@ TEST_F(TuningWindowTest, RefusesStepsItCannotUse)
         EXPECT_TRUE(window->statusText().startsWith(QStringLiteral("Identify the plant first")));
     }
 }
+
+// The window and tervalo-sim --suggest plan the bump test and the search
+// alike, so for the same plant and set-up they find the same gains (a fresh
+// window each: once it has a model it plans around the model's operating
+// point).
+class TuningAgreement : public TuningWindowTest, public ::testing::WithParamInterface<std::pair<const char *, int>> { };
+
+TEST_P(TuningAgreement, TheWindowSuggestsTheGainsTheSimulatorSuggests)
+{
+    const char *name = GetParam().first;
+    const int reference = GetParam().second;
+    const ClassicLaw law = ClassicPanels::named(name)->law;
+    form->setReference(reference);
+    window->proposeSteps();
+    window->startBumpTest();
+    drain();
+    ASSERT_TRUE(window->identification() && window->identification()->ok());
+    window->setLaw(law);
+    window->setOvershootLimit(10);
+    window->suggest();
+    const GainSuggestion &s = window->suggestion();
+    ASSERT_TRUE(s.found) << s.reason;
+
+    QProcess sim;
+    sim.start(QStringLiteral(TERVALO_SIM),
+              {"--suggest", name, "--reference", QString::number(reference), "--cycles", "100", "--overshoot", "10"});
+    ASSERT_TRUE(sim.waitForFinished(60000));
+    ASSERT_EQ(sim.exitCode(), 0) << sim.readAllStandardError().toStdString();
+    std::map<QString, double> printed;
+    for (const QByteArray &line : sim.readAllStandardOutput().split('\n'))
+        if (const QList<QByteArray> f = line.split(','); f.size() == 2)
+            printed[QString::fromLatin1(f[0])] = f[1].toDouble();
+    const ClassicPanel &panel = ClassicPanels::of(law);
+    for (std::size_t k = 0; k < panel.sliderCount; ++k) {
+        const Gain g = panel.sliders[k].gain;
+        const int bar = g == Gain::Kp ? s.gains.kp : g == Gain::Ki ? s.gains.ki : s.gains.kd;
+        EXPECT_EQ(std::lround(printed.at(QLatin1String(ClassicPanels::name(g))) * 1000), bar) << ClassicPanels::name(g);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Laws, TuningAgreement,
+                         ::testing::Values(std::make_pair("PI", 1000), std::make_pair("P", 1500),
+                                           std::make_pair("PID", 800)));
 
 TEST_F(TuningWindowTest, SuggestsAppliesAndRunsGains)
 {
