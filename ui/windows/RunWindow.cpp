@@ -27,6 +27,7 @@
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTextDocument>
+#include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QValueAxis>
@@ -491,7 +492,7 @@ void RunWindow::publish(std::size_t from)
         const double margin = 0.1 * std::max(10.0, high - low);
         left_->setRange(low - margin, high + margin);
     }
-    refreshFigures();
+    figuresDue();
 }
 
 QLineSeries *RunWindow::addChunk(int trace)
@@ -535,6 +536,24 @@ void RunWindow::showFigure(QTableWidgetItem *item, const Figure &fig) const
         item->setText(value);
     if (item->toolTip() != tip)
         item->setToolTip(tip);
+}
+
+void RunWindow::figuresDue()
+{
+    // Every figure is computed from every row: past kLiveFiguresRows rows of
+    // a run still going they are brought up to date at most once a second,
+    // off the cycle; a finished run's at once.
+    if (!record_->running() || record_->size() <= kLiveFiguresRows) {
+        refreshFigures();
+        return;
+    }
+    if (figuresPending_)
+        return;
+    figuresPending_ = true;
+    QTimer::singleShot(kLiveFiguresEveryMs, this, [this] {
+        figuresPending_ = false;
+        refreshFigures();
+    });
 }
 
 void RunWindow::refreshFigures()

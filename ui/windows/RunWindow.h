@@ -186,6 +186,7 @@ private:
     void take(std::size_t from, std::size_t to);
     void publish(std::size_t from);
     QLineSeries *addChunk(int trace);
+    void figuresDue();
     void refreshFigures();
     void showFigure(QTableWidgetItem *item, const Figure &fig) const;
     void ensureLaidOut();
@@ -223,6 +224,10 @@ private:
     // carries the name shown in the legend.
     std::vector<QLineSeries *> chunks_[4];
     int published_[4] = {}; // finished points drawn at the last update
+    // the figures of a long run still going: at most once a second
+    static constexpr std::size_t kLiveFiguresRows = 3000; // ten minutes of cycles
+    static constexpr int kLiveFiguresEveryMs = 1000;
+    bool figuresPending_ = false;
     QLineSeries *uMin_ = nullptr, *uMax_ = nullptr;
     QLineSeries *satUpper_ = nullptr, *satLower_ = nullptr;
     QAreaSeries *sat_ = nullptr;

@@ -10,6 +10,8 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineSeries>
@@ -185,6 +187,30 @@ TEST_F(RunWindowTest, FollowsARunningRunAndANewStart)
     w.update();
     EXPECT_EQ(w.plottedRows(), 0u);
     EXPECT_TRUE(u().isEmpty());
+}
+
+// Past ten minutes of a run still going, the figures follow within a
+// second, off the cycle; once the run is over they are exact at once.
+TEST_F(RunWindowTest, ALongRunsFiguresFollowWithinASecond)
+{
+    record.start(fuzzySettings());
+    for (int k = 1; k <= 3500; ++k)
+        record.append(rowOf(k, 900, 500));
+    RunWindow w(record);
+    EXPECT_EQ(figureText(w, Metric::Peak), "900");
+    record.append(rowOf(3501, 1200, 500));
+    w.update();
+    EXPECT_EQ(figureText(w, Metric::Peak), "900"); // not on this cycle
+    QElapsedTimer clock;
+    clock.start();
+    while (figureText(w, Metric::Peak) != "1200" && clock.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_EQ(figureText(w, Metric::Peak), "1200");
+
+    record.append(rowOf(3502, 1300, 500));
+    record.stop();
+    w.update();
+    EXPECT_EQ(figureText(w, Metric::Peak), "1300");
 }
 
 TEST_F(RunWindowTest, LimitsMarkedAndSaturatedStretchesShaded)
