@@ -17,4 +17,15 @@ const std::array<const char *, 7> &Terms::names(int language)
     raiseError(RuntimeError::SubscriptOutOfRange, "language index " + std::to_string(language));
 }
 
+int Terms::indexOf(const std::string &text, int language)
+{
+    for (int l : {language, language == English ? Turkish : English}) {
+        const auto &list = names(l);
+        for (int k = 0; k < 7; ++k)
+            if (text == list[static_cast<std::size_t>(k)])
+                return k;
+    }
+    return -1;
+}
+
 } // namespace tervalo

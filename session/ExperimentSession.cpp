@@ -41,18 +41,6 @@ const GainSlider *barFor(const std::string &controller, Gain g, int value)
     return wide;
 }
 
-// A cell's text as a term index: the window's language first, then the other.
-int termOf(const std::string &text, bool english)
-{
-    for (int language : {english ? Terms::English : Terms::Turkish, english ? Terms::Turkish : Terms::English}) {
-        const auto &names = Terms::names(language);
-        for (int k = 0; k < 7; ++k)
-            if (text == names[static_cast<std::size_t>(k)])
-                return k;
-    }
-    return -1;
-}
-
 } // namespace
 
 bool applyExperiment(Lab &lab, const Experiment &e, TestProgramRunner *runner, QString &why)
@@ -112,7 +100,7 @@ bool experimentOf(const Lab &lab, const TestProgram &program, Experiment &out, Q
     for (int r = 0; r < FuzzyController::termCount; ++r)
         for (int c = 0; c < FuzzyController::termCount; ++c) {
             const auto cell = static_cast<std::size_t>(FuzzyController::cellIndex(r, c));
-            const int term = termOf(texts[cell], lab.english());
+            const int term = Terms::indexOf(texts[cell], lab.english() ? Terms::English : Terms::Turkish);
             if (term < 0) {
                 const ExperimentError refused{QStringLiteral("rules[%1][%2]").arg(r).arg(c),
                                               ExperimentError::Reason::NoTermName,
