@@ -1,5 +1,7 @@
 #include "engine/ClassicPanels.h"
 
+#include <cmath>
+
 namespace tervalo {
 
 namespace {
@@ -110,6 +112,15 @@ std::size_t ClassicPanels::captionGains(ClassicLaw law, std::array<Gain, 3> &out
             if (p.sliders[i].gain == g)
                 out[n++] = g;
     return n;
+}
+
+std::optional<int> ClassicPanels::onBarSteps(double gain)
+{
+    const double scaled = gain * 1000;
+    const double whole = std::nearbyint(scaled);
+    if (!std::isfinite(scaled) || std::fabs(scaled - whole) > 1e-6 || std::fabs(whole) > 1e9)
+        return std::nullopt;
+    return static_cast<int>(whole);
 }
 
 } // namespace tervalo

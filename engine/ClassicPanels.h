@@ -8,7 +8,9 @@
 #include "engine/ClassicController.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <optional>
 #include <string>
 
 namespace tervalo {
@@ -47,6 +49,12 @@ public:
     // "Kp= ", "Ki= ", "Kd= ": the prefix of a gain's readout and caption.
     static const char *prefix(Gain g);
     static const char *name(Gain g); // "kp", "ki", "kd"
+    // A bar holds a gain x 1000, in steps of 0.001: the bar's value of a gain
+    // (to the nearest step), the gain of a bar's value, and the bar's value
+    // of a gain that lies on the steps (within 1e-6), nothing otherwise.
+    static int toBar(double gain) { return static_cast<int>(std::lround(gain * 1000)); }
+    static double fromBar(int value) { return value / 1000.0; }
+    static std::optional<int> onBarSteps(double gain);
     // The gains a law's graph captions show, in caption order (Graph4..6).
     static std::size_t captionGains(ClassicLaw law, std::array<Gain, 3> &out);
 };

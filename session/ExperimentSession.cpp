@@ -18,11 +18,6 @@ double gainOf(const Experiment &e, Gain g)
     return g == Gain::Kp ? e.kp : g == Gain::Ki ? e.ki : e.kd;
 }
 
-int barValue(double gain)
-{
-    return static_cast<int>(std::lround(gain * 1000));
-}
-
 // The bar that sets a gain: the controller's own, else the first bar of
 // that gain wide enough for the value.
 const GainSlider *barFor(const std::string &controller, Gain g, int value)
@@ -54,14 +49,14 @@ bool applyExperiment(Lab &lab, const Experiment &e, TestProgramRunner *runner, Q
     // every gain through a bar, so that the shared gains hold the file's
     // values whichever panel shows them later
     for (Gain g : {Gain::Kp, Gain::Ki, Gain::Kd}) {
-        const int value = barValue(gainOf(e, g));
+        const int value = ClassicPanels::toBar(gainOf(e, g));
         if (const GainSlider *bar = barFor(e.controller, g, value))
             form.setGainBar(bar->bar, value);
     }
     form.selectController(e.controller);
     if (const ClassicPanel *panel = ClassicPanels::named(e.controller))
         for (std::size_t k = 0; k < panel->sliderCount; ++k)
-            form.setGainBar(panel->sliders[k].bar, barValue(gainOf(e, panel->sliders[k].gain)));
+            form.setGainBar(panel->sliders[k].bar, ClassicPanels::toBar(gainOf(e, panel->sliders[k].gain)));
     form.setDivisors(e.errorDivisor, e.outputDivisor);
     for (int cell = 0; cell < 49; ++cell)
         form.setRuleTerm(cell, e.rules[static_cast<std::size_t>(cell)]);
@@ -82,7 +77,7 @@ bool experimentOf(const Lab &lab, const TestProgram &program, Experiment &out, Q
     const ExperimentState &s = form.state();
     for (Gain g : {Gain::Kp, Gain::Ki, Gain::Kd}) {
         const Single shared = g == Gain::Kp ? s.kp : g == Gain::Ki ? s.ki : s.kd;
-        const double stepped = std::round(static_cast<double>(shared) * 1000) / 1000;
+        const double stepped = ClassicPanels::fromBar(ClassicPanels::toBar(static_cast<double>(shared)));
         (g == Gain::Kp       ? e.kp
              : g == Gain::Ki ? e.ki
                              : e.kd) = std::clamp(stepped, 0.0, ExperimentFile::gainLimit(e.controller, g));
@@ -91,7 +86,9 @@ bool experimentOf(const Lab &lab, const TestProgram &program, Experiment &out, Q
     if (const ClassicPanel *panel = ClassicPanels::named(e.controller))
         for (std::size_t k = 0; k < panel->sliderCount; ++k) {
             const GainSlider &bar = panel->sliders[k];
-            (bar.gain == Gain::Kp ? e.kp : bar.gain == Gain::Ki ? e.ki : e.kd) = form.gainBarValue(bar.bar) / 1000.0;
+            (bar.gain == Gain::Kp       ? e.kp
+                 : bar.gain == Gain::Ki ? e.ki
+                                        : e.kd) = ClassicPanels::fromBar(form.gainBarValue(bar.bar));
         }
     e.errorDivisor = setUp.errorDivisor;
     e.outputDivisor = setUp.outputDivisor;

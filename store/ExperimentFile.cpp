@@ -185,9 +185,10 @@ Experiment parse(const QByteArray &contents)
         const double limit = ExperimentFile::gainLimit(e.controller, g);
         if (!(v >= 0 && v <= limit))
             refuse(key, Reason::OutsideBar, {num(v), num(limit)});
-        if (std::fabs(v * 1000 - std::round(v * 1000)) > 1e-6)
+        const std::optional<int> bar = ClassicPanels::onBarSteps(v);
+        if (!bar)
             refuse(key, Reason::OffBarSteps, {num(v)});
-        (g == Gain::Kp ? e.kp : g == Gain::Ki ? e.ki : e.kd) = std::round(v * 1000) / 1000;
+        (g == Gain::Kp ? e.kp : g == Gain::Ki ? e.ki : e.kd) = ClassicPanels::fromBar(*bar);
     }
 
     const QJsonObject divisors = objectAt(o, QStringLiteral("divisors"), QStringLiteral("divisors"));
@@ -290,10 +291,10 @@ double ExperimentFile::gainLimit(const std::string &controller, Gain g)
         for (std::size_t k = 0; k < panel.sliderCount; ++k)
             if (panel.sliders[k].gain == g) {
                 if (controller == panel.name)
-                    return panel.sliders[k].max / 1000.0;
+                    return ClassicPanels::fromBar(panel.sliders[k].max);
                 widest = std::max(widest, panel.sliders[k].max);
             }
-    return widest / 1000.0;
+    return ClassicPanels::fromBar(widest);
 }
 
 namespace {

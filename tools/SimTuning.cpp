@@ -152,11 +152,11 @@ int suggestGains(const Options &o, CheckedOutput &out)
     const GainSliderRanges ranges = gainSliderRanges(law);
     std::string text;
     if (ranges.usesKp)
-        text += line("kp", g.gains.kp / 1000.0);
+        text += line("kp", ClassicPanels::fromBar(g.gains.kp));
     if (ranges.usesKi)
-        text += line("ki", g.gains.ki / 1000.0);
+        text += line("ki", ClassicPanels::fromBar(g.gains.ki));
     if (ranges.usesKd)
-        text += line("kd", g.gains.kd / 1000.0);
+        text += line("kd", ClassicPanels::fromBar(g.gains.kd));
     text += summaryLines(g.figures);
     return finish(out, text);
 }

@@ -183,15 +183,14 @@ int sliderValue(const std::string &name, double gain, const std::string &bar, co
     if (bar.empty())
         bad("--" + name + ": the " + controller + " controller has no " + name + " slider");
     const int max = form.gainBarMax(bar);
-    const double scaled = gain * 1000.0;
-    const double whole = std::nearbyint(scaled);
-    if (!std::isfinite(gain) || std::fabs(scaled - whole) > 1e-6 || whole < 0 || whole > max) {
+    const std::optional<int> whole = tervalo::ClassicPanels::onBarSteps(gain);
+    if (!whole || *whole < 0 || *whole > max) {
         std::ostringstream msg;
-        msg << "--" << name << " " << gain << ": not on the " << controller << " slider (0 to " << max / 1000.0
-            << " in steps of 0.001)";
+        msg << "--" << name << " " << gain << ": not on the " << controller << " slider (0 to "
+            << tervalo::ClassicPanels::fromBar(max) << " in steps of 0.001)";
         bad(msg.str());
     }
-    return static_cast<int>(whole);
+    return *whole;
 }
 
 } // namespace
@@ -266,8 +265,8 @@ int main(int argc, char **argv)
             if (const tervalo::ClassicPanel *panel = tervalo::ClassicPanels::named(options.heldController))
                 for (std::size_t k = 0; k < panel->sliderCount; ++k)
                     form.setGainBar(panel->sliders[k].bar,
-                                    static_cast<int>(std::lround(
-                                        options.heldGains[static_cast<std::size_t>(panel->sliders[k].gain)] * 1000)));
+                                    tervalo::ClassicPanels::toBar(
+                                        options.heldGains[static_cast<std::size_t>(panel->sliders[k].gain)]));
         }
         session.selectLoop(options.controller);
 

@@ -179,7 +179,7 @@ RunSettings Form2::settings() const
         // the gains as the bars show them (gain x 1000)
         for (std::size_t k = 0; k < panel.sliderCount; ++k) {
             const GainSlider &g = panel.sliders[k];
-            const double v = gainBar(c_, g.bar)->Value() / 1000.0;
+            const double v = ClassicPanels::fromBar(gainBar(c_, g.bar)->Value());
             (g.gain == Gain::Kp ? r.kp : g.gain == Gain::Ki ? r.ki : r.kd) = v;
         }
     }

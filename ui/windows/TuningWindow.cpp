@@ -489,7 +489,8 @@ void TuningWindow::showSuggestion()
             QString name = QString::fromUtf8(ClassicPanels::prefix(g)).trimmed();
             name.chop(1); // "Kp= " -> "Kp"
             table_->setItem(row, 0, new QTableWidgetItem(name));
-            table_->setItem(row, 1, new QTableWidgetItem(number(sliderValue(suggestion_.gains, g) / 1000.0)));
+            table_->setItem(row, 1,
+                            new QTableWidgetItem(number(ClassicPanels::fromBar(sliderValue(suggestion_.gains, g)))));
         }
         for (const MetricInfo &info : kMetrics) {
             const Figure &f = suggestion_.figures[info.metric];
