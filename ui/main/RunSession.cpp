@@ -4,6 +4,7 @@
 #include "session/Lab.h"
 #include "store/ExportNames.h"
 #include "ui/main/Form2.h"
+#include "ui/texts/LabTexts.h"
 #include "ui/texts/TextPair.h"
 #include "ui/windows/RunWindow.h"
 
@@ -19,11 +20,10 @@ namespace {
 
 using Both = TextPair;
 
-enum class SessionText { NoRun, BesideFailed };
+enum class SessionText { BesideFailed };
 
 // The texts of the session's own messages, in the order of SessionText.
 const Both kSessionTexts[] = {
-    {"No run recorded yet.", "Henüz kaydedilmiş deney yok."},
     {"Auto Save could not write the run data beside the graph picture:\n",
      "Otomatik kayıt deney verilerini grafik resminin yanına yazamadı:\n"},
 };
@@ -112,7 +112,7 @@ void RunSession::saveRunDataAsked()
     const QString title = RunWindow::text(RunWindow::Text::SaveData, english_);
     if (!record().started()) {
         if (showError)
-            showError(title, sessionText(SessionText::NoRun, english_));
+            showError(title, LabTexts::noRun(english_));
         return;
     }
     const QString chosen =

@@ -3,6 +3,7 @@
 #include "engine/FuzzyController.h"
 #include "fileio/AtomicFile.h"
 #include "store/ExportNames.h"
+#include "ui/texts/LabTexts.h"
 #include "ui/texts/TextPair.h"
 
 #include <QAreaSeries>
@@ -82,7 +83,7 @@ const Both kTexts[] = {
     {"cycle", "çevrim"},
     {"Rows", "Satırlar"},
     {"rows past the limit not kept", "sınırı aşan satır tutulmadı"},
-    {"No run recorded yet.", "Henüz kaydedilmiş deney yok."},
+    {"", ""}, // the lab's "no run yet"
     {"CSV files (*.csv)", "CSV dosyaları (*.csv)"},
     {"PNG image (*.png);;SVG image (*.svg)", "PNG resmi (*.png);;SVG resmi (*.svg)"},
     {"PDF document (*.pdf)", "PDF belgesi (*.pdf)"},
@@ -96,32 +97,6 @@ const Both kTexts[] = {
     {"Times from the reference step", "Süreler referans adımından itibaren"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
-
-// Figure names in the order of kMetrics.
-const Both kMetricTexts[] = {
-    {"Rise time (s)", "Yükselme süresi (s)"},
-    {"Peak", "Tepe değeri"},
-    {"Peak time (s)", "Tepe zamanı (s)"},
-    {"Overshoot (%)", "Aşım (%)"},
-    {"Settling time (s)", "Yerleşme süresi (s)"},
-    {"Steady-state error", "Kalıcı durum hatası"},
-    {"IAE", "IAE"},
-    {"ISE", "ISE"},
-    {"Largest U", "En büyük U"},
-    {"U at a limit (%)", "U sınırda (%)"},
-    {"U travel", "U toplam değişimi"},
-};
-static_assert(std::size(kMetricTexts) == kMetricCount, "one name per figure");
-
-// Reasons in the order of FigureReason.
-const Both kReasonTexts[] = {
-    {"", ""},
-    {"no rows", "satır yok"},
-    {"fewer than 10 rows", "10 satırdan az"},
-    {"the output did not change", "çıkış değişmedi"},
-    {"the output never crosses 10 % and 90 % of its change", "çıkış değişiminin %10 ve %90 düzeylerini geçmiyor"},
-    {"not settled", "yerleşmedi"},
-};
 
 QString pick(const Both &b, bool english)
 {
@@ -214,17 +189,19 @@ QKeySequence RunWindow::shortcut()
 
 QString RunWindow::text(Text t, bool english)
 {
+    if (t == Text::NoRun)
+        return LabTexts::noRun(english);
     return pick(kTexts[static_cast<std::size_t>(t)], english);
 }
 
 QString RunWindow::metricText(Metric m, bool english)
 {
-    return pick(kMetricTexts[static_cast<std::size_t>(m)], english);
+    return LabTexts::figure(m, english);
 }
 
 QString RunWindow::reasonText(FigureReason r, bool english)
 {
-    return pick(kReasonTexts[static_cast<std::size_t>(r)], english);
+    return LabTexts::reason(r, english);
 }
 
 QPushButton *RunWindow::button(Text t) const

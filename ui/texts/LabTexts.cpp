@@ -1,0 +1,56 @@
+#include "ui/texts/LabTexts.h"
+
+#include "ui/texts/TextPair.h"
+
+#include <iterator>
+
+namespace tervalo {
+
+namespace {
+
+// Figure names in the order of kMetrics.
+const TextPair kMetricTexts[] = {
+    {"Rise time (s)", "Yükselme süresi (s)"},
+    {"Peak", "Tepe değeri"},
+    {"Peak time (s)", "Tepe zamanı (s)"},
+    {"Overshoot (%)", "Aşım (%)"},
+    {"Settling time (s)", "Yerleşme süresi (s)"},
+    {"Steady-state error", "Kalıcı durum hatası"},
+    {"IAE", "IAE"},
+    {"ISE", "ISE"},
+    {"Largest U", "En büyük U"},
+    {"U at a limit (%)", "U sınırda (%)"},
+    {"U travel", "U toplam değişimi"},
+};
+static_assert(std::size(kMetricTexts) == kMetricCount, "one name per figure");
+
+// Reasons in the order of FigureReason.
+const TextPair kReasonTexts[] = {
+    {"", ""},
+    {"no rows", "satır yok"},
+    {"fewer than 10 rows", "10 satırdan az"},
+    {"the output did not change", "çıkış değişmedi"},
+    {"the output never crosses 10 % and 90 % of its change", "çıkış değişiminin %10 ve %90 düzeylerini geçmiyor"},
+    {"not settled", "yerleşmedi"},
+};
+
+const TextPair kNoRun = {"No run recorded yet.", "Henüz kaydedilmiş deney yok."};
+
+} // namespace
+
+QString LabTexts::figure(Metric m, bool english)
+{
+    return kMetricTexts[static_cast<std::size_t>(m)].in(english);
+}
+
+QString LabTexts::reason(FigureReason r, bool english)
+{
+    return kReasonTexts[static_cast<std::size_t>(r)].in(english);
+}
+
+QString LabTexts::noRun(bool english)
+{
+    return kNoRun.in(english);
+}
+
+} // namespace tervalo
