@@ -21,7 +21,11 @@ std::optional<QString> valueIn(const QString &path, const QString &key)
     const QSettings settings(path, QSettings::IniFormat);
     if (!settings.contains(key))
         return std::nullopt;
-    return settings.value(key).toString().trimmed();
+    // a comma written by hand into the file makes a list of the value
+    const QVariant value = settings.value(key);
+    if (value.typeId() == QMetaType::QStringList)
+        return value.toStringList().join(QLatin1Char(',')).trimmed();
+    return value.toString().trimmed();
 }
 
 ClassSetting resolve(const std::optional<QString> &option, const char *optionName, const char *variable,

@@ -167,6 +167,11 @@ TEST_F(ClassConfigTest, TheFirstPlaceThatNamesTheServerOrStudentWins)
     EXPECT_EQ(ClassConfig::student(QStringLiteral(" Bora ")).value, QStringLiteral("Bora"));
     EXPECT_EQ(ClassConfig::student(QStringLiteral("Bora")).from, QStringLiteral("--student"));
 
+    // a comma in a value written by hand is the value's own
+    write(QStringLiteral("lab1"), "[class]\nserver=postgresql://lab@server1/class?application_name=lab%2C pc,7\n");
+    EXPECT_EQ(ClassConfig::server().value,
+              QStringLiteral("postgresql://lab@server1/class?application_name=lab%2C pc,7"));
+
     // what the place names must be a connection URI; the place is told
     write(QStringLiteral("lab1"), "[class]\nserver=mysql://lab/class\n");
     QFile::remove(file(QStringLiteral("home")));
