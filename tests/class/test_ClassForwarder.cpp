@@ -184,6 +184,53 @@ TEST_F(ClassForwarderTest, AResendAfterALostAcknowledgementMakesNoSecondCopy)
     expectAllArrived(database, path);
 }
 
+TEST_F(ClassForwarderTest, ARefusedRunKeepsTheServersReasonAndIsOfferedAgainAtTheNextStart)
+{
+    const Login ayse = addStudent(QStringLiteral("Ayşe")), bora = addStudent(QStringLiteral("Bora"));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    const std::vector<std::int64_t> ids = storeRuns(path, {60, 70}, QStringLiteral("Bora"));
+    // the server holds another's run under the first one's UUID
+    {
+        ClassRunContext hers;
+        hers.uuid = RunLibrary(path).run(ids[0])->uuid;
+        const auto server = open(&ayse);
+        ASSERT_TRUE(server->send(hers, makeRun(30)));
+    }
+    const ClassServerAddress his = address(database, bora.login);
+    {
+        ClassForwarder forwarder(path, his, bora.password, nullptr, {}, fast());
+        ForwardOutcome o = forwarder.waitIdle();
+        EXPECT_EQ(o.sent, 1);
+        EXPECT_EQ(o.refused, 1);
+        EXPECT_EQ(o.remaining, 1);
+        EXPECT_FALSE(o.serverUnreachable);
+        const StoredRun refused = *RunLibrary(path).run(ids[0]);
+        EXPECT_EQ(refused.forward, ForwardState::Refused);
+        EXPECT_TRUE(refused.forwardReason.contains(QLatin1String("another's"))) << refused.forwardReason.toStdString();
+        EXPECT_EQ(RunLibrary(path).run(ids[1])->forward, ForwardState::Sent);
+        // later passes leave it be
+        forwarder.wake();
+        QThread::msleep(50);
+        o = forwarder.waitIdle();
+        EXPECT_EQ(forwarder.passes(), 2);
+        EXPECT_EQ(o.refused, 0);
+        EXPECT_EQ(o.remaining, 1);
+    }
+    // the next start offers it again
+    ClassForwarder again(path, his, bora.password, nullptr, {}, fast());
+    EXPECT_EQ(again.waitIdle().refused, 1);
+    const Program p = run(tervaloSim(),
+                          {QStringLiteral("--library"), path, QStringLiteral("--forward"),
+                           QStringLiteral("--class-server"), uri(database, bora.login)},
+                          environment({{"PGPASSWORD", bora.password}}));
+    EXPECT_EQ(p.status, 3) << p.err.toStdString();
+    ASSERT_EQ(lines(p.err).size(), 1) << p.err.toStdString();
+    EXPECT_TRUE(p.err.contains(QLatin1String("1 run kept"))) << p.err.toStdString();
+    EXPECT_TRUE(p.err.contains(QLatin1String("another's"))) << p.err.toStdString();
+    EXPECT_EQ(count(database, QStringLiteral("SELECT count(*) FROM tervalo.runs")), 2);
+}
+
 TEST_F(ClassForwarderTest, AServerDownAtTheStartGetsTheRunsWhenItIsBack)
 {
     QTemporaryDir dir;
@@ -237,6 +284,7 @@ TEST_F(ClassForwarderTest, AServerKilledDuringAForwardTakesTheRunOnceAndWholeAft
         if (!seen)
             QThread::msleep(2);
     }
+    RecordProperty("killed_inside_the_send", seen ? "yes" : "no");
     ASSERT_TRUE(crashServer());
     QThread::msleep(100); // the forwarder meets the server gone
     ASSERT_TRUE(startServer());
@@ -330,6 +378,21 @@ TEST_F(ClassForwarderTest, EachConnectionProblemIsOneLineAndTheRunIsKept)
         EXPECT_TRUE(kept[0].forwardReason.contains(QLatin1String(c.reason)))
             << c.what << ": " << kept[0].forwardReason.toStdString();
     }
+    EXPECT_EQ(count(database, QStringLiteral("SELECT count(*) FROM tervalo.runs")), 0);
+
+    // a class library of a newer program: refused as a whole, the runs kept
+    admin(database,
+          QStringLiteral("UPDATE tervalo.schema_version SET version = %1").arg(ClassServer::kSchemaVersion + 1));
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    storeRuns(path, {40});
+    const Program p = run(tervaloSim(),
+                          {QStringLiteral("--library"), path, QStringLiteral("--forward"),
+                           QStringLiteral("--class-server"), uri(database)});
+    EXPECT_EQ(p.status, 3) << p.err.toStdString();
+    EXPECT_EQ(lines(p.err).size(), 1) << p.err.toStdString();
+    EXPECT_TRUE(p.err.contains(QLatin1String("newer version"))) << p.err.toStdString();
+    EXPECT_EQ(runsOf(path).front().forward, ForwardState::Local);
     EXPECT_EQ(count(database, QStringLiteral("SELECT count(*) FROM tervalo.runs")), 0);
 }
 
