@@ -143,7 +143,6 @@ TEST_F(ClassForwarderTest, SendsEveryRunOnceAndARenameOrNoteAsAnUpdate)
         EXPECT_EQ(library.unsentCount(), 2);
     }
     forwarder.wake();
-    QThread::msleep(50);
     o = forwarder.waitIdle();
     EXPECT_TRUE(o.complete());
     EXPECT_EQ(o.updated, 2);
@@ -211,7 +210,6 @@ TEST_F(ClassForwarderTest, ARefusedRunKeepsTheServersReasonAndIsOfferedAgainAtTh
         EXPECT_EQ(RunLibrary(path).run(ids[1])->forward, ForwardState::Sent);
         // later passes leave it be
         forwarder.wake();
-        QThread::msleep(50);
         o = forwarder.waitIdle();
         EXPECT_EQ(forwarder.passes(), 2);
         EXPECT_EQ(o.refused, 0);
