@@ -759,7 +759,7 @@ std::optional<StoredRun> RunLibrary::run(std::int64_t id)
     return std::move(found.front());
 }
 
-std::vector<StoredRun> RunLibrary::unsent(int limit)
+std::vector<StoredRun> RunLibrary::unsent(int limit, std::int64_t afterId, bool withRefused)
 {
     if (!usable()) {
         lastError_ = openError_;
@@ -769,14 +769,35 @@ std::vector<StoredRun> RunLibrary::unsent(int limit)
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.setForwardOnly(true);
     q.prepare(QStringLiteral("SELECT ") + listColumns()
-              + QStringLiteral(" FROM runs WHERE forward_state <> ? ORDER BY id LIMIT ?"));
+              + QStringLiteral(" FROM runs WHERE forward_state <> ? AND forward_state <> ? AND id > ? ORDER BY id "
+                               "LIMIT ?"));
     q.addBindValue(QString::fromLatin1(forwardStateName(ForwardState::Sent)));
+    q.addBindValue(withRefused ? QString::fromLatin1(forwardStateName(ForwardState::Sent))
+                               : QString::fromLatin1(forwardStateName(ForwardState::Refused)));
+    q.addBindValue(static_cast<qlonglong>(afterId));
     q.addBindValue(std::max(limit, 0));
     if (!q.exec()) {
         fail(reasonOf(q.lastError()));
         return {};
     }
     return storedRuns(q);
+}
+
+std::optional<std::int64_t> RunLibrary::unsentCount()
+{
+    if (!usable()) {
+        lastError_ = openError_;
+        return std::nullopt;
+    }
+    lastError_ = {};
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    q.prepare(QStringLiteral("SELECT count(*) FROM runs WHERE forward_state <> ?"));
+    q.addBindValue(QString::fromLatin1(forwardStateName(ForwardState::Sent)));
+    if (!q.exec() || !q.next()) {
+        fail(reasonOf(q.lastError()));
+        return std::nullopt;
+    }
+    return q.value(0).toLongLong();
 }
 
 bool RunLibrary::markForwarded(std::int64_t id, ForwardState state, const QString &reason)
@@ -789,7 +810,11 @@ bool RunLibrary::markForwarded(std::int64_t id, ForwardState state, const QStrin
     QSqlQuery q(QSqlDatabase::database(connection_, false));
     q.prepare(QStringLiteral("UPDATE runs SET forward_state = ?, forward_reason = ?, forward_utc = ? WHERE id = ?"));
     q.addBindValue(QString::fromLatin1(forwardStateName(state)));
-    q.addBindValue(text(state == ForwardState::Refused ? reason : QString()));
+    // a run kept back always says why (an empty reason marks a sent run
+    // whose name or note changed since)
+    q.addBindValue(state == ForwardState::Sent ? QStringLiteral("")
+                       : reason.isEmpty()      ? QStringLiteral("no reason given")
+                                               : reason);
     q.addBindValue(nowUtc());
     q.addBindValue(static_cast<qlonglong>(id));
     if (!q.exec())

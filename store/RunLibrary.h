@@ -117,10 +117,18 @@ struct StoredRun {
     RunKind kind = RunKind::Run;
     std::optional<BumpTestResult> bump;
     ForwardState forward = ForwardState::Local;
-    QString forwardReason, forwardUtc; // the server's reason when refused; when it was last tried
+    // why the run is not on the server (the server's refusal, or why it could
+    // not be reached); when it was last tried
+    QString forwardReason, forwardUtc;
 
     // "Kp=0.5 Ki=0.2" for a classic run, "2 / 10" for a fuzzy one.
     QString settingsText() const;
+    // The server took the run, and its name or note changed since: only the
+    // change is to be sent.
+    bool changedSinceSent() const
+    {
+        return forward == ForwardState::Local && !forwardUtc.isEmpty() && forwardReason.isEmpty();
+    }
 };
 
 class RunLibrary {
@@ -157,10 +165,14 @@ public:
     std::optional<StoredRun> run(std::int64_t id);
 
     // For a forwarder to a class server: the runs not taken by the server
-    // yet (local or refused), oldest first, at most limit of them; and the
-    // server's answer about one, with the time now. A rename or a new note
-    // makes a sent run local again, so that the change is sent too.
-    std::vector<StoredRun> unsent(int limit = 100);
+    // yet (local, and refused unless withRefused is false), oldest first,
+    // after the run afterId, at most limit of them; how many there are; and
+    // the server's answer about one, with the time now: the reason is kept
+    // for a refused run and for one still local (why the server could not
+    // be reached; never empty then). A rename or a new note makes a sent run
+    // local again, so that the change is sent too.
+    std::vector<StoredRun> unsent(int limit = 100, std::int64_t afterId = 0, bool withRefused = true);
+    std::optional<std::int64_t> unsentCount();
     bool markForwarded(std::int64_t id, ForwardState state, const QString &reason = QString());
     // A stored run as a record (stopped, with its rows and settings).
     std::unique_ptr<RunRecord> load(std::int64_t id);

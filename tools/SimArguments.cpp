@@ -225,6 +225,18 @@ std::pair<int, int> parseStep(const std::string &given, int lowest)
 // --suggest), with the options each takes.
 void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
 {
+    if (o.library.empty())
+        for (const char *needsLibrary : {"--class-server", "--student", "--forward"})
+            if (cli.count(needsLibrary) > 0)
+                bad(std::string(needsLibrary) + ": needs --library FILE (runs are kept there first)");
+    if (o.forward) {
+        // only the library and the server: what runs is left as it was stored
+        for (const CLI::Option *option : cli.get_options())
+            if (option->count() > 0 && option->get_name() != "--forward" && option->get_name() != "--library"
+                && option->get_name() != "--class-server")
+                bad(option->get_name() + ": --forward sends the runs the library holds and runs nothing");
+        return;
+    }
     const int commands = int(!o.surface.empty()) + int(cli.count("--identify") > 0) + int(!o.suggest.empty());
     if (commands > 1)
         bad("--surface, --identify and --suggest: give only one of them");
@@ -245,7 +257,7 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
     if (!o.suggest.empty() && o.summary)
         bad("--summary: --suggest prints the figures of the loop it suggests without it");
     for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture", "--at", "--summary", "--library",
-                                "--experiment", "--save-experiment"})
+                                "--experiment", "--save-experiment", "--class-server", "--student"})
         if (cli.count(runOnly) > 0)
             bad(std::string(runOnly) + ": " + command + " makes no run that takes it");
     if (cli.count("--overshoot") > 0 && o.suggest.empty())
@@ -360,6 +372,18 @@ Parsed parseArguments(int argc, char **argv)
         ->check(kNonEmpty);
     cli.add_option("--library", o.library, "store the run in this run library (SQLite), made when missing")
         ->check(kNonEmpty);
+    cli.add_option("--class-server", o.classServer,
+                   "send the run on to this class server (a libpq URI, postgresql://login@host/database; no "
+                   "password in it) after storing it in --library; by default TERVALO_CLASS_SERVER, then the "
+                   "user's and the system's settings name it")
+        ->check(kNonEmpty);
+    cli.add_option("--student", o.student,
+                   "the student's name or pseudonym stored with the run; by default TERVALO_STUDENT, then the "
+                   "user's settings")
+        ->check(kNonEmpty);
+    cli.add_flag("--forward", o.forward,
+                 "send every run of --library the class server lacks, and run nothing (status 3: runs kept in "
+                 "the library for a later forward)");
     cli.add_option("--experiment", o.experiment,
                    "run this experiment file; options given beside it override its values")
         ->check(kNonEmpty);
@@ -390,7 +414,7 @@ Parsed parseArguments(int argc, char **argv)
     }
 
     const bool tuning = !o.surface.empty() || cli.count("--identify") > 0 || !o.suggest.empty();
-    if (!tuning && !o.experiment.empty())
+    if (!tuning && !o.forward && !o.experiment.empty())
         fillFromExperiment(cli, o);
     checkCommands(cli, o, identify);
     if (o.controller != "fuzzy" && o.surface.empty()) {

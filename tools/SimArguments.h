@@ -40,6 +40,11 @@ struct Options {
     std::string experiment;         // --experiment FILE, already read into these options
     std::string experimentContents; // its bytes, as read
     std::string saveExperiment;     // --save-experiment FILE
+    // --class-server URL and --student NAME as given (the environment and
+    // the settings may name them otherwise: store/ClassConfig); --forward:
+    // send what the library holds on to the class server, run nothing.
+    std::optional<std::string> classServer, student;
+    bool forward = false;
     // An experiment file's open loop on the kit keeps its controller and
     // gains selected, as the window does, though they do not act.
     std::string heldController;

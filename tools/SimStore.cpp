@@ -2,6 +2,7 @@
 
 #include "session/ExperimentSession.h"
 #include "session/Lab.h"
+#include "store/ClassForwarder.h"
 #include "store/RunLibrary.h"
 #include "tools/SimArguments.h"
 #include "ui/main/Form2.h"
@@ -27,6 +28,27 @@ std::string storeRun(const RunRecord &record, const std::string &path, const Run
     if (!library.store(record, context))
         return oneLine(library.error().message());
     return {};
+}
+
+Forwarded forwardRuns(const std::string &path, const ClassServerAddress &server)
+{
+    const QString library = QString::fromLocal8Bit(path.c_str());
+    const ForwardOutcome o = ClassForwarder(library, server).waitIdle();
+    Forwarded f;
+    if (o.libraryFailed) {
+        f.status = 1;
+        for (const QString &r : o.reasons)
+            f.lines.push_back(oneLine(r));
+    } else if (o.remaining > 0) {
+        f.status = 3;
+        QStringList reasons;
+        for (const QString &r : o.reasons)
+            reasons << r;
+        f.lines.push_back(std::to_string(o.remaining) + (o.remaining == 1 ? " run" : " runs") + " kept in " + path
+                          + " for a later forward (tervalo-sim --library " + path
+                          + " --forward): " + oneLine(reasons.join(QStringLiteral("; "))));
+    }
+    return f;
 }
 
 std::string stretchLines(const RunRecord &record)

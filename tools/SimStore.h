@@ -4,10 +4,12 @@
 // stretch of constant reference.
 
 #include "engine/RunRecord.h"
+#include "store/ClassServer.h"
 #include "store/ExperimentFile.h"
 #include "store/RunLibrary.h"
 
 #include <string>
+#include <vector>
 
 namespace tervalo {
 class Form2;
@@ -24,6 +26,16 @@ std::string saveExperiment(Form2 &form, const TestProgram &program, const std::s
 // (made when missing), with its context, in one transaction; "" when stored
 // or when there is nothing to store, else "path: reason".
 std::string storeRun(const RunRecord &record, const std::string &path, const RunContext &context = RunContext());
+
+// Sends every run of the library at path the class server lacks, one pass
+// (ClassForwarder), and says how it went: status 0 when the server holds
+// them all, 3 when runs stay in the library for a later forward (one line
+// saying how many and why), 1 when the library failed (its line).
+struct Forwarded {
+    int status = 0;
+    std::vector<std::string> lines;
+};
+Forwarded forwardRuns(const std::string &path, const ClassServerAddress &server);
 
 // The figures of each stretch of constant reference when the run has more
 // than one ("" otherwise): a line "stretches,N", then for stretch K = 1..N

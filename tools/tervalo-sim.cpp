@@ -8,7 +8,9 @@
 //               [--kp G] [--ki G] [--kd G] [--error-divisor D] [--output-divisor D]
 //               [--actuator U] [--load CYCLE:FROM:TO]... [--rules FILE] [--picture FILE]
 //               [--at CYCLE:reference=R|CYCLE:load=L]... [--summary]
-//               [--experiment FILE] [--save-experiment FILE] [--library FILE]
+//               [--experiment FILE] [--save-experiment FILE]
+//               [--library FILE [--class-server URL] [--student NAME]]
+//   tervalo-sim --library FILE --forward [--class-server URL]
 //   tervalo-sim --surface FILE [--rules FILE] [--reference R] [--error-divisor D] [--output-divisor D]
 //   tervalo-sim --identify U1:U2 [--mode kit]
 //   tervalo-sim --suggest P|I|PI|PD|PID [--overshoot PCT] [--reference R] [--cycles N] [--mode kit]
@@ -21,6 +23,7 @@
 #include "plant/MemoryPort.h"
 #include "runtime/NumberText.h"
 #include "session/Lab.h"
+#include "store/ClassConfig.h"
 #include "tervalo_version.h"
 #include "tools/CheckedOutput.h"
 #include "tools/SimArguments.h"
@@ -30,6 +33,7 @@
 #include "ui/main/Form2.h"
 
 #include <QApplication>
+#include <QFileInfo>
 
 #include <clocale>
 #include <cmath>
@@ -55,6 +59,12 @@ using tervalo::sim::Options;
 {
     throw BadArgument{message};
 }
+
+// A class server or student named by the environment or the settings that
+// cannot be used (status 1).
+struct ClassSettingFailed {
+    std::string message;
+};
 
 // The table's columns: the run's own, up to the fuzzy step (the law's parts
 // are the library's).
@@ -221,6 +231,42 @@ int writeFailed(const std::string &failure)
     return 1;
 }
 
+// The class server the run goes on to: --class-server, else the
+// environment or the settings; nothing when none is named. A URI that is
+// none ends the program: status 2 for the option's, 1 for another place's.
+std::optional<tervalo::ClassServerAddress> classServerOf(const Options &o)
+{
+    namespace config = tervalo::ClassConfig;
+    if (o.library.empty())
+        return std::nullopt;
+    const tervalo::ClassSetting setting = config::server(
+        o.classServer ? std::optional<QString>(QString::fromLocal8Bit(o.classServer->c_str())) : std::nullopt);
+    QString why;
+    std::optional<tervalo::ClassServerAddress> address = config::address(setting, &why);
+    if (!address && setting.given()) {
+        if (o.classServer)
+            bad(tervalo::sim::oneLine(why));
+        throw ClassSettingFailed{tervalo::sim::oneLine(why)};
+    }
+    return address;
+}
+
+// The student the run is stored with: --student, else the environment or
+// the user's settings.
+QString studentOf(const Options &o)
+{
+    namespace config = tervalo::ClassConfig;
+    const tervalo::ClassSetting setting =
+        config::student(o.student ? std::optional<QString>(QString::fromLocal8Bit(o.student->c_str())) : std::nullopt);
+    QString why;
+    if (!config::acceptableStudent(setting.value, &why)) {
+        if (o.student)
+            bad("--student: " + tervalo::sim::oneLine(why));
+        throw ClassSettingFailed{tervalo::sim::oneLine(setting.from + QStringLiteral(": ") + why)};
+    }
+    return setting.value;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -257,6 +303,21 @@ int main(int argc, char **argv)
             return tervalo::sim::identifyPlant(options, out);
         if (!options.suggest.empty())
             return tervalo::sim::suggestGains(options, out);
+
+        const std::optional<tervalo::ClassServerAddress> classServer = classServerOf(options);
+        const auto forwardLines = [](const tervalo::sim::Forwarded &f) {
+            for (const std::string &line : f.lines)
+                std::fprintf(stderr, "tervalo-sim: %s\n", line.c_str());
+            return f.status;
+        };
+        if (options.forward) {
+            if (!classServer)
+                bad("--forward: no class server named (--class-server URL, TERVALO_CLASS_SERVER or the settings)");
+            if (!QFileInfo(QString::fromLocal8Bit(options.library.c_str())).isFile())
+                return writeFailed(options.library + ": no such run library");
+            return forwardLines(tervalo::sim::forwardRuns(options.library, *classServer));
+        }
+        const QString student = options.library.empty() ? QString() : studentOf(options);
 
         tervalo::sim::Session session(options.kit());
         Form2 &form = session.form();
@@ -307,19 +368,26 @@ int main(int argc, char **argv)
             session.run([&run] { return run.next(); });
         if (options.summary)
             out.write(summary(session.form()));
+        // the run sent on to the class server: its line (runs kept for
+        // later) told last, once
+        tervalo::sim::Forwarded forwarded;
         if (!options.library.empty()) {
             tervalo::RunContext context = form.lab().context();
+            context.student = student;
             if (!options.experiment.empty())
                 context.setExperiment(QString::fromLocal8Bit(options.experiment.c_str()),
                                       QByteArray::fromStdString(options.experimentContents));
             if (std::string failure = tervalo::sim::storeRun(form.lab().record(), options.library, context);
                 !failure.empty())
                 failures.push_back(std::move(failure));
+            else if (classServer)
+                forwarded = tervalo::sim::forwardRuns(options.library, *classServer);
         }
-        const auto reportFailures = [&failures] {
+        const auto reportFailures = [&] {
             for (const std::string &f : failures)
                 std::fprintf(stderr, "tervalo-sim: %s\n", f.c_str());
-            return failures.empty() ? 0 : 1;
+            const int status = forwardLines(forwarded);
+            return failures.empty() ? status : 1;
         };
         if (!out.flush()) {
             reportFailures();
@@ -339,5 +407,8 @@ int main(int argc, char **argv)
     } catch (const BadArgument &e) {
         std::fprintf(stderr, "tervalo-sim: %s\n", e.message.c_str());
         return 2;
+    } catch (const ClassSettingFailed &e) {
+        std::fprintf(stderr, "tervalo-sim: %s\n", e.message.c_str());
+        return 1;
     }
 }

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -185,6 +186,28 @@ bool startServer()
     return false;
 }
 
+bool stopServer()
+{
+    QProcess p;
+    p.start(QStringLiteral("pg_ctlcluster"),
+            {env("PGVERSION"), QStringLiteral("regress"), QStringLiteral("stop"), QStringLiteral("-m"),
+             QStringLiteral("fast")});
+    return p.waitForFinished(30000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
+bool waitFor(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done()) {
+        if (clock.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        QThread::msleep(10);
+    }
+    return true;
+}
+
 Program run(const QString &program, const QStringList &args, const QProcessEnvironment &extra)
 {
     QProcess p;
@@ -204,6 +227,11 @@ Program run(const QString &program, const QStringList &args, const QProcessEnvir
 QString tervaloClass()
 {
     return QStringLiteral(TERVALO_CLASS);
+}
+
+QString tervaloSim()
+{
+    return QStringLiteral(TERVALO_SIM);
 }
 
 void ClassTest::SetUp()

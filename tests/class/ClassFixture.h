@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -50,6 +51,8 @@ Answer query(const QString &database, const QString &user, const QString &passwo
 // the server started again; false when it does not come back.
 bool crashServer();
 bool startServer();
+// The server shut down (fast: the connections closed).
+bool stopServer();
 
 struct Program {
     int status = -1;
@@ -59,6 +62,10 @@ struct Program {
 // A program run to its end (at most a minute); env added to the test's own.
 Program run(const QString &program, const QStringList &args, const QProcessEnvironment &env = {});
 QString tervaloClass();
+QString tervaloSim();
+
+// Waits (the event loop turning) until done() holds, at most timeoutMs.
+bool waitFor(const std::function<bool()> &done, int timeoutMs = 30000);
 
 // Each test its own database with the class library made in it, named
 // after the test.

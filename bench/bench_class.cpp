@@ -1,0 +1,256 @@
+// Class library timings against a real PostgreSQL server of the benchmark's
+// own (pg_virtualenv on a free port, as the class tests start theirs):
+// forwarding 100 hour-long runs (18,000 rows each) from a lab PC's library,
+// and the class report (tervalo-class report) over 10,000 runs of 40
+// students, as the instructor and as one student (row-level security).
+// Without a server that can be started, the benchmarks are skipped with a
+// message.
+
+#include "bench/BenchSupport.h"
+#include "engine/StepFigures.h"
+#include "store/ClassForwarder.h"
+#include "store/ClassServer.h"
+#include "store/RunLibrary.h"
+
+#include <QCoreApplication>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <clocale>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace tervalo;
+
+constexpr int kForwardedRuns = 100;
+constexpr int kReportRuns = 10000;
+constexpr int kStudents = 40;
+
+QString env(const char *name)
+{
+    return QString::fromLocal8Bit(qgetenv(name));
+}
+
+ClassServerAddress addressOf(const QString &database, const QString &user = QString())
+{
+    return *ClassServerAddress::parse(QStringLiteral("postgresql://%1@localhost:%2/%3")
+                                          .arg(user.isEmpty() ? env("PGUSER") : user, env("PGPORT"), database));
+}
+
+// Statements as the superuser; the first failure's reason, or "".
+QString admin(const QString &database, const QStringList &statements)
+{
+    const QString name = QStringLiteral("bench-admin");
+    QString why;
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name);
+        db.setHostName(QStringLiteral("localhost"));
+        db.setPort(env("PGPORT").toInt());
+        db.setDatabaseName(database);
+        db.setUserName(env("PGUSER"));
+        db.setPassword(env("PGPASSWORD"));
+        if (!db.open())
+            why = db.lastError().text();
+        QSqlQuery q(db);
+        for (const QString &s : statements)
+            if (why.isEmpty() && !q.exec(s))
+                why = s.left(60) + QStringLiteral(": ") + q.lastError().text();
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(name);
+    return why;
+}
+
+// A class library made afresh in database; "" or why not.
+QString freshLibrary(const QString &database)
+{
+    if (QString why = admin(QStringLiteral("postgres"),
+                            {QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(database)});
+        !why.isEmpty())
+        return why;
+    ClassServer server(addressOf(database));
+    std::vector<QString> done;
+    return server.init(done) ? QString() : server.error().message();
+}
+
+void BM_ForwardHundredHourRuns(benchmark::State &state)
+{
+    const QString database = QStringLiteral("bench_forward");
+    if (const QString why = freshLibrary(database); !why.isEmpty()) {
+        state.SkipWithError(why.toStdString().c_str());
+        return;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    std::vector<std::int64_t> ids;
+    {
+        RunLibrary library(path);
+        RunRecord record(bench::kHour);
+        bench::fillSampleRun(record, bench::kHour);
+        record.stop();
+        for (int k = 0; k < kForwardedRuns; ++k)
+            ids.push_back(library.store(record).value_or(0));
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        {
+            // none of them on the server yet
+            RunLibrary library(path);
+            for (std::int64_t id : ids)
+                library.markForwarded(id, ForwardState::Local, QStringLiteral("not sent yet"));
+        }
+        admin(database, {QStringLiteral("TRUNCATE tervalo.runs CASCADE")});
+        state.ResumeTiming();
+        ClassForwarder forwarder(path, addressOf(database));
+        const ForwardOutcome o = forwarder.waitIdle();
+        if (!o.complete() || o.sent != kForwardedRuns) {
+            state.SkipWithError(
+                (o.reasons.empty() ? std::string("not every run sent") : o.reasons.front().toStdString()).c_str());
+            break;
+        }
+    }
+    state.counters["rows_per_s"] = benchmark::Counter(static_cast<double>(kForwardedRuns) * bench::kHour,
+                                                      benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// 10,000 runs of 40 students, 250 each, without their rows (the report reads none).
+QString fillReport(const QString &database, QString &studentLogin, QString &studentPassword)
+{
+    if (QString why = freshLibrary(database); !why.isEmpty())
+        return why;
+    ClassServer server(addressOf(database));
+    std::vector<std::pair<QString, QString>> names;
+    for (int s = 0; s < kStudents; ++s)
+        names.emplace_back(QStringLiteral("Student %1").arg(s), QStringLiteral("bench_student_%1").arg(s));
+    std::vector<QString> skipped;
+    const auto made = server.addStudents(names, skipped);
+    if (!made)
+        return server.error().message();
+    studentLogin = made->front().login;
+    studentPassword = made->front().password;
+    QString figures, values;
+    for (const MetricInfo &m : kMetrics) {
+        figures += QStringLiteral(", ") + QLatin1String(m.key);
+        values += QStringLiteral(", random() * 10");
+    }
+    const QString student = QStringLiteral("(k % ") + QString::number(kStudents) + QLatin1Char(')');
+    return admin(database,
+                 {QStringLiteral("INSERT INTO tervalo.runs (uuid, owner, student, host, plant_kind, program_version, "
+                                 "experiment, start_utc, mode, controller, reference, kp, ki, kd, settings, row_count, "
+                                 "name, note")
+                      + figures + QStringLiteral(") SELECT gen_random_uuid(), 'bench_student_' || ") + student
+                      + QStringLiteral(", 'Student ' || ") + student
+                      + QStringLiteral(", 'lab-pc-' || (k % 17), 'kit', '1.0', 'lab' || (k % 5) || '.json', "
+                                       "now() - k * interval '1 minute', 'kit', 'PID', 1000, 0.5, 0.1, 0.05, '{}', "
+                                       "900, '', ''")
+                      + values + QStringLiteral(" FROM generate_series(1, %1) AS k").arg(kReportRuns),
+                  QStringLiteral("ANALYZE tervalo.runs")});
+}
+
+void report(benchmark::State &state, bool asStudent)
+{
+    const QString database = QStringLiteral("bench_report");
+    static QString login, password, failure;
+    static bool filled = false;
+    if (!filled) {
+        failure = fillReport(database, login, password);
+        filled = true;
+    }
+    if (!failure.isEmpty()) {
+        state.SkipWithError(failure.toStdString().c_str());
+        return;
+    }
+    ClassServer server(asStudent ? addressOf(database, login) : addressOf(database), asStudent ? password : QString());
+    if (!server.open()) {
+        state.SkipWithError(server.error().message().toStdString().c_str());
+        return;
+    }
+    std::size_t lines = 0;
+    for (auto _ : state) {
+        // what tervalo-class report does: the query and the CSV
+        const auto runs = server.runs();
+        if (!runs) {
+            state.SkipWithError(server.error().message().toStdString().c_str());
+            break;
+        }
+        QByteArray csv = classReportHeader();
+        for (const ClassRunLine &l : *runs)
+            csv += classReportRow(l);
+        benchmark::DoNotOptimize(csv.data());
+        lines = runs->size();
+    }
+    state.counters["runs"] = static_cast<double>(lines);
+}
+
+void BM_ClassReport(benchmark::State &state)
+{
+    report(state, false);
+}
+
+void BM_ClassReportAsStudent(benchmark::State &state)
+{
+    report(state, true);
+}
+
+// A TCP port nothing listens on now.
+int freePort()
+{
+    const int s = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t size = sizeof a;
+    int port = 0;
+    if (s >= 0 && bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
+        && getsockname(s, reinterpret_cast<sockaddr *>(&a), &size) == 0)
+        port = ntohs(a.sin_port);
+    if (s >= 0)
+        close(s);
+    return port;
+}
+
+} // namespace
+
+BENCHMARK(BM_ForwardHundredHourRuns)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
+BENCHMARK(BM_ClassReport)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_ClassReportAsStudent)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    // the server first: the program runs again inside pg_virtualenv
+    if (!std::getenv("TERVALO_PG_VIRTUALENV")) {
+        const int port = freePort();
+        setenv("TERVALO_PG_VIRTUALENV", "1", 1);
+        setenv("PGPORT", std::to_string(port).c_str(), 1);
+        std::vector<char *> args{const_cast<char *>("pg_virtualenv"), const_cast<char *>("-t")};
+        for (int k = 0; k < argc; ++k)
+            args.push_back(argv[k]);
+        args.push_back(nullptr);
+        if (port > 0)
+            execvp("pg_virtualenv", args.data());
+        std::fprintf(stderr,
+                     "bench_class: skipped: no PostgreSQL server can be started here (pg_virtualenv, from the "
+                     "Debian package postgresql-common, with postgresql)\n");
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    std::setlocale(LC_NUMERIC, "C");
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
