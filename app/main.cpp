@@ -60,6 +60,7 @@ struct Options {
     std::string experiment; // a file to open after start-up
     std::string serve;      // [ADDRESS:]PORT of the remote lab, empty: not served
     std::string remoteConfig, tlsCert, tlsKey;
+    std::optional<std::string> classServer, student;
 };
 
 // Qt's own options (-platform offscreen, -style Fusion, -reverse, ...; with
@@ -128,6 +129,12 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
                            ->needs(serve);
     cert->needs(key);
     key->needs(cert);
+    cli.add_option("--class-server", o.classServer,
+                   "send every run on to this class server, a libpq URI such as "
+                   "postgresql://ayse@lab-server/class?sslmode=require (else TERVALO_CLASS_SERVER, then the "
+                   "settings)");
+    cli.add_option("--student", o.student,
+                   "the name or exam code the runs are stored for (else TERVALO_STUDENT, then the settings)");
     cli.add_option("FILE", o.experiment,
                    "an experiment file (.json) to open once the window is up, as its menu's "
                    "\"Open experiment…\" would");
@@ -282,7 +289,12 @@ int main(int argc, char **argv)
     const tervalo::MenuHost menus = window.menuHost();
     tervalo::SurfaceWindow::attach(lab, menus);
     // the graph menu: the run's entries, the library, tuning
-    tervalo::LibrarySession::attach(window);
+    tervalo::LibrarySession *library = tervalo::LibrarySession::attach(window);
+    const auto optional = [](const std::optional<std::string> &v) {
+        return v ? std::optional<QString>(QString::fromLocal8Bit(v->c_str())) : std::nullopt;
+    };
+    library->useClassServer(tervalo::ClassConfig::server(optional(options->classServer)),
+                            tervalo::ClassConfig::student(optional(options->student)));
     tervalo::TuningWindow::attach(lab, menus);
     tervalo::ExperimentMenu experiments(lab, menus);
     tervalo::QtTranslations::follow(lab);

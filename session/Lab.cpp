@@ -1,6 +1,7 @@
 #include "session/Lab.h"
 
 #include "plant/KitEmulator.h"
+#include "store/ClassForwarder.h"
 #include "store/RunLibraryWriter.h"
 
 #include <algorithm>
@@ -36,6 +37,7 @@ Lab::~Lab()
 {
     cycle_.removeObserver(cycles_.get());
     writer_.reset(); // finishes the run being written
+    forwarder_.reset();
 }
 
 void Lab::watchCycles(CycleObserver *observer)
@@ -146,6 +148,7 @@ void Lab::clearBaseline()
 
 void Lab::openLibrary(const QString &path, int busyTimeoutMs, const QString &reason)
 {
+    forwarder_.reset();
     writer_.reset();
     libraryPath_ = path;
     noLibraryReason_ = reason;
@@ -154,8 +157,40 @@ void Lab::openLibrary(const QString &path, int busyTimeoutMs, const QString &rea
         return;
     RunLibraryWriter::Callbacks callbacks;
     callbacks.failed = [this](const QString &message) { emit storeFailed(message); };
-    callbacks.stored = [this](std::int64_t id) { emit runStored(id); };
+    callbacks.stored = [this](std::int64_t id) {
+        wakeForwarder();
+        emit runStored(id);
+    };
     writer_ = std::make_unique<RunLibraryWriter>(path, this, std::move(callbacks), busyTimeoutMs);
+    restartForwarder();
+}
+
+// ---- the class server -------------------------------------------------------
+
+void Lab::useClassServer(std::optional<ClassServerAddress> server)
+{
+    classServer_ = std::move(server);
+    restartForwarder();
+}
+
+void Lab::restartForwarder()
+{
+    forwarder_.reset();
+    if (!classServer_ || libraryPath_.isEmpty())
+        return;
+    ClassForwarder::Callbacks callbacks;
+    callbacks.forwarded = [this](std::int64_t id, ForwardState state, const QString &reason) {
+        emit runForwarded(id, state, reason);
+    };
+    callbacks.failed = [this](const QString &message) { emit classServerFailed(message); };
+    callbacks.recovered = [this] { emit classServerRecovered(); };
+    forwarder_ = std::make_unique<ClassForwarder>(libraryPath_, *classServer_, QString(), this, std::move(callbacks));
+}
+
+void Lab::wakeForwarder()
+{
+    if (forwarder_)
+        forwarder_->wake();
 }
 
 std::size_t Lab::unsaved() const

@@ -18,6 +18,7 @@
 #include "engine/RunRecorder.h"
 #include "session/LabControls.h"
 #include "session/TestProgramRunner.h"
+#include "store/ClassServer.h"
 #include "store/RunLibrary.h"
 
 #include <QObject>
@@ -26,10 +27,12 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace tervalo {
 
+class ClassForwarder;
 class PortDriver;
 class RunLibraryWriter;
 
@@ -103,6 +106,15 @@ public:
     // stderr. Once, from whichever way out comes first.
     void finish();
 
+    // ---- the class server ------------------------------------------------------
+    // Every run the library holds goes on to the class server, from a thread
+    // of its own (see ClassForwarder): at once, after each run stored and
+    // after a rename or note (wakeForwarder). Nothing: no forwarding.
+    void useClassServer(std::optional<ClassServerAddress> server);
+    bool forwarding() const { return static_cast<bool>(forwarder_); }
+    const std::optional<ClassServerAddress> &classServer() const { return classServer_; }
+    void wakeForwarder();
+
     // ---- notices -----------------------------------------------------------------
     // A notice the user must see; it must not hold up the control cycle.
     void notify(const QString &text);
@@ -129,6 +141,11 @@ signals:
     void storeFailed(const QString &message);
     // a run to store and no library to store it in (once; reason: why none)
     void noLibrary(const QString &reason);
+    // the class server: a run's new state; runs kept local (once a failure
+    // streak); the server reached again
+    void runForwarded(qint64 id, tervalo::ForwardState state, const QString &reason);
+    void classServerFailed(const QString &message);
+    void classServerRecovered();
 
 private:
     class Cycles;
@@ -154,6 +171,9 @@ private:
     QString runNote_;
     std::function<double(int)> kitSpeed_;
     std::unique_ptr<RunLibraryWriter> writer_;
+    std::optional<ClassServerAddress> classServer_;
+    std::unique_ptr<ClassForwarder> forwarder_;
+    void restartForwarder();
 };
 
 // The plant under the lab, as the program and the simulator both set it up:

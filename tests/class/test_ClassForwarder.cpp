@@ -8,6 +8,7 @@
 #include "store/ClassForwarder.h"
 #include "store/RunFiles.h"
 #include "store/RunLibrary.h"
+#include "tests/support/FakeLab.h"
 
 #include <QDir>
 #include <QFile>
@@ -518,4 +519,35 @@ TEST_F(ClassForwarderTest, TervaloSimExitStatusesAndWhereTheServerIsNamed)
         EXPECT_TRUE(p.err.contains(library)) << p.err.toStdString();
     }
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("missing.sqlite"))));
+}
+
+// The lab at the PC: each run stored at STOP goes on to the class server
+// with the student's name, and the lab tells the run's new state.
+TEST_F(ClassForwarderTest, TheLabSendsOnEachRunItStores)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    tervalo::test::FakeLab f;
+    f.lab.openLibrary(path);
+    RunContext context = f.lab.context();
+    context.student = QStringLiteral("Ayşe");
+    f.lab.setContext(context);
+    f.lab.useClassServer(address(database));
+    EXPECT_TRUE(f.lab.forwarding());
+    std::vector<ForwardState> told;
+    QObject::connect(&f.lab, &tervalo::Lab::runForwarded,
+                     [&told](qint64, ForwardState state, const QString &) { told.push_back(state); });
+    for (int run = 0; run < 2; ++run) {
+        f.start();
+        for (int k = 0; k < 5 + run; ++k)
+            f.cycleOnce();
+        f.stop();
+    }
+    EXPECT_TRUE(waitFor([&] { return told.size() == 2; }));
+    EXPECT_EQ(told, (std::vector<ForwardState>{ForwardState::Sent, ForwardState::Sent}));
+    expectAllArrived(database, path);
+    EXPECT_EQ(admin(database, QStringLiteral("SELECT student FROM tervalo.runs GROUP BY student")),
+              QStringList{QStringLiteral("Ayşe")});
+    f.lab.useClassServer(std::nullopt);
+    EXPECT_FALSE(f.lab.forwarding());
 }

@@ -3,15 +3,39 @@
 #include "engine/RunRecord.h"
 #include "session/Lab.h"
 #include "ui/main/Form2.h"
+#include "ui/texts/TextPair.h"
 #include "ui/windows/RunsWindow.h"
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMenu>
+#include <QTimer>
 
 #include <cstdio>
 
 namespace tervalo {
+
+namespace {
+
+enum class ClassText { Kept, NoServer, StudentTitle, StudentQuestion };
+
+const TextPair kClassTexts[] = {
+    {"The runs stay on this PC for now and are sent to the class server later:\n",
+     "Deneyler şimdilik bu bilgisayarda kalıyor, sınıf sunucusuna sonra gönderilecek:\n"},
+    {"No class server: ", "Sınıf sunucusu yok: "},
+    {"Class library", "Sınıf kütüphanesi"},
+    {"Your name or exam code, stored with every run you send to the class library:",
+     "Sınıf kütüphanesine gönderdiğiniz her deneyle saklanacak adınız ya da sınav kodunuz:"},
+};
+
+QString classText(ClassText t, bool english)
+{
+    return kClassTexts[static_cast<std::size_t>(t)].in(english);
+}
+
+} // namespace
 
 QString LibrarySession::chosenPath(QString *reason)
 {
@@ -39,6 +63,13 @@ LibrarySession::LibrarySession(Form2 &form, const QString &path, int busyTimeout
     connect(&lab_, &Lab::noLibrary, this,
             [this](const QString &why) { lab_.notify(RunsWindow::text(RunsWindow::Text::NoLibrary, english_) + why); });
     connect(&lab_, &Lab::languageChanged, this, [this](bool english) { retranslate(english); });
+    connect(&lab_, &Lab::classServerFailed, this,
+            [this](const QString &message) { lab_.notify(classText(ClassText::Kept, english_) + message); });
+    askStudent = [this](const QString &title, const QString &label) {
+        bool ok = false;
+        const QString name = QInputDialog::getText(&form_, title, label, QLineEdit::Normal, QString(), &ok);
+        return ok ? name.trimmed() : QString();
+    };
 
     action_ = new QAction(&form_);
     action_->setShortcut(RunsWindow::shortcut());
@@ -52,6 +83,42 @@ LibrarySession::LibrarySession(Form2 &form, const QString &path, int busyTimeout
 LibrarySession::~LibrarySession()
 {
     delete window_.data();
+}
+
+void LibrarySession::useClassServer(const ClassSetting &server, const ClassSetting &student)
+{
+    if (!server.given()) {
+        lab_.useClassServer(std::nullopt);
+        return;
+    }
+    QString why;
+    const std::optional<ClassServerAddress> address = ClassConfig::address(server, &why);
+    if (!address) {
+        std::fprintf(stderr, "tervalo: no class server: %s\n", why.toLocal8Bit().constData());
+        lab_.notify(classText(ClassText::NoServer, english_) + why);
+        return;
+    }
+    RunContext context = lab_.context();
+    context.student = student.value;
+    lab_.setContext(context);
+    lab_.useClassServer(address);
+    if (student.given())
+        return;
+    // asked once for this account, when the window is up
+    QTimer::singleShot(0, this, [this] {
+        if (!askStudent)
+            return;
+        const QString name =
+            askStudent(classText(ClassText::StudentTitle, english_), classText(ClassText::StudentQuestion, english_));
+        QString why;
+        if (name.isEmpty() || !ClassConfig::acceptableStudent(name, &why))
+            return;
+        RunContext context = lab_.context();
+        context.student = name;
+        lab_.setContext(context);
+        if (const QString failed = ClassConfig::saveStudent(name); !failed.isEmpty())
+            lab_.notify(failed);
+    });
 }
 
 const QString &LibrarySession::path() const

@@ -13,6 +13,7 @@
 //
 //   LibrarySession::attach(form);   // TERVALO_LIBRARY or <data folder>/runs.sqlite
 
+#include "store/ClassConfig.h"
 #include "store/RunLibrary.h"
 #include "store/RunLibraryWriter.h"
 #include "ui/windows/RunsWindow.h"
@@ -63,6 +64,14 @@ public:
     // could not be stored is told on stderr. Runs once, from whichever way
     // out comes first (the application's end, or an ExitPaths duty).
     void finish();
+
+    // The class server the runs go on to, and the student they are stored
+    // for (see ClassConfig). A server that names no connection is told once
+    // and nothing is forwarded; a student not named yet is asked for once,
+    // from the event loop, and kept in the user's settings.
+    void useClassServer(const ClassSetting &server, const ClassSetting &student);
+    // The question for the student's name ("" back: not answered).
+    std::function<QString(const QString &title, const QString &label)> askStudent;
 
     // Opens (or raises) the Runs window with a fresh list.
     void showRunsWindow();

@@ -592,6 +592,8 @@ bool RunsWindow::renameRun(std::int64_t id, const QString &name)
     }
     model_->setText(id, RunsTableModel::Name, name);
     relabelRunWindow();
+    if (lab_)
+        lab_->wakeForwarder(); // the change goes to the class server too
     return true;
 }
 
@@ -602,6 +604,8 @@ bool RunsWindow::setNote(std::int64_t id, const QString &note)
         return false;
     }
     model_->setText(id, RunsTableModel::Note, note);
+    if (lab_)
+        lab_->wakeForwarder(); // the change goes to the class server too
     return true;
 }
 
