@@ -11,6 +11,7 @@
 #include "store/ClassForwarder.h"
 #include "store/ClassServer.h"
 #include "store/RunLibrary.h"
+#include "tests/support/PgVirtualenv.h"
 
 #include <QCoreApplication>
 #include <QSqlDatabase>
@@ -25,10 +26,6 @@
 #include <cstdlib>
 #include <string>
 #include <vector>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace {
 
@@ -204,23 +201,6 @@ void BM_ClassReportAsStudent(benchmark::State &state)
     report(state, true);
 }
 
-// A TCP port nothing listens on now.
-int freePort()
-{
-    const int s = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t size = sizeof a;
-    int port = 0;
-    if (s >= 0 && bind(s, reinterpret_cast<sockaddr *>(&a), sizeof a) == 0
-        && getsockname(s, reinterpret_cast<sockaddr *>(&a), &size) == 0)
-        port = ntohs(a.sin_port);
-    if (s >= 0)
-        close(s);
-    return port;
-}
-
 } // namespace
 
 BENCHMARK(BM_ForwardHundredHourRuns)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
@@ -230,16 +210,7 @@ BENCHMARK(BM_ClassReportAsStudent)->Unit(benchmark::kMillisecond)->UseRealTime()
 int main(int argc, char **argv)
 {
     // the server first: the program runs again inside pg_virtualenv
-    if (!std::getenv("TERVALO_PG_VIRTUALENV")) {
-        const int port = freePort();
-        setenv("TERVALO_PG_VIRTUALENV", "1", 1);
-        setenv("PGPORT", std::to_string(port).c_str(), 1);
-        std::vector<char *> args{const_cast<char *>("pg_virtualenv"), const_cast<char *>("-t")};
-        for (int k = 0; k < argc; ++k)
-            args.push_back(argv[k]);
-        args.push_back(nullptr);
-        if (port > 0)
-            execvp("pg_virtualenv", args.data());
+    if (!tervalo::test::insidePgVirtualenv(argc, argv)) {
         std::fprintf(stderr,
                      "bench_class: skipped: no PostgreSQL server can be started here (pg_virtualenv, from the "
                      "Debian package postgresql-common, with postgresql)\n");
