@@ -17,6 +17,8 @@ public:
     void cycleDone(const ExperimentState &state, const CycleSample &sample) override
     {
         lab_.recorder_.cycleDone(state, sample);
+        if (lab_.recorder_.record().truncated() && !lab_.fullTold_)
+            lab_.recordFull();
         for (std::size_t i = 0; i < watchers.size(); ++i)
             watchers[i]->cycleDone(state, sample);
         lab_.runner_.cycleDone(state, sample);
@@ -27,8 +29,9 @@ private:
     Lab &lab_;
 };
 
-Lab::Lab(LabControls &controls, ControlCycle &cycle, bool english)
-    : controls_(controls), cycle_(cycle), runner_(*this), cycles_(std::make_unique<Cycles>(*this)), english_(english)
+Lab::Lab(LabControls &controls, ControlCycle &cycle, bool english, std::size_t recordCapacity)
+    : controls_(controls), cycle_(cycle), recorder_(recordCapacity), runner_(*this),
+      cycles_(std::make_unique<Cycles>(*this)), english_(english)
 {
     cycle_.addObserver(cycles_.get());
 }
@@ -53,9 +56,33 @@ void Lab::unwatchCycles(CycleObserver *observer)
 
 // ---- the run -------------------------------------------------------------
 
+void Lab::recordFull()
+{
+    // once a run, and not on the cycle: the notice and the line come from
+    // the event loop
+    fullTold_ = true;
+    const QString text = tr("This run has reached the record's bound of %1 rows (%2 hours): the cycles from now on "
+                            "are not recorded, and its figures and files end there.")
+                             .arg(recorder_.record().capacity())
+                             .arg(recorder_.record().capacity() / 18000.0);
+    const QString turkish = QStringLiteral("Bu deney kaydın %1 satırlık sınırına ulaştı (%2 saat): bundan sonraki "
+                                           "çevrimler kaydedilmiyor; ölçütleri ve dosyaları burada biter.")
+                                .arg(recorder_.record().capacity())
+                                .arg(recorder_.record().capacity() / 18000.0);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text, turkish] {
+            if (reportLine)
+                reportLine(text);
+            notify(english_ ? text : turkish);
+        },
+        Qt::QueuedConnection);
+}
+
 void Lab::reportStart()
 {
     active_ = true;
+    fullTold_ = false;
     runBaseline_ = baseline_;
     recorder_.start(controls_.settings());
     emit started();

@@ -25,6 +25,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,7 +40,10 @@ class RunLibraryWriter;
 class Lab : public QObject {
     Q_OBJECT
 public:
-    Lab(LabControls &controls, ControlCycle &cycle, bool english);
+    // recordCapacity: the rows a run keeps (four hours of cycles unless a
+    // test wants fewer)
+    Lab(LabControls &controls, ControlCycle &cycle, bool english,
+        std::size_t recordCapacity = RunRecord::kDefaultCapacity);
     ~Lab() override;
     Lab(const Lab &) = delete;
     Lab &operator=(const Lab &) = delete;
@@ -115,7 +119,11 @@ public:
     const std::optional<ClassServerAddress> &classServer() const { return classServer_; }
     void wakeForwarder();
 
-    // ---- notices -----------------------------------------------------------------
+    // ---- notices ----------------------------------------------------------------
+    // Where a line for the log goes (stderr by default; nothing: none).
+    std::function<void(const QString &line)> reportLine = [](const QString &line) {
+        std::fprintf(stderr, "tervalo: %s\n", line.toLocal8Bit().constData());
+    };
     // A notice the user must see; it must not hold up the control cycle.
     void notify(const QString &text);
 
@@ -159,6 +167,8 @@ private:
     bool active_ = false;
     bool english_ = true;
     bool ending_ = false;
+    bool fullTold_ = false; // the record's bound reached, told
+    void recordFull();
     std::shared_ptr<const std::vector<double>> baseline_;
     std::shared_ptr<const std::vector<double>> runBaseline_;
     QString baselineName_;

@@ -4,6 +4,8 @@
 #include "plant/PulseCounter.h"
 #include "session/Lab.h"
 
+#include <QCoreApplication>
+
 #include <chrono>
 #include <cstdio>
 
@@ -83,6 +85,7 @@ Session::Session(bool kit)
         QObject::connect(&form.lab(), &Lab::stopped, &form.lab(), [this] { pump_->started(false); });
     }
     usePlant(form.lab(), port);
+    form.lab().reportLine = nullptr; // the notice is the line on stderr
     form.Form_Load();
 }
 
@@ -110,6 +113,8 @@ void Session::run(Cycle cycle)
     pump_->setCycle(std::move(cycle));
     form_->Label32_Click(); // START: runs until the cycle's STOP
     pump_->setCycle({});
+    // the notices the run left for the event loop (on stderr)
+    QCoreApplication::processEvents();
 }
 
 } // namespace tervalo::sim

@@ -4,6 +4,7 @@
 #include "store/RunLibrary.h"
 #include "tests/support/FakeLab.h"
 
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 
@@ -212,4 +213,28 @@ TEST(Lab, RunsReachTheLibraryAtStopAndAtTheEnd)
         rows.push_back(static_cast<std::size_t>(r.rows));
     std::sort(rows.begin(), rows.end());
     EXPECT_EQ(rows, (std::vector<std::size_t>{1, 2}));
+}
+
+// Past the record's bound the cycles are no longer recorded: said once a
+// run, from the event loop, in the window's language and on the log.
+TEST(Lab, TheRecordsBoundIsToldOnceARun)
+{
+    FakeLab f(false, 5);
+    Journal j(f.lab);
+    std::vector<QString> lines;
+    f.lab.reportLine = [&lines](const QString &line) { lines.push_back(line); };
+    for (int run = 0; run < 2; ++run) {
+        f.start();
+        for (int k = 0; k < 8; ++k)
+            f.cycleOnce();
+        EXPECT_TRUE(lines.size() == static_cast<std::size_t>(run)); // not on the cycle
+        QCoreApplication::processEvents();
+        f.stop();
+    }
+    EXPECT_EQ(f.lab.record().size(), 5u);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_TRUE(lines[0].contains(QLatin1String("bound of 5 rows"))) << lines[0].toStdString();
+    const auto notices = std::count_if(j.lines.begin(), j.lines.end(),
+                                       [](const std::string &l) { return l.rfind("notice Bu deney", 0) == 0; });
+    EXPECT_EQ(notices, 2);
 }

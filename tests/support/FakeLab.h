@@ -26,7 +26,8 @@ class FakeLab : public LabControls, private CycleHost {
     ControlCycle cycle_;
 
 public:
-    explicit FakeLab(bool english = true) : lab(*this, cycle_, english)
+    explicit FakeLab(bool english = true, std::size_t recordCapacity = RunRecord::kDefaultCapacity)
+        : lab(*this, cycle_, english, recordCapacity)
     {
         std::array<std::string, 7> names;
         for (std::size_t k = 0; k < 7; ++k)
