@@ -2,6 +2,7 @@
 
 #include "engine/RunRecord.h"
 #include "session/Lab.h"
+#include "store/ClassConfig.h"
 #include "store/ExportNames.h"
 #include "ui/texts/TextPair.h"
 #include "ui/windows/RunWindow.h"
@@ -20,6 +21,7 @@
 #include <QSortFilterProxyModel>
 #include <QStandardPaths>
 #include <QTableView>
+#include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
 
@@ -67,6 +69,20 @@ const Both kTexts[] = {
      "penceresindeki \"Yeniden kaydetmeyi dene\" ile yeniden denenecek.\n"},
     {"There is no run library: the runs are not stored.\n", "Deney kütüphanesi yok: deneyler kaydedilmiyor.\n"},
     {"Open Loop", "Denetimsiz"},
+    {"Class server", "Sınıf sunucusu"},
+    {"on this PC", "bu bilgisayarda"},
+    {"sent", "gönderildi"},
+    {"refused", "reddedildi"},
+    {"\nThe class server keeps its copy: an instructor's copy is not deleted from here.",
+     "\nSınıf sunucusu kendi kopyasını tutar: öğretmenin kopyası buradan silinmez."},
+    {"Class server…", "Sınıf sunucusu…"},
+    {"Class library", "Sınıf kütüphanesi"},
+    {"The class server, a libpq URI such as postgresql://ayse@lab-server/class?sslmode=require "
+     "(empty: none for this account). Now: %1",
+     "Sınıf sunucusu, postgresql://ayse@lab-server/class?sslmode=require gibi bir libpq adresi "
+     "(boş: bu hesap için yok). Şu an: %1"},
+    {"Your name or exam code, stored with every run:", "Her deneyle saklanacak adınız ya da sınav kodunuz:"},
+    {"none", "yok"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunsWindow::Text::Count), "one text per entry");
 
@@ -181,6 +197,8 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole:
         if (column == Note || column == Name)
             return column == Note ? r.note : r.name;
+        if (column == ClassServer) // the server's reason, or why it could not be reached
+            return r.forwardUtc.isEmpty() ? r.forwardReason : r.forwardUtc + QLatin1Char(' ') + r.forwardReason;
         if (column == Date)
             return r.startUtc;
         return {};
@@ -204,6 +222,11 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
         case Name: return r.name;
         case Note: // one line in the table; the tooltip has it whole
             return role == Qt::EditRole ? r.note : QString(r.note).replace(QLatin1Char('\n'), QLatin1Char(' '));
+        case ClassServer:
+            return RunsWindow::text(r.forward == ForwardState::Sent          ? RunsWindow::Text::ForwardSent
+                                        : r.forward == ForwardState::Refused ? RunsWindow::Text::ForwardRefused
+                                                                             : RunsWindow::Text::ForwardLocal,
+                                    english_);
         case ColumnCount: break;
         }
         return {};
@@ -227,6 +250,7 @@ QVariant RunsTableModel::headerData(int section, Qt::Orientation orientation, in
     case Iae: return RunWindow::metricText(kFigureColumns[section - RiseTime], english_);
     case Name: return RunsWindow::text(T::Name, english_);
     case Note: return RunsWindow::text(T::Note, english_);
+    case ClassServer: return RunsWindow::text(T::ClassColumn, english_);
     case ColumnCount: break;
     }
     return {};
@@ -309,6 +333,22 @@ RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath()
             lab_->retrySaving();
     };
     connect(lab_, &Lab::baselineChanged, this, [this] { updateActions(); });
+    // a run's state on the class server, as the forwarder tells it
+    connect(lab_, &Lab::runForwarded, this, [this] {
+        if (!isVisible() || refreshPosted_)
+            return;
+        refreshPosted_ = true;
+        QTimer::singleShot(200, this, [this] {
+            refreshPosted_ = false;
+            refresh();
+        });
+    });
+    auto *classEntry = new QAction(this);
+    actions_.emplace_back(Text::ClassServerEntry, classEntry);
+    connect(classEntry, &QAction::triggered, this, [this] { classServerAsked(); });
+    tools_->addSeparator();
+    tools_->addAction(classEntry);
+    classEntry->setText(text(Text::ClassServerEntry));
     setLanguage(lab.english());
     updateActions();
 }
@@ -472,8 +512,56 @@ RunLibrary *RunsWindow::library()
     return library_.get();
 }
 
+bool RunsWindow::classServerAsked()
+{
+    if (!lab_ || !askText)
+        return false;
+    const ClassSetting now = ClassConfig::server();
+    const QString shown =
+        now.given() ? now.value + QStringLiteral(" (") + now.from + QLatin1Char(')') : text(Text::ClassServerNone);
+    const std::optional<QString> uri =
+        askText(text(Text::ClassServerTitle), text(Text::ClassServerPrompt).arg(shown), now.value);
+    if (!uri)
+        return false;
+    const QString failed = ClassConfig::saveServer(uri->trimmed());
+    if (!failed.isEmpty()) {
+        if (showError)
+            showError(text(Text::ClassServerTitle), failed);
+        return false;
+    }
+    const ClassSetting server = ClassConfig::server();
+    QString why;
+    const std::optional<ClassServerAddress> address =
+        server.given() ? ClassConfig::address(server, &why) : std::nullopt;
+    if (server.given() && !address) {
+        if (showError)
+            showError(text(Text::ClassServerTitle), why);
+        return false;
+    }
+    if (address) {
+        const ClassSetting student = ClassConfig::student();
+        const std::optional<QString> name =
+            askText(text(Text::ClassServerTitle), text(Text::StudentPrompt), student.value);
+        if (name && !name->trimmed().isEmpty() && ClassConfig::acceptableStudent(name->trimmed(), &why)) {
+            ClassConfig::saveStudent(name->trimmed());
+            RunContext context = lab_->context();
+            context.student = name->trimmed();
+            lab_->setContext(context);
+        }
+    }
+    lab_->useClassServer(address);
+    setColumnsShown();
+    return true;
+}
+
+void RunsWindow::setColumnsShown()
+{
+    view_->setColumnHidden(RunsTableModel::ClassServer, !(lab_ && lab_->forwarding()));
+}
+
 void RunsWindow::refresh()
 {
+    setColumnsShown();
     const std::vector<std::int64_t> kept = selectedIds();
     if (path_.isEmpty()) { // no data folder could be made
         problem_ = text(Text::NoLibrary).trimmed();
@@ -730,7 +818,14 @@ void RunsWindow::deleteAsked()
     const std::vector<std::int64_t> ids = selectedIds();
     if (ids.empty() || !confirm)
         return;
-    if (confirm(text(Text::Title), text(Text::DeleteQuestion).arg(ids.size())))
+    QString question = text(Text::DeleteQuestion).arg(ids.size());
+    const bool sent = std::any_of(ids.begin(), ids.end(), [this](std::int64_t id) {
+        const StoredRun *r = model_->run(id);
+        return r && r->forward == ForwardState::Sent;
+    });
+    if (sent)
+        question += text(Text::DeleteKeepsServerCopy);
+    if (confirm(text(Text::Title), question))
         removeRuns(ids);
 }
 

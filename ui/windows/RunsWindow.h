@@ -44,7 +44,21 @@ class RunRecord;
 // (numbers as numbers, a missing figure after every number).
 class RunsTableModel : public QAbstractTableModel {
 public:
-    enum Column { Date, Mode, Controller, Settings, RiseTime, Overshoot, SettlingTime, Iae, Name, Note, ColumnCount };
+    // ClassServer: whether the class server has the run (shown while the lab forwards)
+    enum Column {
+        Date,
+        Mode,
+        Controller,
+        Settings,
+        RiseTime,
+        Overshoot,
+        SettlingTime,
+        Iae,
+        Name,
+        Note,
+        ClassServer,
+        ColumnCount
+    };
     static constexpr int SortRole = Qt::UserRole + 1;
     static constexpr int IdRole = Qt::UserRole + 2;
 
@@ -107,6 +121,16 @@ public:
         NoticeNotStored,
         NoLibrary,
         OpenLoop,
+        ClassColumn,
+        ForwardLocal,
+        ForwardSent,
+        ForwardRefused,
+        DeleteKeepsServerCopy,
+        ClassServerEntry,
+        ClassServerTitle,
+        ClassServerPrompt, // %1: where the server now comes from
+        StudentPrompt,
+        ClassServerNone,
         Count
     };
 
@@ -135,6 +159,12 @@ public:
     // try them again (set by the owner of the writer).
     void setUnsaved(std::size_t count);
     std::function<void()> retrySaving;
+
+    // "Class server…": the class server the runs go on to and the student
+    // they are stored for, kept in the user's settings (never a password);
+    // an empty server turns the lab's off for this account. The answers
+    // come from askText; false when nothing was changed.
+    bool classServerAsked();
 
     // The selection, by run id, in the table's order.
     std::vector<std::int64_t> selectedIds() const;
@@ -200,6 +230,7 @@ private:
     RunWindow *ensureRunWindow(std::shared_ptr<const RunRecord> first, const QString &label);
     std::int64_t currentId() const;
     void relabelRunWindow();
+    void setColumnsShown(); // the class server's column while the lab forwards
 
     QString path_;
     QPointer<Lab> lab_;
@@ -208,6 +239,7 @@ private:
     QString problem_;
     std::size_t unsaved_ = 0;
     bool pinned_ = false; // without a lab
+    bool refreshPosted_ = false;
 
     RunsTableModel *model_ = nullptr;
     QSortFilterProxyModel *proxy_ = nullptr;
