@@ -152,12 +152,26 @@ RunRecord RunRecord::part(std::size_t begin, std::size_t end) const
 std::vector<RunRecord::StretchFigures> RunRecord::stretchFigures() const
 {
     std::vector<StretchFigures> out;
+    // the row each load change first acts on
+    std::vector<std::size_t> breaks;
+    std::vector<int> loads;
+    for (const LoadChange &c : settings_.loadChanges) {
+        const auto at = std::lower_bound(rows_.begin(), rows_.end(), c.cycle,
+                                         [](const RunRow &r, std::int64_t cycle) { return r.cycle < cycle; });
+        if (at != rows_.end() && at != rows_.begin()) {
+            breaks.push_back(static_cast<std::size_t>(at - rows_.begin()));
+            loads.push_back(c.to);
+        }
+    }
     std::vector<StepSample> rows;
-    for (const Stretch &s : constantReferenceStretches(samples_.data(), samples_.size())) {
+    for (const Stretch &s : eventStretches(samples_.data(), samples_.size(), breaks)) {
         StretchFigures f;
         f.firstCycle = rows_[s.begin].cycle;
         f.lastCycle = rows_[s.end - 1].cycle;
         f.reference = s.reference;
+        const auto load = std::find(breaks.begin(), breaks.end(), s.begin);
+        if (load != breaks.end())
+            f.load = loads[static_cast<std::size_t>(load - breaks.begin())];
         rows.assign(samples_.begin() + static_cast<std::ptrdiff_t>(s.begin),
                     samples_.begin() + static_cast<std::ptrdiff_t>(s.end));
         for (std::size_t r = 0; r < rows.size(); ++r)

@@ -147,11 +147,14 @@ public:
     // file of those rows shows, to be written away from the cycle.
     RunRecord part(std::size_t begin, std::size_t end) const;
 
-    // The figures of each stretch of constant reference, in order; a
-    // stretch's times count from its step (its first row reads one cycle).
+    // The figures of each stretch between events (a reference step, a load
+    // change), in order; a stretch's times count from its event (its first
+    // row reads one cycle). load: the load from a load change on, -1 for a
+    // stretch that begins at a reference step or at START.
     struct StretchFigures {
         std::int64_t firstCycle = 0, lastCycle = 0;
         double reference = 0;
+        int load = -1;
         StepFigures figures;
     };
     std::vector<StretchFigures> stretchFigures() const;

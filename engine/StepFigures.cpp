@@ -176,6 +176,19 @@ std::vector<Stretch> constantReferenceStretches(const StepSample *rows, std::siz
     return out;
 }
 
+std::vector<Stretch> eventStretches(const StepSample *rows, std::size_t count, const std::vector<std::size_t> &breaks)
+{
+    std::vector<Stretch> out;
+    for (std::size_t k = 0; k < count; ++k) {
+        const bool loadMoved = std::find(breaks.begin(), breaks.end(), k) != breaks.end();
+        if (out.empty() || rows[k].reference != out.back().reference || loadMoved)
+            out.push_back({k, k + 1, rows[k].reference});
+        else
+            out.back().end = k + 1;
+    }
+    return out;
+}
+
 std::string shortestDecimal(double v)
 {
     if (std::isnan(v))

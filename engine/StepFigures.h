@@ -119,6 +119,10 @@ struct Stretch {
 
 // The stretches of constant reference, in order; none for no rows.
 std::vector<Stretch> constantReferenceStretches(const StepSample *rows, std::size_t count);
+// The stretches between events, in order: a new one begins at every change
+// of the reference and at each row index in breaks (where a load change
+// first acts), so that no stretch holds the response to a later event.
+std::vector<Stretch> eventStretches(const StepSample *rows, std::size_t count, const std::vector<std::size_t> &breaks);
 
 // The shortest decimal text that reads back as the same double, with '.'
 // whatever the locale ("0.6", "1000", "-2.5", "1e+22"); -0 is written "0",

@@ -221,7 +221,8 @@ namespace {
 std::string summary(const Form2 &form)
 {
     const tervalo::RunRecord &run = form.lab().record();
-    return tervalo::summaryLines(run.figures()) + tervalo::sim::stretchLines(run);
+    // the stretches between events first, then the whole run
+    return tervalo::sim::stretchLines(run) + tervalo::summaryLines(run.figures());
 }
 
 // The one line a failed write ends the run with (status 1).

@@ -108,3 +108,47 @@ TEST(RunRecord, NamesAndStartTime)
     EXPECT_EQ(utcText(std::chrono::system_clock::time_point{} + std::chrono::seconds(1796876534)),
               "2026-12-10T04:22:14Z");
 }
+
+// A test program's stretches end at every event: the stretch after a
+// reference step stops where a later load change acts, so its peak is the
+// step's, and the load change's response is a stretch of its own.
+TEST(RunRecord, StretchesEndAtEveryEventLoadChangesIncluded)
+{
+    RunRecord record(200);
+    record.start(RunSettings{});
+    const auto add = [&record](std::int64_t cycle, double reference, double y) {
+        RunRow r = rowAt(cycle, y);
+        r.reference = reference;
+        r.e = reference - y;
+        record.append(r);
+    };
+    for (int k = 1; k <= 30; ++k)
+        add(k, 1000, k < 3 ? 500.0 * k : 1000);
+    for (int k = 31; k <= 60; ++k) // the step, settled by cycle 33
+        add(k, 1500, k < 33 ? 1000 + 250.0 * (k - 30) : 1500);
+    record.addLoadChange({61, 20, 1}); // lighter: the speed jumps, then comes back
+    for (int k = 61; k <= 90; ++k)
+        add(k, 1500, k == 61 ? 1600 : k == 62 ? 1550 : 1500);
+    record.addLoadChange({200, 1, 5}); // past the rows: no stretch of its own
+    record.stop();
+
+    const std::vector<RunRecord::StretchFigures> s = record.stretchFigures();
+    ASSERT_EQ(s.size(), 3u);
+    const struct {
+        std::int64_t first, last;
+        double reference;
+        int load;
+        double peak;
+    } expected[] = {{1, 30, 1000, -1, 1000}, {31, 60, 1500, -1, 1500}, {61, 90, 1500, 1, 1500}};
+    for (std::size_t k = 0; k < 3; ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(s[k].firstCycle, expected[k].first);
+        EXPECT_EQ(s[k].lastCycle, expected[k].last);
+        EXPECT_EQ(s[k].reference, expected[k].reference);
+        EXPECT_EQ(s[k].load, expected[k].load);
+        EXPECT_EQ(s[k].figures[Metric::Peak].value, expected[k].peak);
+    }
+    // the step's stretch no longer sees the jump of the later load change
+    EXPECT_EQ(s[1].figures[Metric::Overshoot].value, 0);
+    EXPECT_DOUBLE_EQ(s[1].figures[Metric::PeakTime].value, 0.4);
+}

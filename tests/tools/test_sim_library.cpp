@@ -468,8 +468,8 @@ TEST(SimTestProgram, BadEventsAreRefused)
               rowsOf({"--controller", "P", "--cycles", "5", "--at", "3:reference=1500"}));
 }
 
-// --summary with reference steps: the run's figures as always, then those of
-// each stretch of constant reference, timed from its step.
+// --summary with reference steps: the figures of each stretch between
+// events first, timed from its step, then the run's as always.
 TEST(SimTestProgram, SummaryGivesTheFiguresOfEachStretch)
 {
     const QStringList run = {"--controller", "PI", "--kp", "0.2", "--ki", "1", "--summary"};
@@ -477,14 +477,14 @@ TEST(SimTestProgram, SummaryGivesTheFiguresOfEachStretch)
     const char *const keys[] = {"rise_time_s",        "peak", "peak_time_s", "overshoot_pct", "settling_time_s",
                                 "steady_state_error", "iae",  "ise",         "actuator_max",  "saturated_pct",
                                 "actuator_travel"};
-    ASSERT_EQ(rows.size(), 11 + 1 + 2 * 14);
+    ASSERT_EQ(rows.size(), 1 + 2 * 14 + 11);
     for (int k = 0; k < 11; ++k)
-        EXPECT_TRUE(rows[k].startsWith(QString::fromLatin1(keys[k]) + ',')) << rows[k].toStdString();
-    EXPECT_EQ(rows[11], "stretches,2");
+        EXPECT_TRUE(rows[29 + k].startsWith(QString::fromLatin1(keys[k]) + ',')) << rows[29 + k].toStdString();
+    EXPECT_EQ(rows[0], "stretches,2");
     const QStringList heads[] = {{"first_cycle@1,1", "last_cycle@1,49", "reference@1,1000"},
                                  {"first_cycle@2,50", "last_cycle@2,100", "reference@2,1500"}};
     for (int s = 0; s < 2; ++s) {
-        const int at = 12 + 14 * s;
+        const int at = 1 + 14 * s;
         EXPECT_EQ(rows.mid(at, 3), heads[s]);
         for (int k = 0; k < 11; ++k)
             EXPECT_TRUE(rows[at + 3 + k].startsWith(QStringLiteral("%1@%2,").arg(keys[k]).arg(s + 1)))

@@ -95,6 +95,8 @@ const Both kTexts[] = {
     {"Whole run", "Tüm deney"},
     {"R = %1 from cycle %2", "R = %1, çevrim %2'den"},
     {"Times from the reference step", "Süreler referans adımından itibaren"},
+    {"load %1 from cycle %2", "yük %1, çevrim %2'den"},
+    {"Times from the load change", "Süreler yük değişiminden itibaren"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
 
@@ -535,46 +537,58 @@ void RunWindow::figuresDue()
 
 void RunWindow::refreshFigures()
 {
-    const StepFigures f = record_->figures();
-    for (std::size_t k = 0; k < kMetricCount; ++k) {
-        const Figure &fig = f[kMetrics[k].metric];
-        showFigure(table_->item(static_cast<int>(k), 1), fig);
-        // the report gives the figures whole
-        shownFigures_[k] = fig.available() ? QString::fromStdString(shortestDecimal(fig.value))
-                                           : table_->item(static_cast<int>(k), 1)->text();
-    }
-
-    // A run whose reference stepped: the figures of each stretch beside.
-    const std::vector<StepSample> &samples = record_->samples();
-    std::vector<RunRecord::StretchFigures> stretches;
-    if (constantReferenceStretches(samples.data(), samples.size()).size() > 1)
-        stretches = record_->stretchFigures();
+    // A run with events (a reference step, a load change): the figures of
+    // each stretch between them first, then the whole run's.
+    std::vector<RunRecord::StretchFigures> stretches = record_->stretchFigures();
+    if (stretches.size() < 2)
+        stretches.clear();
     const std::size_t count = stretches.size();
+    const int whole = 1 + static_cast<int>(count);
     const bool columnsChanged = count != shownStretches_;
     if (columnsChanged) {
         shownStretches_ = count;
         table_->setColumnCount(2 + static_cast<int>(count));
-        table_->horizontalHeaderItem(1)->setText(count ? text(Text::WholeRun) : text(Text::Value));
     }
-    for (std::size_t c = 0; c < count; ++c) {
-        const int column = 2 + static_cast<int>(c);
-        const RunRecord::StretchFigures &st = stretches[c];
-        auto *head = table_->horizontalHeaderItem(column);
+    const auto itemAt = [this](int row, int column) {
+        QTableWidgetItem *item = table_->item(row, column);
+        if (!item) {
+            item = new QTableWidgetItem;
+            table_->setItem(row, column, item);
+        }
+        return item;
+    };
+    const auto headAt = [this](int column) {
+        QTableWidgetItem *head = table_->horizontalHeaderItem(column);
         if (!head) {
             head = new QTableWidgetItem;
             table_->setHorizontalHeaderItem(column, head);
         }
-        head->setText(
-            text(Text::StretchHead).arg(QString::fromStdString(shortestDecimal(st.reference))).arg(st.firstCycle));
-        head->setToolTip(text(Text::StretchTip));
-        for (std::size_t k = 0; k < kMetricCount; ++k) {
-            auto *item = table_->item(static_cast<int>(k), column);
-            if (!item) {
-                item = new QTableWidgetItem;
-                table_->setItem(static_cast<int>(k), column, item);
-            }
-            showFigure(item, st.figures[kMetrics[k].metric]);
+        return head;
+    };
+    headAt(whole)->setText(count ? text(Text::WholeRun) : text(Text::Value));
+    headAt(whole)->setToolTip(QString());
+    const StepFigures f = record_->figures();
+    for (std::size_t k = 0; k < kMetricCount; ++k) {
+        const Figure &fig = f[kMetrics[k].metric];
+        QTableWidgetItem *item = itemAt(static_cast<int>(k), whole);
+        showFigure(item, fig);
+        // the report gives the figures whole
+        shownFigures_[k] = fig.available() ? QString::fromStdString(shortestDecimal(fig.value)) : item->text();
+    }
+    for (std::size_t c = 0; c < count; ++c) {
+        const int column = 1 + static_cast<int>(c);
+        const RunRecord::StretchFigures &st = stretches[c];
+        QTableWidgetItem *head = headAt(column);
+        if (st.load >= 0) {
+            head->setText(text(Text::StretchLoadHead).arg(st.load).arg(st.firstCycle));
+            head->setToolTip(text(Text::StretchLoadTip));
+        } else {
+            head->setText(
+                text(Text::StretchHead).arg(QString::fromStdString(shortestDecimal(st.reference))).arg(st.firstCycle));
+            head->setToolTip(text(Text::StretchTip));
         }
+        for (std::size_t k = 0; k < kMetricCount; ++k)
+            showFigure(itemAt(static_cast<int>(k), column), st.figures[kMetrics[k].metric]);
     }
     if (columnsChanged) {
         // the columns side by side in view, as far as the screen allows

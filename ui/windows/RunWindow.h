@@ -96,9 +96,11 @@ public:
         MenuSaveRunData, // the graph's context menu: save the record at once
         CompareTitle,
         CompareAxis,
-        WholeRun,    // the figures' column of the whole run, beside those of each reference
-        StretchHead, // "R = %1 from cycle %2"
-        StretchTip,  // what a stretch's column counts its times from
+        WholeRun,        // the figures' column of the whole run, beside those of each reference
+        StretchHead,     // "R = %1 from cycle %2"
+        StretchTip,      // what a stretch's column counts its times from
+        StretchLoadHead, // "load %1 from cycle %2"
+        StretchLoadTip,
         Count
     };
 

@@ -295,20 +295,22 @@ TEST_F(RunWindowTest, FiguresOfEachReferenceBesideTheWholeRun)
     for (int k = 31; k <= 60; ++k)
         record.append(rowAt(k, 1500, k < 33 ? 1000 + 250 * (k - 30) : 1500));
     w.update();
+    // each stretch first, then the whole run
     ASSERT_EQ(t->columnCount(), 4);
-    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "Whole run");
-    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), "R = 1000 from cycle 1");
-    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), "R = 1500 from cycle 31");
+    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), "R = 1000 from cycle 1");
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), "R = 1500 from cycle 31");
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), "Whole run");
     const auto figure = [&](Metric m, int column) { return t->item(static_cast<int>(m), column)->text(); };
-    EXPECT_EQ(figure(Metric::Peak, 2), "1000");
+    EXPECT_EQ(figure(Metric::Peak, 1), "1000");
+    EXPECT_EQ(figure(Metric::Peak, 2), "1500");
     EXPECT_EQ(figure(Metric::Peak, 3), "1500");
     // the second step rises 1000 -> 1500 over its first two cycles, counted from the step
-    EXPECT_EQ(figure(Metric::PeakTime, 3), QString::fromStdString(shortestDecimal(0.4)));
+    EXPECT_EQ(figure(Metric::PeakTime, 2), QString::fromStdString(shortestDecimal(0.4)));
 
     w.setLanguage(false);
     EXPECT_EQ(t->columnCount(), 4);
-    EXPECT_EQ(t->horizontalHeaderItem(1)->text(), QString::fromUtf8("Tüm deney"));
-    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), QString::fromUtf8("R = 1500, çevrim 31'den"));
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), QString::fromUtf8("Tüm deney"));
+    EXPECT_EQ(t->horizontalHeaderItem(2)->text(), QString::fromUtf8("R = 1500, çevrim 31'den"));
 
     // a new run with one reference: back to one column of values
     record.start(fuzzySettings());
