@@ -19,7 +19,7 @@
       slotLeft: "Slot time left",
       view20: "Last 20 s",
       viewAll: "Whole run",
-      time: "Time",
+      time: "Time (s)",
       refShort: "Reference r",
       outShort: "Output Y",
       errShort: "Error E",
@@ -98,7 +98,7 @@
       slotLeft: "Kalan süre",
       view20: "Son 20 s",
       viewAll: "Tüm deney",
-      time: "Zaman",
+      time: "Zaman (s)",
       refShort: "Referans r",
       outShort: "Çıkış Y",
       errShort: "Hata E",
@@ -138,7 +138,7 @@
       empty: "boş",
       running: "çalışıyor",
       stopped: "durdu",
-      youDrive: "Kontrol sizde. Süreniz {0} sonra bitiyor.",
+      youDrive: "Kontrol sizde. Sürenizin bitmesine {0} kaldı.",
       youDriveNoSlot: "Kontrol sizde.",
       yourPlace: "Sıradaki yeriniz: {0}",
       viewerOnly: "İzleyici koduyla yalnızca izleyebilirsiniz.",
@@ -205,10 +205,10 @@
     $("lang").value = lang;
     for (const el of document.querySelectorAll("[data-t]")) el.textContent = t(el.dataset.t);
     if (plot) {
-      const labels = [t("refShort"), t("outShort"), t("errShort"), t("actShort")];
-      document.querySelectorAll(".u-legend .u-series .u-label").forEach((el, i) => {
-        if (i > 0 && labels[i - 1]) el.textContent = labels[i - 1];
-      });
+      // the series' names are the plot's own: a new plot in the new language
+      plot.destroy();
+      makePlot();
+      draw();
     }
     showLink(socket && socket.readyState === WebSocket.OPEN ? "on" : socket ? "wait" : "off");
     render();
@@ -364,8 +364,9 @@
   // ---- the plot -------------------------------------------------------------
 
   function plotSize() {
-    const el = $("plot");
-    const width = Math.max(200, el.clientWidth);
+    const box = $("plot").parentElement;
+    const pad = parseFloat(getComputedStyle(box).paddingLeft) + parseFloat(getComputedStyle(box).paddingRight);
+    const width = Math.max(200, Math.floor(box.clientWidth - pad));
     const height = window.innerWidth < 700 ? 240 : Math.min(380, Math.max(260, window.innerHeight * 0.42));
     return { width: width, height: Math.round(height) };
   }
@@ -390,7 +391,7 @@
         axes: [
           { label: "s" },
           { scale: "rpm", label: "rpm" },
-          { scale: "u", side: 1, label: "U", grid: { show: false } },
+          { scale: "u", side: 1, grid: { show: false } },
         ],
       },
       data,
@@ -675,10 +676,16 @@
     if (slotLeft !== null) render();
   }, 1000);
   let resizeTimer = null;
-  window.addEventListener("resize", () => {
+  const resized = () => {
     clearTimeout(resizeTimer);
-    resizeTimer = setTimeout(() => plot && plot.setSize(plotSize()), 100);
-  });
+    resizeTimer = setTimeout(() => {
+      if (!plot) return;
+      const size = plotSize();
+      if (size.width !== plot.width || size.height !== plot.height) plot.setSize(size);
+    }, 100);
+  };
+  window.addEventListener("resize", resized);
+  if (window.ResizeObserver) new ResizeObserver(resized).observe($("plot").parentElement);
 
   makePlot();
   translate();
