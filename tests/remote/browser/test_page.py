@@ -30,9 +30,12 @@ import urllib.request
 SKIP = 77
 
 
+class Failure(Exception):
+    pass
+
+
 def fail(message):
-    print("FAIL: " + message, file=sys.stderr)
-    sys.exit(1)
+    raise Failure(message)
 
 
 def find_chromium():
@@ -98,7 +101,7 @@ def api(base, path, code):
         return reply.status, reply.read()
 
 
-def wait_for(what, check, timeout=15.0):
+def wait_for(what, check, timeout=20.0):
     deadline = time.monotonic() + timeout
     last = None
     while time.monotonic() < deadline:
@@ -165,9 +168,10 @@ def main():
         wait_for("the state arrives", lambda: find("driver").text not in ("", "–"))
 
         find("request-control").click()
-        me = wait_for("control is granted",
-                      lambda: json.loads(api(base, "api/state", driver_code)[1])["you"] if
-                      json.loads(api(base, "api/state", driver_code)[1])["you"]["driving"] else None)
+        def granted():
+            you = json.loads(api(base, "api/state", driver_code)[1])["you"]
+            return you if you["driving"] else None
+        me = wait_for("control is granted", granted)
         name = me["name"]
         wait_for("the page shows the driver", lambda: find("driver").text == name)
         wait_for("the set-up is enabled", lambda: find("mode").is_enabled())
@@ -237,6 +241,15 @@ def main():
                     print("saved " + path)
         print("PASS: the page drove a run (%s) and found it in the run list" % note)
         return 0
+    except Failure as e:
+        print("FAIL: %s" % e, file=sys.stderr)
+        if browser is not None:  # what the page said, for the reader of the log
+            try:
+                print("notices: %s" % browser.find_element(By.ID, "notices").text, file=sys.stderr)
+                print("console: %s" % browser.get_log("browser"), file=sys.stderr)
+            except Exception:
+                pass
+        return 1
     finally:
         if browser is not None:
             browser.quit()
