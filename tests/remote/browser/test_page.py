@@ -254,6 +254,9 @@ def main():
         if browser is not None:
             browser.quit()
         stop_server(proc)
+        if proc is not None and proc.returncode != 0:  # e.g. a sanitizer's report
+            print("FAIL: the server ended with status %d" % proc.returncode, file=sys.stderr)
+            return 1
 
 
 if __name__ == "__main__":
