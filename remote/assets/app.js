@@ -281,7 +281,6 @@
       notice(t("lost"), "error");
       retry = setTimeout(connect, 2000);
     };
-    loadRuns();
   }
 
   async function command(action, args) {
@@ -354,7 +353,7 @@
   function onState(s) {
     const wasRunning = state && state.running;
     if (s.running && !wasRunning && state) clearPlot();
-    if (wasRunning && !s.running) setTimeout(loadRuns, 300);
+    if (!state || (wasRunning && !s.running)) setTimeout(loadRuns, state ? 300 : 0);
     state = s;
     slotLeft = typeof s.slotEndsIn === "number" ? s.slotEndsIn : null;
     slotAt = performance.now();
@@ -448,9 +447,8 @@
     const you = me();
     const driving = !!(you && you.driving);
     const role = you ? you.role : "viewer";
-    $("who").textContent = you && you.name
-      ? t("you", you.name, t("role" + role.charAt(0).toUpperCase() + role.slice(1)))
-      : "";
+    const roleText = t("role" + role.charAt(0).toUpperCase() + role.slice(1));
+    $("who").textContent = !you ? "" : role === "viewer" ? roleText : t("you", you.name, roleText);
     $("driver").textContent = !s ? "–" : s.heldByPc ? t("thePc") : s.driver || t("nobody");
     $("queue").textContent = !s ? "–" : s.queue && s.queue.length ? s.queue.join(", ") : t("empty");
     const left = slotText();
@@ -479,7 +477,11 @@
     for (const el of setup.querySelectorAll("input, select, button")) el.disabled = !driving;
     $("start").disabled = !driving || s.running;
     $("stop").disabled = !(driving || role === "instructor");
-    if (!s) return;
+    if (!s) {
+      // nothing to show of a lab not heard from yet
+      for (const id of GAINS.concat(["error-divisor", "output-divisor", "actuator"])) $("row-" + id).hidden = true;
+      return;
+    }
 
     const modes = s.modes || [];
     for (const o of $("mode").options) o.disabled = o.value !== s.mode && !modes.includes(o.value);
