@@ -166,8 +166,44 @@ private:
 
 ConnectionGuard::ConnectionGuard(const ConnectionLimits &limits, QObject *parent) : QObject(parent), limits_(limits) { }
 
+namespace {
+
+// Holds a place in the cap for a TLS connection while its handshake goes on.
+class HandshakeHold : public QObject {
+public:
+    HandshakeHold(ConnectionGuard *guard, QTcpSocket *socket) : QObject(socket), guard_(guard) { }
+    ~HandshakeHold() override
+    {
+        if (guard_)
+            guard_->closed();
+    }
+
+private:
+    QPointer<ConnectionGuard> guard_;
+};
+
+} // namespace
+
+void ConnectionGuard::handshaking(QTcpSocket *socket)
+{
+    if (open_ >= limits_.connections) {
+        emit refused(503, QStringLiteral("past the cap of %1 connections (TLS handshake)").arg(limits_.connections));
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    ++open_;
+    new HandshakeHold(this, socket);
+}
+
 bool ConnectionGuard::admit(QTcpSocket *socket)
 {
+    // its handshake's place passes to the connection
+    for (QObject *child : socket->children())
+        if (auto *hold = dynamic_cast<HandshakeHold *>(child)) {
+            delete hold;
+            break;
+        }
     if (open_ >= limits_.connections) {
         emit refused(503, QStringLiteral("past the cap of %1 connections").arg(limits_.connections));
         refuse(socket, 503, "too many connections");

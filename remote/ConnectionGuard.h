@@ -14,10 +14,12 @@
 // server only the connections the guard admits.
 
 #include <QObject>
+#include <QSslServer>
 #include <QTcpServer>
 #include <QTcpSocket>
 
 #include <chrono>
+#include <type_traits>
 
 namespace tervalo::remote {
 
@@ -39,6 +41,9 @@ public:
     // Follows socket from now on; false when past the cap (the socket is
     // answered 503 and closes by itself).
     bool admit(QTcpSocket *socket);
+    // A TLS connection counts from the start of its handshake: past the cap
+    // it is closed at once (a reply cannot be read before the handshake).
+    void handshaking(QTcpSocket *socket);
     int open() const { return open_; }
     void closed() { --open_; }
     const ConnectionLimits &limits() const { return limits_; }
@@ -58,7 +63,15 @@ private:
 
 template <typename Server> class GuardedServer : public Server {
 public:
-    explicit GuardedServer(ConnectionGuard *guard, QObject *parent = nullptr) : Server(parent), guard_(guard) { }
+    explicit GuardedServer(ConnectionGuard *guard, QObject *parent = nullptr) : Server(parent), guard_(guard)
+    {
+        if constexpr (std::is_base_of_v<QSslServer, Server>) {
+            // a handshake not done within the request time is given up
+            Server::setHandshakeTimeout(static_cast<int>(guard->limits().requestTime.count()));
+            QObject::connect(this, &QSslServer::startedEncryptionHandshake, guard,
+                             [guard](QSslSocket *socket) { guard->handshaking(socket); });
+        }
+    }
 
     QTcpSocket *nextPendingConnection() override
     {

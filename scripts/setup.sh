@@ -15,7 +15,7 @@ packages=(
   librsvg2-bin desktop-file-utils appstream dpkg-dev file lintian
   xdotool imagemagick
   qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
-  chromium chromium-driver python3-selenium
+  chromium chromium-driver python3-selenium openssl
 )
 
 missing=()

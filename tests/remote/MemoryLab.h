@@ -153,7 +153,17 @@ public:
     {
         QJsonArray a;
         for (auto it = stored.rbegin(); it != stored.rend() && a.size() < last; ++it)
-            a.append(QJsonObject{{QStringLiteral("uuid"), it->first}, {QStringLiteral("note"), it->second}});
+            a.append(QJsonObject{{QStringLiteral("uuid"), it->first},
+                                 {QStringLiteral("start"), QStringLiteral("2026-03-02T09:15:00Z")},
+                                 {QStringLiteral("mode"), QStringLiteral("simulation")},
+                                 {QStringLiteral("controller"), QStringLiteral("PI")},
+                                 {QStringLiteral("reference"), 1000},
+                                 {QStringLiteral("note"), it->second},
+                                 {QStringLiteral("figures"),
+                                  QJsonObject{{QStringLiteral("riseTime"), 0.42},
+                                              {QStringLiteral("overshoot"), 6.5},
+                                              {QStringLiteral("settlingTime"), 1.3},
+                                              {QStringLiteral("iae"), 215.0}}}});
         return a;
     }
     std::optional<QByteArray> runCsv(const QString &uuid) const override
