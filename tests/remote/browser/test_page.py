@@ -84,8 +84,8 @@ def stop_server(proc):
     if proc is None:
         return
     try:
-        proc.stdin.close()  # the test server ends when stdin closes
-        proc.wait(timeout=10)
+        proc.stdin.close()  # the test server ends when stdin closes; tervalo at SIGTERM
+        proc.wait(timeout=2)
     except subprocess.TimeoutExpired:
         proc.terminate()
         try:
