@@ -106,6 +106,7 @@ public:
     int cyclesRun() const { return cycles_; }
     const Identification &result() const { return result_; }
     const StepResponse &response() const { return response_; }
+    const BumpTestSettings &settings() const { return s_; }
 
 private:
     bool steady(const std::vector<double> &samples) const;

@@ -110,6 +110,12 @@ RunContext Lab::runContext()
     RunContext c = context_;
     c.note = runNote_;
     runNote_.clear();
+    if (runBumpTest_) {
+        c.kind = RunKind::BumpTest;
+        c.bump = runBump_;
+    }
+    runBumpTest_ = false;
+    runBump_.reset();
     return c;
 }
 

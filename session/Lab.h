@@ -100,6 +100,13 @@ public:
     // The note the run in progress (between runs: the next one) is stored
     // with; used once.
     void setRunNote(const QString &note) { runNote_ = note; }
+    // The run in progress (between runs: the next one) is a bump test, with
+    // the model fitted on it when there is one; used once.
+    void setRunBumpTest(std::optional<BumpTestResult> result = std::nullopt)
+    {
+        runBumpTest_ = true;
+        runBump_ = std::move(result);
+    }
     // Runs kept in memory that are not in the library yet; trying them again.
     std::size_t unsaved() const;
     void retrySaving();
@@ -179,6 +186,8 @@ private:
     bool finished_ = false;
     RunContext context_;
     QString runNote_;
+    bool runBumpTest_ = false;
+    std::optional<BumpTestResult> runBump_;
     std::function<double(int)> kitSpeed_;
     std::unique_ptr<RunLibraryWriter> writer_;
     std::optional<ClassServerAddress> classServer_;

@@ -83,6 +83,9 @@ const Both kTexts[] = {
      "(boş: bu hesap için yok). Şu an: %1"},
     {"Your name or exam code, stored with every run:", "Her deneyle saklanacak adınız ya da sınav kodunuz:"},
     {"none", "yok"},
+    {"Bump tests", "Basamak testleri"},
+    {"bump test", "basamak testi"},
+    {"%1 → %2, K = %3, τ = %4 s", "%1 → %2, K = %3, τ = %4 s"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunsWindow::Text::Count), "one text per entry");
 
@@ -120,6 +123,8 @@ QString modeText(const QString &mode, bool english)
 
 QString controllerText(const StoredRun &r, bool english)
 {
+    if (r.kind == RunKind::BumpTest)
+        return RunsWindow::text(RunsWindow::Text::BumpTest, english);
     if (openLoop(r))
         return QStringLiteral("–");
     if (r.controller == QLatin1String(runControllerName(RunController::Fuzzy)))
@@ -127,8 +132,17 @@ QString controllerText(const StoredRun &r, bool english)
     return r.controller;
 }
 
-QString settingsOf(const StoredRun &r)
+QString settingsOf(const StoredRun &r, bool english)
 {
+    if (r.kind == RunKind::BumpTest) {
+        if (!r.bump)
+            return QStringLiteral("–");
+        const auto g = [](double v) { return QString::number(v, 'g', 3); };
+        return RunsWindow::text(RunsWindow::Text::BumpSummary, english)
+            .arg(r.bump->u1)
+            .arg(r.bump->u2)
+            .arg(g(r.bump->model.gain), g(r.bump->model.timeConstant));
+    }
     return openLoop(r) ? QStringLiteral("–") : r.settingsText();
 }
 
@@ -193,6 +207,7 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
     const bool figure = column >= RiseTime && column <= Iae;
     switch (role) {
     case IdRole: return static_cast<qlonglong>(r.id);
+    case KindRole: return QString::fromLatin1(runKindName(r.kind));
     case Qt::TextAlignmentRole: return figure ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
     case Qt::ToolTipRole:
         if (column == Note || column == Name)
@@ -214,7 +229,7 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
         case Date: return localTime(r.startUtc);
         case Mode: return modeText(r.mode, english_);
         case Controller: return controllerText(r, english_);
-        case Settings: return settingsOf(r);
+        case Settings: return settingsOf(r, english_);
         case RiseTime:
         case Overshoot:
         case SettlingTime:
@@ -380,6 +395,9 @@ void RunsWindow::build()
     proxy_->setSourceModel(model_);
     proxy_->setSortRole(RunsTableModel::SortRole);
     proxy_->setSortCaseSensitivity(Qt::CaseInsensitive);
+    proxy_->setFilterRole(RunsTableModel::KindRole);
+    proxy_->setFilterKeyColumn(RunsTableModel::Date);
+    proxy_->setFilterFixedString(QString::fromLatin1(runKindName(RunKind::Run)));
 
     view_ = new QTableView(this);
     view_->setModel(proxy_);
@@ -425,6 +443,12 @@ void RunsWindow::build()
         tools_->addAction(a);
         view_->addAction(a);
     }
+    auto *bumpTests = new QAction(this);
+    bumpTests->setCheckable(true);
+    actions_.emplace_back(Text::BumpTests, bumpTests);
+    tools_->addSeparator();
+    tools_->addAction(bumpTests);
+    connect(bumpTests, &QAction::toggled, this, [this](bool on) { showBumpTests(on); });
     connect(action(Text::Retry), &QAction::triggered, this, [this] {
         if (retrySaving)
             retrySaving();
@@ -663,10 +687,25 @@ void RunsWindow::failed(const LibraryError &e)
         showError(text(Text::Failed), e.message());
 }
 
+void RunsWindow::showBumpTests(bool bumpTests)
+{
+    proxy_->setFilterFixedString(QString::fromLatin1(runKindName(bumpTests ? RunKind::BumpTest : RunKind::Run)));
+    if (action(Text::BumpTests)->isChecked() != bumpTests)
+        action(Text::BumpTests)->setChecked(bumpTests);
+    updateActions();
+}
+
+bool RunsWindow::showingBumpTests() const
+{
+    return proxy_->filterRegularExpression().pattern() == QLatin1String(runKindName(RunKind::BumpTest));
+}
+
 QString RunsWindow::label(const StoredRun &run, bool english)
 {
     if (!run.name.isEmpty())
         return run.name;
+    if (run.kind == RunKind::BumpTest)
+        return QStringLiteral("#%1 %2 %3").arg(run.id).arg(text(Text::BumpTest, english), settingsOf(run, english));
     if (openLoop(run))
         return QStringLiteral("#%1 %2").arg(run.id).arg(text(Text::OpenLoop, english));
     return QStringLiteral("#%1 %2 %3").arg(run.id).arg(controllerText(run, english), run.settingsText());

@@ -61,6 +61,7 @@ public:
     };
     static constexpr int SortRole = Qt::UserRole + 1;
     static constexpr int IdRole = Qt::UserRole + 2;
+    static constexpr int KindRole = Qt::UserRole + 3; // "run" or "bump_test"
 
     explicit RunsTableModel(QObject *parent = nullptr);
 
@@ -131,6 +132,9 @@ public:
         ClassServerPrompt, // %1: where the server now comes from
         StudentPrompt,
         ClassServerNone,
+        BumpTests,   // the entry that shows the bump tests instead of the runs
+        BumpTest,    // "bump test"
+        BumpSummary, // "%1 → %2, K = %3, τ = %4 s"
         Count
     };
 
@@ -165,6 +169,11 @@ public:
     // an empty server turns the lab's off for this account. The answers
     // come from askText; false when nothing was changed.
     bool classServerAsked();
+
+    // The bump tests of the Tuning window are kept apart from the runs: the
+    // list shows one kind at a time.
+    void showBumpTests(bool bumpTests);
+    bool showingBumpTests() const;
 
     // The selection, by run id, in the table's order.
     std::vector<std::int64_t> selectedIds() const;

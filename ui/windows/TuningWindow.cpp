@@ -340,6 +340,8 @@ void TuningWindow::startBumpTest()
     }
     phase_ = Phase::Bump;
     identified_.reset();
+    // stored as a bump test, not as a run with step figures
+    lab_.setRunBumpTest();
     showIdentification();
     setStatus(tuneText(TuneText::BumpRunning, english_).arg(0));
     defer([this] {
@@ -355,11 +357,18 @@ void TuningWindow::cycleDone(const ExperimentState &, const CycleSample &sample)
             const int u = test_->cycle(static_cast<double>(sample.y));
             lab_.controls().setActuator(u);
             setStatus(tuneText(TuneText::BumpRunning, english_).arg(test_->cyclesRun()));
-            if (test_->finished())
+            if (test_->finished()) {
+                // the run is stored with the model fitted on it
+                const Identification &r = test_->result();
+                std::optional<BumpTestResult> result;
+                if (r.ok())
+                    result = BumpTestResult{test_->settings().u1, test_->settings().u2, r.model, r.rmse};
+                lab_.setRunBumpTest(result);
                 defer([this] {
                     if (lab_.runActive())
                         lab_.controls().stop();
                 });
+            }
         } else if (phase_ == Phase::ClosedRun && static_cast<int>(runY_.size()) < kRunCycles) {
             runY_.push_back(static_cast<double>(sample.y));
             if (static_cast<int>(runY_.size()) == kRunCycles)

@@ -5,6 +5,7 @@
 
 #include "engine/ClassicPanels.h"
 #include "engine/FuzzyController.h"
+#include "store/RunLibrary.h"
 #include "ui/windows/SurfaceWindow.h"
 #include "ui/windows/TuningWindow.h"
 
@@ -217,6 +218,27 @@ TEST_F(TuningWindowTest, IdentifiesTheSimulatedPlant)
     EXPECT_TRUE(window->modelText().contains(QStringLiteral("gain K")));
     EXPECT_EQ(form->settings().mode, RunMode::Simulation);
     EXPECT_EQ(form->actuatorValue(), 0); // STOP put the actuator back to its minimum
+}
+
+// A bump test is stored as what it is: its kind, its steps and the model
+// fitted on it, without step figures; one stopped early has no model.
+TEST_F(TuningWindowTest, StoresTheBumpTestWithItsModel)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    form->lab().openLibrary(path);
+    identify(713, 871);
+    ASSERT_TRUE(window->identification() && window->identification()->ok());
+    form->lab().waitForLibrary();
+    RunLibrary library(path);
+    const std::vector<StoredRun> runs = library.list();
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].kind, RunKind::BumpTest);
+    ASSERT_TRUE(runs[0].bump.has_value());
+    EXPECT_EQ(runs[0].bump->u1, 713);
+    EXPECT_EQ(runs[0].bump->u2, 871);
+    EXPECT_NEAR(runs[0].bump->model.gain, window->identification()->model.gain, 1e-9);
+    EXPECT_TRUE(std::isnan(runs[0].riseTime));
 }
 
 // Opened from the menu, the window proposes gains for the law the student

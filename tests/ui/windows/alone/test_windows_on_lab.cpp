@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -207,4 +208,36 @@ TEST_F(WindowsOnLab, TheRunsWindowShowsWhatTheClassServerHas)
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_TRUE(errors[0].contains(QLatin1String("password"))) << errors[0].toStdString();
     qunsetenv("XDG_CONFIG_HOME");
+}
+
+// The Tuning window's bump tests are kept apart from the runs.
+TEST_F(WindowsOnLab, TheRunsWindowShowsBumpTestsApart)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    f.lab.openLibrary(path);
+    for (int k = 0; k < 3; ++k) { // a run, a bump test, a run: the kind is the one run's
+        if (k == 1)
+            f.lab.setRunBumpTest(BumpTestResult{700, 900, PlantModel{1.26, -3, 0.3, 0.2}, 1.5});
+        f.start();
+        for (int c = 0; c < 12; ++c)
+            f.cycleOnce();
+        f.stop();
+    }
+    f.lab.waitForLibrary();
+    RunsWindow runs(f.lab);
+    runs.refresh();
+    ASSERT_EQ(runs.sorted()->rowCount(), 2); // the runs
+    EXPECT_FALSE(runs.showingBumpTests());
+    runs.action(RunsWindow::Text::BumpTests)->trigger();
+    EXPECT_TRUE(runs.showingBumpTests());
+    ASSERT_EQ(runs.sorted()->rowCount(), 1); // the bump test
+    const QModelIndex at = runs.sorted()->index(0, RunsTableModel::Controller);
+    EXPECT_EQ(at.data().toString(), QStringLiteral("bump test"));
+    EXPECT_EQ(runs.sorted()->index(0, RunsTableModel::Settings).data().toString(),
+              QString::fromUtf8("700 → 900, K = 1.26, τ = 0.3 s"));
+    EXPECT_TRUE(runs.sorted()->index(0, RunsTableModel::RiseTime).data().toString().startsWith(QStringLiteral("–")));
+    f.lab.reportLanguage(false);
+    runs.setLanguage(false);
+    EXPECT_EQ(runs.sorted()->index(0, RunsTableModel::Controller).data().toString(), QStringLiteral("basamak testi"));
 }
