@@ -1,6 +1,7 @@
 #include "engine/ClassicPanels.h"
 
 #include <cmath>
+#include <limits>
 
 namespace tervalo {
 
@@ -112,6 +113,14 @@ std::size_t ClassicPanels::captionGains(ClassicLaw law, std::array<Gain, 3> &out
             if (p.sliders[i].gain == g)
                 out[n++] = g;
     return n;
+}
+
+int ClassicPanels::toBar(double gain)
+{
+    const double v = std::round(gain * 1000);
+    if (!(std::fabs(v) < 2e9))
+        return v < 0 ? std::numeric_limits<int>::min() : std::numeric_limits<int>::max();
+    return static_cast<int>(v);
 }
 
 std::optional<int> ClassicPanels::onBarSteps(double gain)

@@ -52,7 +52,8 @@ public:
     // A bar holds a gain x 1000, in steps of 0.001: the bar's value of a gain
     // (to the nearest step), the gain of a bar's value, and the bar's value
     // of a gain that lies on the steps (within 1e-6), nothing otherwise.
-    static int toBar(double gain) { return static_cast<int>(std::lround(gain * 1000)); }
+    // (a gain beyond any int reads as the int's limit on its side, NaN above)
+    static int toBar(double gain);
     static double fromBar(int value) { return value / 1000.0; }
     static std::optional<int> onBarSteps(double gain);
     // The gains a law's graph captions show, in caption order (Graph4..6).

@@ -489,13 +489,14 @@ RemoteServer::Reply RemoteServer::actOnLab(const Caller &caller, Action action, 
             if (!max)
                 return {400, QStringLiteral("%1: the %2 controller has no such gain").arg(key, view.controller)};
             const double value = v.toDouble();
-            const double milli = value * 1000.0;
-            const double steps = std::round(milli);
-            if (!(value >= 0 && steps <= *max))
-                return {400, QStringLiteral("%1: %2 is outside 0..%3").arg(key, number(value), number(*max / 1000.0))};
-            if (std::fabs(milli - steps) > 1e-6)
+            if (!(value >= 0 && ClassicPanels::toBar(value) <= *max))
+                return {400,
+                        QStringLiteral("%1: %2 is outside 0..%3")
+                            .arg(key, number(value), number(ClassicPanels::fromBar(*max)))};
+            const std::optional<int> steps = ClassicPanels::onBarSteps(value);
+            if (!steps)
                 return {400, QStringLiteral("%1: %2 is not on the bar's steps of 0.001").arg(key, number(value))};
-            set.emplace_back(g, static_cast<int>(steps));
+            set.emplace_back(g, *steps);
         }
         if (set.empty())
             return {400, QStringLiteral("kp, ki or kd: missing")};
@@ -592,7 +593,8 @@ QJsonObject RemoteServer::stateJson(const std::optional<Caller> &caller) const
     QJsonObject ranges;
     for (Gain g : kGains) {
         const std::optional<int> max = lab_.gainBarMax(g);
-        ranges.insert(gainName(g), max ? QJsonValue(QJsonArray{0, *max / 1000.0}) : QJsonValue(QJsonValue::Null));
+        ranges.insert(gainName(g),
+                      max ? QJsonValue(QJsonArray{0, ClassicPanels::fromBar(*max)}) : QJsonValue(QJsonValue::Null));
     }
     ranges.insert(QStringLiteral("reference"), range(lab_.range(Setting::Reference)));
     ranges.insert(QStringLiteral("error"), range(lab_.range(Setting::ErrorDivisor)));

@@ -139,9 +139,9 @@ void fillFromExperiment(const CLI::App &cli, Options &o)
             continue;
         const double value = slider.gain == Gain::Kp ? e.kp : slider.gain == Gain::Ki ? e.ki : e.kd;
         // the file checked its gains against its own controller's sliders
-        if (std::lround(value * 1000) > slider.max)
+        if (ClassicPanels::toBar(value) > slider.max)
             bad("--experiment " + path + ": gains." + name + ": " + shortestDecimal(value) + " is beyond the "
-                + o.controller + " slider (0 to " + shortestDecimal(slider.max / 1000.0) + ")");
+                + o.controller + " slider (0 to " + shortestDecimal(ClassicPanels::fromBar(slider.max)) + ")");
         (slider.gain == Gain::Kp ? o.kp : slider.gain == Gain::Ki ? o.ki : o.kd) = value;
     }
 }
