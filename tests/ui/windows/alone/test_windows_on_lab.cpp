@@ -32,6 +32,21 @@ struct WindowsOnLab : ::testing::Test {
     QMenu graphMenu, ruleMenu;
     MenuHost host{&window, &graphMenu, &ruleMenu, &graph};
 
+    // A finished run of the lab's set-up, Y rising by step a cycle.
+    RunRecord finishedRun(long long cycles, double step)
+    {
+        RunRecord run(20);
+        run.start(f.settings());
+        for (long long c = 1; c <= cycles; ++c) {
+            RunRow row;
+            row.cycle = c;
+            row.y = step * static_cast<double>(c);
+            run.append(row);
+        }
+        run.stop();
+        return run;
+    }
+
     bool logged(const std::string &line) const { return std::find(f.log.begin(), f.log.end(), line) != f.log.end(); }
 };
 
@@ -110,17 +125,8 @@ TEST_F(WindowsOnLab, TheRunsWindowPinsOntoTheLab)
     const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
     std::int64_t id = 0;
     {
-        RunRecord run(20);
-        run.start(f.settings());
-        for (long long c = 1; c <= 6; ++c) {
-            RunRow row;
-            row.cycle = c;
-            row.y = 50.0 * static_cast<double>(c);
-            run.append(row);
-        }
-        run.stop();
         RunLibrary library(path);
-        id = library.store(run).value_or(0);
+        id = library.store(finishedRun(6, 50)).value_or(0);
         ASSERT_GT(id, 0);
     }
     f.lab.openLibrary(path);
@@ -146,15 +152,7 @@ TEST_F(WindowsOnLab, TheRunsWindowShowsWhatTheClassServerHas)
     const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
     std::int64_t sent = 0, local = 0;
     {
-        RunRecord run(20);
-        run.start(f.settings());
-        for (long long c = 1; c <= 12; ++c) {
-            RunRow row;
-            row.cycle = c;
-            row.y = 80.0 * static_cast<double>(c);
-            run.append(row);
-        }
-        run.stop();
+        const RunRecord run = finishedRun(12, 80);
         RunLibrary library(path);
         sent = library.store(run).value_or(0);
         local = library.store(run).value_or(0);
