@@ -668,8 +668,10 @@
     for (const g of GAINS) dirty.delete(g);
     command("select", { controller: $("controller").value });
   });
+  // a field the user has gone into keeps what they type, whatever the lab
+  // says meanwhile, until it is applied
   for (const id of GAINS.concat(["reference", "error-divisor", "output-divisor", "actuator"]))
-    $(id).addEventListener("input", () => dirty.add(id));
+    for (const ev of ["focus", "input"]) $(id).addEventListener(ev, () => dirty.add(id));
   $("apply").addEventListener("click", apply);
   $("start").addEventListener("click", () => command("start"));
   $("stop").addEventListener("click", () => command("stop"));
