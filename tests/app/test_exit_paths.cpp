@@ -112,18 +112,20 @@ protected:
         const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
         if (xvfb.isEmpty())
             GTEST_SKIP() << "no Xvfb";
-        for (int n = 60; n < 160 && display.isEmpty(); ++n)
-            if (!QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(n))
-                && !QFileInfo::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)))
-                display = QStringLiteral(":%1").arg(n);
-        ASSERT_FALSE(display.isEmpty());
-        server.start(xvfb, {display, QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        // Xvfb picks a free display itself and tells its number (two tests
+        // looking for a free one at once would otherwise share it).
+        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp")});
         ASSERT_TRUE(server.waitForStarted(10000));
         QElapsedTimer clock;
         clock.start();
+        QByteArray told;
+        while (!told.contains('\n') && server.state() == QProcess::Running && clock.elapsed() < 10000)
+            if (server.waitForReadyRead(100))
+                told += server.readAllStandardOutput();
+        ASSERT_TRUE(told.contains('\n')) << "Xvfb did not start";
+        display = QStringLiteral(":") + QString::fromLatin1(told.trimmed());
         const QString socket = QStringLiteral("/tmp/.X11-unix/X") + display.mid(1);
-        while (!QFileInfo::exists(socket) && clock.elapsed() < 10000)
-            QThread::msleep(20);
         ASSERT_TRUE(QFileInfo::exists(socket)) << "Xvfb did not start";
         // The child starts on that display and is told whom to take away.
         saved = qgetenv("QT_QPA_PLATFORM");
