@@ -2,16 +2,22 @@
 // in-memory port whose status read costs 1 us (like a real port), pumping
 // the application's event loop; the 200 ms control cycle runs inside it.
 // Prints the sampling rate, the share of time spent reading, and how late
-// 200 ms ticks are served during the run.
+// 200 ms ticks are served during the run. With --viewers N the lab is also
+// served to N live WebSocket viewers (bench_remote's viewer process), so
+// that the same figures show what the viewers cost the counting loop.
 //
-//   build-rel/bench/bench_run [seconds]
+//   build-rel/bench/bench_run [seconds] [--viewers N]
 #include "controls/form/OptionButton.h"
 #include "controls/form/ScrollBar.h"
 #include "plant/MemoryPort.h"
+#include "remote/LabAdapter.h"
+#include "remote/RemoteServer.h"
 #include "ui/main/Form2.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QProcess>
 #include <QTimer>
 
 #include <algorithm>
@@ -19,6 +25,7 @@
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 #include <vector>
 
 int main(int argc, char **argv)
@@ -26,6 +33,10 @@ int main(int argc, char **argv)
     if (!std::getenv("QT_QPA_PLATFORM"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
     const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
+    int viewerCount = 0;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::string(argv[i]) == "--viewers")
+            viewerCount = std::atoi(argv[i + 1]);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
     std::setlocale(LC_NUMERIC, "C");
@@ -45,6 +56,29 @@ int main(int argc, char **argv)
     form.selectMode(tervalo::RunMode::Kit);
     form.selectController("P");
     form.setGainBar("Slider2", 100);
+
+    // the live viewers, in a process of their own, before the run starts
+    tervalo::remote::LabAdapter adapter(form.lab());
+    tervalo::remote::RemoteConfig config;
+    config.viewerCode = "bench-viewer-code-0123456789"; // bench_remote's viewers use it
+    config.connections = viewerCount + 16;
+    tervalo::remote::RemoteServer server(adapter, config);
+    QProcess viewerProcess;
+    if (viewerCount > 0) {
+        QString why;
+        if (!server.listen(&why)) {
+            std::fprintf(stderr, "bench_run: cannot serve: %s\n", why.toLocal8Bit().constData());
+            return 1;
+        }
+        viewerProcess.start(QCoreApplication::applicationDirPath() + QStringLiteral("/bench_remote"),
+                            {"--viewers", QString::number(viewerCount), "--port", QString::number(server.port()),
+                             "--seconds", QString::number(static_cast<int>(seconds) + 2)});
+        QElapsedTimer connecting;
+        connecting.start();
+        while (!viewerProcess.canReadLine() && connecting.elapsed() < 30000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::printf("viewers: %s", viewerProcess.readLine().constData());
+    }
 
     // An observer ticking on the same loop, like the control-cycle timer.
     std::vector<double> lateness;
@@ -87,5 +121,10 @@ int main(int argc, char **argv)
                 100.0 * samples * 1e-6 / wall);
     std::printf("tick lateness over %zu ticks: median %.3f ms, p99 %.3f ms, max %.3f ms\n", lateness.size(), pct(0.5),
                 pct(0.99), lateness.empty() ? 0.0 : lateness.back());
+    if (viewerCount > 0) {
+        viewerProcess.waitForFinished(static_cast<int>(seconds * 1000) + 30000);
+        std::printf("viewers' samples, count and latency median/p99/max ms: %s",
+                    viewerProcess.readAllStandardOutput().constData());
+    }
     return 0;
 }
