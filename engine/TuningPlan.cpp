@@ -23,6 +23,14 @@ int reaching(int reference, int lo, const std::function<double(int)> &speed)
 
 } // namespace
 
+FitSettings fitSettingsFor(bool kit)
+{
+    FitSettings fit;
+    fit.measurement = kit ? Measurement::PeriodMean : Measurement::Sample;
+    fit.resolution = kit ? 5 : 1;
+    return fit;
+}
+
 TuningPlan planTuning(const TuningSetUp &s)
 {
     const int lo = SessionLimits::actuatorMin(s.kit);
@@ -50,8 +58,7 @@ TuningPlan planTuning(const TuningSetUp &s)
     plan.bump.u2 = u2;
     plan.bump.actuatorMin = lo;
     plan.bump.actuatorMax = hi;
-    plan.bump.fit.measurement = s.kit ? Measurement::PeriodMean : Measurement::Sample;
-    plan.bump.fit.resolution = s.kit ? 5 : 1;
+    plan.bump.fit = fitSettingsFor(s.kit);
 
     plan.search.loop.reference = s.reference;
     plan.search.loop.cycles = s.cycles;

@@ -35,4 +35,8 @@ struct TuningPlan {
 
 TuningPlan planTuning(const TuningSetUp &setUp);
 
+// How a bump test's response is fitted on the kit (a count of pulses over
+// the period, 5 rpm a count) and in simulation (a sample, 1 V).
+FitSettings fitSettingsFor(bool kit);
+
 } // namespace tervalo
