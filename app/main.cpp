@@ -23,6 +23,8 @@
 #include "tervalo_version.h"
 #include "ui/main/Form2.h"
 #include "ui/main/LibrarySession.h"
+#include "store/ClassConfig.h"
+#include "ui/windows/ClassWindow.h"
 #include "ui/windows/ExperimentMenu.h"
 #include "ui/windows/RemoteWindow.h"
 #include "ui/windows/SurfaceWindow.h"
@@ -32,6 +34,9 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
 #include <QFileInfo>
 #include <QLocale>
 #include <QTimer>
@@ -61,6 +66,14 @@ struct Options {
     std::string serve;      // [ADDRESS:]PORT of the remote lab, empty: not served
     std::string remoteConfig, tlsCert, tlsKey;
     std::optional<std::string> classServer, student;
+    bool classWindow = false; // An option's text as the command line gave it.
+std::optional<QString> localText(const std::optional<std::string> &v)
+{
+    return v ? std::optional<QString>(QString::fromLocal8Bit(v->c_str())) : std::nullopt;
+}
+
+// --class: the instructor's window instead of the kit's
+    std::string classUrl;
 };
 
 // Qt's own options (-platform offscreen, -style Fusion, -reverse, ...; with
@@ -133,6 +146,11 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
                    "send every run on to this class server, a libpq URI such as "
                    "postgresql://ayse@lab-server/class?sslmode=require (else TERVALO_CLASS_SERVER, then the "
                    "settings)");
+    CLI::Option *classOption =
+        cli.add_option("--class", o.classUrl,
+                       "open the instructor's Class window on the class server (this URI, else --class-server, "
+                       "TERVALO_CLASS_SERVER or the settings) instead of the kit's window")
+            ->expected(0, 1);
     cli.add_option("--student", o.student,
                    "the name or exam code the runs are stored for (else TERVALO_STUDENT, then the settings)");
     cli.add_option("FILE", o.experiment,
@@ -141,6 +159,7 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
     try {
         std::vector<char *> own = withoutQtOptions(argc, argv);
         cli.parse(static_cast<int>(own.size()), own.data());
+        o.classWindow = classOption->count() > 0;
         // a mistyped option's value is no experiment: a file must end in
         // .json or exist
         const QString file = QFile::decodeName(o.experiment.c_str());
@@ -164,6 +183,59 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
 // SIGHUP) ends the check at its next step, exit() or an uncaught exception
 // say the last words; each leaves the all-zero word and the port released,
 // and a check cut short fails.
+// An option's text as the command line gave it.
+std::optional<QString> localText(const std::optional<std::string> &v)
+{
+    return v ? std::optional<QString>(QString::fromLocal8Bit(v->c_str())) : std::nullopt;
+}
+
+// --class: the instructor's window on the class server, no kit touched.
+int classWindow(const Options &o)
+{
+    const tervalo::ClassSetting server = tervalo::ClassConfig::server(
+        !o.classUrl.empty() ? std::optional<QString>(QString::fromLocal8Bit(o.classUrl.c_str())) : localText(o.classServer));
+    QString why;
+    const std::optional<tervalo::ClassServerAddress> address =
+        server.given() ? tervalo::ClassConfig::address(server, &why) : std::nullopt;
+    if (!address) {
+        std::fprintf(stderr, "tervalo: --class: %s\n",
+                     (server.given() ? why
+                                     : QStringLiteral("no class server (give its URI, or set TERVALO_CLASS_SERVER "
+                                                      "or the lab settings)"))
+                         .toLocal8Bit()
+                         .constData());
+        return 2;
+    }
+    const bool english = QLocale::system().language() != QLocale::Turkish;
+    std::unique_ptr<tervalo::ClassWindow> window = tervalo::ClassWindow::openOn(
+        *address,
+        [&]() -> std::optional<QString> {
+            bool ok = false;
+            const QString p =
+                QInputDialog::getText(nullptr, tervalo::ClassWindow::text(tervalo::ClassWindow::Text::Title, english),
+                                      address->uri(), QLineEdit::Password, QString(), &ok);
+            return ok ? std::optional<QString>(p) : std::nullopt;
+        },
+        &why);
+    if (!window) {
+        std::fprintf(stderr, "tervalo: --class: %s\n", why.toLocal8Bit().constData());
+        QMessageBox::critical(nullptr, tervalo::ClassWindow::text(tervalo::ClassWindow::Text::Title, english), why);
+        return 1;
+    }
+    window->setLanguage(english);
+    tervalo::ClassWindow *w = window.get();
+    w->askSavePath = [w](const QString &suggested) {
+        return QFileDialog::getSaveFileName(w, QString(), suggested,
+                                            tervalo::ClassWindow::text(tervalo::ClassWindow::Text::CsvFiles,
+                                                                       w->english()));
+    };
+    w->showError = [w](const QString &message) {
+        QMessageBox::warning(w, tervalo::ClassWindow::text(tervalo::ClassWindow::Text::Title, w->english()), message);
+    };
+    w->show();
+    return QApplication::exec();
+}
+
 int checkKit(const Options &o)
 {
     tervalo::ExitSignals::catchOnly();
@@ -266,6 +338,9 @@ int main(int argc, char **argv)
     if (point.size() == 1 && point.at(0).unicode() < 128)
         tervalo::NumberText::setDecimalSeparator(point.at(0).toLatin1());
 
+    if (options->classWindow)
+        return classWindow(*options);
+
     // The kit: a parallel port, or the emulated kit in real time. When the
     // port cannot be opened the start-up check reports why and the program
     // goes on in simulation.
@@ -290,11 +365,8 @@ int main(int argc, char **argv)
     tervalo::SurfaceWindow::attach(lab, menus);
     // the graph menu: the run's entries, the library, tuning
     tervalo::LibrarySession *library = tervalo::LibrarySession::attach(window);
-    const auto optional = [](const std::optional<std::string> &v) {
-        return v ? std::optional<QString>(QString::fromLocal8Bit(v->c_str())) : std::nullopt;
-    };
-    library->useClassServer(tervalo::ClassConfig::server(optional(options->classServer)),
-                            tervalo::ClassConfig::student(optional(options->student)));
+    library->useClassServer(tervalo::ClassConfig::server(localText(options->classServer)),
+                            tervalo::ClassConfig::student(localText(options->student)));
     tervalo::TuningWindow::attach(lab, menus);
     tervalo::ExperimentMenu experiments(lab, menus);
     tervalo::QtTranslations::follow(lab);

@@ -628,6 +628,24 @@ bool ClassServer::update(const QString &uuid, const QString &name, const QString
     return true;
 }
 
+std::optional<ClassServer::Role> ClassServer::role()
+{
+    if (!isOpen() && !open())
+        return std::nullopt;
+    error_ = {};
+    QSqlQuery q(QSqlDatabase::database(connection_, false));
+    if (!q.exec(QStringLiteral("SELECT current_user::text, pg_has_role(current_user, '%1', 'MEMBER')")
+                    .arg(QLatin1String(kInstructorRole)))
+        || !q.next()) {
+        failQuery(q);
+        return std::nullopt;
+    }
+    Role r;
+    r.login = q.value(0).toString();
+    r.instructor = q.value(1).toBool();
+    return r;
+}
+
 std::optional<std::vector<ClassRunLine>> ClassServer::runs(const RunFilter &filter)
 {
     if (!isOpen() && !open())

@@ -137,6 +137,13 @@ public:
     std::optional<std::vector<ClassRunLine>> runs(const RunFilter &filter = {});
     // A run the role may read, whole; nullptr on failure.
     std::unique_ptr<RunRecord> load(const QString &uuid);
+    // The login role this connection reads as, and whether it is one of
+    // tervalo_instructor's (who reads every student's runs).
+    struct Role {
+        QString login;
+        bool instructor = false;
+    };
+    std::optional<Role> role();
     // Deletes the runs started before the time; how many.
     std::optional<std::int64_t> purge(const QDateTime &before);
 

@@ -3,7 +3,7 @@
 // time do not meet it), then GoogleTest inside it.
 #include "tests/support/PgVirtualenv.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ int main(int argc, char **argv)
 {
     if (!tervalo::test::insidePgVirtualenv(argc, argv))
         return 1;
-    QCoreApplication app(argc, argv);
+    QApplication app(argc, argv); // the Class window's tests show widgets
     std::setlocale(LC_NUMERIC, "C");
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
