@@ -5,8 +5,12 @@
 
 #include "engine/StepFigures.h"
 #include "ui/models/ClassRunsModel.h"
+#include "tests/support/FakeLab.h"
 #include "ui/windows/ClassWindow.h"
 #include "ui/windows/RunWindow.h"
+#include "ui/windows/RunsWindow.h"
+
+#include <QAction>
 
 #include <QDir>
 #include <QFile>
@@ -204,6 +208,41 @@ TEST_F(ClassWindowTest, AStudentSeesOnlyTheirOwnRuns)
     ASSERT_TRUE(own);
     EXPECT_FALSE(own->instructor);
     EXPECT_EQ(own->login, dilek.login);
+}
+
+} // namespace
+
+namespace {
+
+// The Runs window's "Class…" entry: on the lab's class server, asking for
+// the password the server wants.
+TEST_F(ClassWindowTest, TheRunsWindowOpensItOnTheLabsServer)
+{
+    const Login dilek = addStudent(QStringLiteral("Dilek"));
+    tervalo::test::FakeLab fake;
+    RunsWindow runs(fake.lab);
+    QAction *entry = runs.action(RunsWindow::Text::ClassEntry);
+    ASSERT_TRUE(entry);
+    EXPECT_FALSE(entry->isEnabled()) << "no class server yet";
+    EXPECT_FALSE(runs.classWindowAsked());
+
+    fake.lab.useClassServer(address(database, dilek.login));
+    runs.refresh();
+    EXPECT_TRUE(entry->isEnabled());
+    int asked = 0;
+    runs.askPassword = [&](const QString &) -> std::optional<QString> {
+        ++asked;
+        return dilek.password;
+    };
+    QStringList errors;
+    runs.showError = [&](const QString &, const QString &m) { errors << m; };
+    ASSERT_TRUE(runs.classWindowAsked()) << errors.join('\n').toStdString();
+    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(runs.classWindow());
+    EXPECT_EQ(runs.classWindow()->proxy()->rowCount(), 0); // Dilek has sent nothing
+    runs.setLanguage(false);
+    EXPECT_FALSE(runs.classWindow()->english());
+    fake.lab.useClassServer(std::nullopt);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "ui/models/ClassRunsModel.h"
 
 #include "ui/texts/LabTexts.h"
+#include "ui/texts/TextPair.h"
 
 #include <QDateTime>
 
@@ -10,10 +11,7 @@ namespace tervalo {
 
 namespace {
 
-struct Pair {
-    const char *en, *tr;
-};
-constexpr Pair kHeads[ClassRunsModel::FirstFigure] = {
+constexpr TextPair kHeads[ClassRunsModel::FirstFigure] = {
     {"Student", "Öğrenci"}, {"Experiment", "Deney dosyası"}, {"Start", "Başlangıç"}, {"Kit", "Düzenek"},
     {"Controller", "Denetleyici"}, {"Gains", "Kazançlar"}, {"R", "R"}, {"Length (s)", "Süre (s)"},
 };
@@ -125,7 +123,7 @@ QVariant ClassRunsModel::headerData(int section, Qt::Orientation orientation, in
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 || section >= kColumnCount)
         return QAbstractTableModel::headerData(section, orientation, role);
     if (section < FirstFigure)
-        return QString::fromUtf8(english_ ? kHeads[section].en : kHeads[section].tr);
+        return kHeads[section].in(english_);
     return LabTexts::figure(kMetrics[static_cast<std::size_t>(section - FirstFigure)].metric, english_);
 }
 

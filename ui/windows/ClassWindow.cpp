@@ -3,6 +3,7 @@
 #include "fileio/AtomicFile.h"
 #include "ui/models/ClassRunsModel.h"
 #include "ui/texts/LabTexts.h"
+#include "ui/texts/TextPair.h"
 #include "ui/windows/RunWindow.h"
 
 #include <QBarCategoryAxis>
@@ -36,10 +37,7 @@ namespace tervalo {
 
 namespace {
 
-struct Pair {
-    const char *en, *tr;
-};
-constexpr Pair kTexts[static_cast<int>(ClassWindow::Text::Count)] = {
+constexpr TextPair kTexts[static_cast<int>(ClassWindow::Text::Count)] = {
     {"Class", "Sınıf"},
     {"Signed in as %1 (instructor): every student's runs", "%1 olarak bağlı (öğretim elemanı): bütün öğrencilerin deneyleri"},
     {"Signed in as %1: only your own runs", "%1 olarak bağlı: yalnız kendi deneyleriniz"},
@@ -94,8 +92,7 @@ QString percent(double share)
 
 QString ClassWindow::text(Text t, bool english)
 {
-    const Pair &p = kTexts[static_cast<int>(t)];
-    return QString::fromUtf8(english ? p.en : p.tr);
+    return kTexts[static_cast<int>(t)].in(english);
 }
 
 ClassWindow::ClassWindow(std::vector<ClassRunLine> runs, Loader loader, QString login, bool instructor,

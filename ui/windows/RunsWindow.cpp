@@ -5,6 +5,7 @@
 #include "store/ClassConfig.h"
 #include "store/ExportNames.h"
 #include "ui/texts/TextPair.h"
+#include "ui/windows/ClassWindow.h"
 #include "ui/windows/RunWindow.h"
 
 #include <QAction>
@@ -86,6 +87,7 @@ const Both kTexts[] = {
     {"Bump tests", "Basamak testleri"},
     {"bump test", "basamak testi"},
     {"%1 → %2, K = %3, τ = %4 s", "%1 → %2, K = %3, τ = %4 s"},
+    {"Class…", "Sınıf…"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunsWindow::Text::Count), "one text per entry");
 
@@ -327,6 +329,12 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
         return QFileDialog::getSaveFileName(this, title, suggested, filter);
     };
     showError = [this](const QString &title, const QString &message) { QMessageBox::warning(this, title, message); };
+    askPassword = [this](const QString &prompt) -> std::optional<QString> {
+        bool ok = false;
+        const QString answer =
+            QInputDialog::getText(this, text(Text::ClassEntry), prompt, QLineEdit::Password, QString(), &ok);
+        return ok ? std::optional<QString>(answer) : std::nullopt;
+    };
     build();
     retranslate();
     resize(1240, 520);
@@ -361,9 +369,14 @@ RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath()
     auto *classEntry = new QAction(this);
     actions_.emplace_back(Text::ClassServerEntry, classEntry);
     connect(classEntry, &QAction::triggered, this, [this] { classServerAsked(); });
+    auto *classWindowEntry = new QAction(this);
+    actions_.emplace_back(Text::ClassEntry, classWindowEntry);
+    connect(classWindowEntry, &QAction::triggered, this, [this] { classWindowAsked(); });
     tools_->addSeparator();
     tools_->addAction(classEntry);
+    tools_->addAction(classWindowEntry);
     classEntry->setText(text(Text::ClassServerEntry));
+    classWindowEntry->setText(text(Text::ClassEntry));
     setLanguage(lab.english());
     updateActions();
 }
@@ -485,6 +498,8 @@ void RunsWindow::setLanguage(bool english)
         return;
     english_ = english;
     retranslate();
+    if (classWindow_)
+        classWindow_->setLanguage(english);
 }
 
 void RunsWindow::retranslate()
@@ -574,7 +589,43 @@ bool RunsWindow::classServerAsked()
         }
     }
     lab_->useClassServer(address);
+    classWindow_.reset(); // it was on the server before
     setColumnsShown();
+    updateActions();
+    return true;
+}
+
+bool RunsWindow::classWindowAsked()
+{
+    if (!lab_ || !lab_->classServer())
+        return false;
+    if (!classWindow_) {
+        QString why;
+        const ClassServerAddress address = *lab_->classServer();
+        classWindow_ = ClassWindow::openOn(
+            address,
+            [this, address]() -> std::optional<QString> {
+                return askPassword ? askPassword(address.uri()) : std::nullopt;
+            },
+            &why);
+        if (!classWindow_) {
+            if (showError)
+                showError(text(Text::ClassEntry), why);
+            return false;
+        }
+        ClassWindow *w = classWindow_.get();
+        w->askSavePath = [this, w](const QString &suggested) {
+            return askPath ? askPath(w->windowTitle(), ClassWindow::text(ClassWindow::Text::CsvFiles, english_), suggested)
+                           : QString();
+        };
+        w->showError = [this, w](const QString &message) {
+            if (showError)
+                showError(w->windowTitle(), message);
+        };
+    }
+    classWindow_->setLanguage(english_);
+    classWindow_->show();
+    classWindow_->raise();
     return true;
 }
 
@@ -648,6 +699,8 @@ void RunsWindow::updateActions()
     action(Text::Pin)->setVisible(pinning);
     action(Text::Unpin)->setVisible(pinning);
     action(Text::Retry)->setEnabled(unsaved_ > 0 && retrySaving);
+    if (QAction *classes = action(Text::ClassEntry))
+        classes->setEnabled(lab_ && lab_->classServer());
 }
 
 std::vector<std::int64_t> RunsWindow::selectedIds() const

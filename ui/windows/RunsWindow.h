@@ -39,6 +39,7 @@ namespace tervalo {
 class Lab;
 
 class RunRecord;
+class ClassWindow;
 
 // The library's list as a table; sorting is done by a proxy on SortRole
 // (numbers as numbers, a missing figure after every number).
@@ -135,6 +136,7 @@ public:
         BumpTests,   // the entry that shows the bump tests instead of the runs
         BumpTest,    // "bump test"
         BumpSummary, // "%1 → %2, K = %3, τ = %4 s"
+        ClassEntry,  // the instructor's window on the class server
         Count
     };
 
@@ -169,6 +171,11 @@ public:
     // an empty server turns the lab's off for this account. The answers
     // come from askText; false when nothing was changed.
     bool classServerAsked();
+    // "Class…": the Class window on the lab's class server (the whole class
+    // for an instructor's login, one's own runs for a student's); false
+    // (after showError) when it cannot be opened.
+    bool classWindowAsked();
+    ClassWindow *classWindow() const { return classWindow_.get(); }
 
     // The bump tests of the Tuning window are kept apart from the runs: the
     // list shows one kind at a time.
@@ -215,6 +222,8 @@ public:
     // A file name to save to ("" = cancelled).
     std::function<QString(const QString &title, const QString &filter, const QString &suggested)> askPath;
     std::function<void(const QString &title, const QString &message)> showError;
+    // A password for the class server (the prompt names it); nothing = cancelled.
+    std::function<std::optional<QString>(const QString &prompt)> askPassword;
     // "Pin as baseline": the selected run's record, valid during the call;
     // "Unpin baseline": nullptr.
     std::function<void(const RunRecord *, const QString &label)> pinBaseline;
@@ -257,6 +266,7 @@ private:
     QLabel *status_ = nullptr;
     std::vector<std::pair<Text, QAction *>> actions_;
     QPointer<RunWindow> runWindow_;
+    std::unique_ptr<ClassWindow> classWindow_; // made at the first "Class…"
     std::vector<std::int64_t> shownIds_; // the runs the run window shows
 };
 
