@@ -8,6 +8,9 @@
 
 #include "bench/BenchSupport.h"
 #include "engine/StepFigures.h"
+#include "plant/EventPump.h"
+#include "plant/MemoryPort.h"
+#include "plant/PulseCounter.h"
 #include "store/ClassForwarder.h"
 #include "store/ClassServer.h"
 #include "store/RunLibrary.h"
@@ -23,6 +26,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -244,8 +249,91 @@ void BM_ClassWindowOpens(benchmark::State &state)
     state.counters["runs"] = rows;
 }
 
+// The window's counting loop (a port whose read costs 1 us, the event loop
+// pumped every 300 us, a 200 ms tick) for 5 s, with the forwarder sending
+// 100 hour-long runs on its own thread (argument 1) or idle (0): the reads
+// per second and the ticks' lateness must not change.
+class TickPump : public EventPump {
+public:
+    explicit TickPump(std::chrono::steady_clock::duration length) : end_(std::chrono::steady_clock::now() + length) { }
+    void processEvents() override
+    {
+        QCoreApplication::processEvents();
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= next_) {
+            late.push_back(std::chrono::duration<double, std::milli>(now - next_).count());
+            next_ += std::chrono::milliseconds(200);
+        }
+        stop = now >= end_;
+    }
+    void waitForEvents() override { processEvents(); }
+    std::vector<double> late;
+    bool stop = false;
+
+private:
+    std::chrono::steady_clock::time_point next_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    std::chrono::steady_clock::time_point end_;
+};
+
+void BM_CountingLoopWhileForwarding(benchmark::State &state)
+{
+    const bool forwarding = state.range(0) != 0;
+    const QString database = QStringLiteral("bench_counting");
+    if (const QString why = freshLibrary(database); !why.isEmpty()) {
+        state.SkipWithError(why.toStdString().c_str());
+        return;
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("runs.sqlite"));
+    if (forwarding) {
+        RunLibrary library(path);
+        RunRecord record(bench::kHour);
+        bench::fillSampleRun(record, bench::kHour);
+        record.stop();
+        for (int k = 0; k < kForwardedRuns; ++k)
+            library.store(record);
+    }
+    MemoryPort port;
+    std::vector<std::uint8_t> wave;
+    for (int i = 0; i < 16; ++i)
+        wave.push_back(i < 8 ? 0x40 : 0x00);
+    port.setStatusScript(wave, true);
+    port.setReadCost(std::chrono::microseconds(1));
+    double reads = 0, seconds = 0;
+    std::vector<double> late;
+    for (auto _ : state) {
+        std::unique_ptr<ClassForwarder> forwarder;
+        if (forwarding)
+            forwarder = std::make_unique<ClassForwarder>(path, addressOf(database));
+        TickPump pump(std::chrono::seconds(5));
+        Integer count;
+        bool present = true;
+        PulseCounterIo io;
+        io.port = &port;
+        io.driverPresent = &present;
+        io.pulseCount = &count;
+        io.stopRequested = &pump.stop;
+        io.pump = &pump;
+        const std::uint64_t before = port.reads();
+        const auto start = std::chrono::steady_clock::now();
+        PulseCounter::run(io);
+        seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        reads += static_cast<double>(port.reads() - before);
+        late.insert(late.end(), pump.late.begin(), pump.late.end());
+        state.PauseTiming();
+        forwarder.reset();
+        state.ResumeTiming();
+    }
+    std::sort(late.begin(), late.end());
+    const auto at = [&](double p) { return late.empty() ? 0.0 : late[static_cast<std::size_t>(p * (late.size() - 1))]; };
+    state.counters["reads_per_s"] = reads / seconds;
+    state.counters["late_median_ms"] = at(0.5);
+    state.counters["late_p99_ms"] = at(0.99);
+}
+
 } // namespace
 
+BENCHMARK(BM_CountingLoopWhileForwarding)->Arg(0)->Arg(1)->Iterations(1)->Unit(benchmark::kSecond)->UseRealTime();
 BENCHMARK(BM_ForwardHundredHourRuns)->Unit(benchmark::kSecond)->Iterations(2)->UseRealTime();
 BENCHMARK(BM_ClassReport)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_ClassReportAsStudent)->Unit(benchmark::kMillisecond)->UseRealTime();
