@@ -179,33 +179,35 @@ std::optional<Options> parseArguments(int argc, char **argv, int *status)
     return o;
 }
 
-// The self-test takes the window's ways out: a signal (SIGINT, SIGTERM,
-// SIGHUP) ends the check at its next step, exit() or an uncaught exception
-// say the last words; each leaves the all-zero word and the port released,
-// and a check cut short fails.
 // An option's text as the command line gave it.
 std::optional<QString> localText(const std::optional<std::string> &v)
 {
     return v ? std::optional<QString>(QString::fromLocal8Bit(v->c_str())) : std::nullopt;
 }
 
-// --class: the instructor's window on the class server, no kit touched.
-int classWindow(const Options &o)
+// --class: where the class server is; nothing (after one line on stderr)
+// when it is not given or is no URI.
+std::optional<tervalo::ClassServerAddress> classAddress(const Options &o)
 {
     const tervalo::ClassSetting server = tervalo::ClassConfig::server(
         !o.classUrl.empty() ? std::optional<QString>(QString::fromLocal8Bit(o.classUrl.c_str())) : localText(o.classServer));
     QString why;
-    const std::optional<tervalo::ClassServerAddress> address =
+    std::optional<tervalo::ClassServerAddress> address =
         server.given() ? tervalo::ClassConfig::address(server, &why) : std::nullopt;
-    if (!address) {
+    if (!address)
         std::fprintf(stderr, "tervalo: --class: %s\n",
                      (server.given() ? why
                                      : QStringLiteral("no class server (give its URI, or set TERVALO_CLASS_SERVER "
                                                       "or the lab settings)"))
                          .toLocal8Bit()
                          .constData());
-        return 2;
-    }
+    return address;
+}
+
+// --class: the instructor's window on the class server, no kit touched.
+int classWindow(const std::optional<tervalo::ClassServerAddress> &address)
+{
+    QString why;
     const bool english = QLocale::system().language() != QLocale::Turkish;
     std::unique_ptr<tervalo::ClassWindow> window = tervalo::ClassWindow::openOn(
         *address,
@@ -236,6 +238,10 @@ int classWindow(const Options &o)
     return QApplication::exec();
 }
 
+// The self-test takes the window's ways out: a signal (SIGINT, SIGTERM,
+// SIGHUP) ends the check at its next step, exit() or an uncaught exception
+// say the last words; each leaves the all-zero word and the port released,
+// and a check cut short fails.
 int checkKit(const Options &o)
 {
     tervalo::ExitSignals::catchOnly();
@@ -317,6 +323,9 @@ int main(int argc, char **argv)
         serving.certPath = QFile::decodeName(options->tlsCert.c_str());
         serving.keyPath = QFile::decodeName(options->tlsKey.c_str());
     }
+    std::optional<tervalo::ClassServerAddress> classServer;
+    if (options->classWindow && !(classServer = classAddress(*options)))
+        return 2;
     if (noDisplay(argc, argv)) {
         std::fprintf(stderr,
                      "tervalo: the window cannot be opened: no display (DISPLAY is not set); "
@@ -339,7 +348,7 @@ int main(int argc, char **argv)
         tervalo::NumberText::setDecimalSeparator(point.at(0).toLatin1());
 
     if (options->classWindow)
-        return classWindow(*options);
+        return classWindow(classServer);
 
     // The kit: a parallel port, or the emulated kit in real time. When the
     // port cannot be opened the start-up check reports why and the program

@@ -85,7 +85,7 @@ protected:
         ASSERT_TRUE(server->send(contextFor("", "", "lab-pc-2", "bump_test", "kit"), bumpTest(0.50, 100)));
         ASSERT_TRUE(server->send(contextFor("", "", "lab-pc-2", "bump_test", "kit"), bumpTest(0.52, 86400)));
         ASSERT_TRUE(server->send(contextFor("", "", "lab-pc-2", "bump_test", "kit"), bumpTest(0.60, 2 * 86400)));
-        ASSERT_TRUE(open()->send(contextFor("instructor", "step-pi.json"), makeRun(150, false, 20000)));
+        ASSERT_TRUE(open()->send(contextFor("", "step-pi.json"), makeRun(150, false, 20000)));
     }
 
     std::unique_ptr<ClassWindow> openWindow(const Login *as = nullptr)

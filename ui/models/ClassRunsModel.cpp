@@ -93,8 +93,8 @@ QVariant ClassRunsModel::data(const QModelIndex &index, int role) const
         switch (role) {
         case Qt::DisplayRole:
             if (!known)
-                return QStringLiteral("n/a");
-            return (QString::number(v, 'g', 3) + QLatin1Char(' ') + unitOf(m, l)).trimmed();
+                return LabTexts::notAvailable(english_);
+            return (LabTexts::significant(v) + QLatin1Char(' ') + unitOf(m, l)).trimmed();
         case Qt::ToolTipRole: return known ? QString::number(v, 'g', 17) : QVariant();
         case SortRole: return known ? QVariant(v) : QVariant(-HUGE_VAL);
         case Qt::TextAlignmentRole: return int(Qt::AlignRight | Qt::AlignVCenter);

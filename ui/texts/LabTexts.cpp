@@ -2,6 +2,8 @@
 
 #include "ui/texts/TextPair.h"
 
+#include <algorithm>
+#include <cmath>
 #include <iterator>
 
 namespace tervalo {
@@ -35,6 +37,7 @@ const TextPair kReasonTexts[] = {
 };
 
 const TextPair kNoRun = {"No run recorded yet.", "Henüz kaydedilmiş deney yok."};
+const TextPair kNotAvailable = {"n/a", "yok"};
 
 } // namespace
 
@@ -51,6 +54,28 @@ QString LabTexts::reason(FigureReason r, bool english)
 QString LabTexts::noRun(bool english)
 {
     return kNoRun.in(english);
+}
+
+QString LabTexts::notAvailable(bool english)
+{
+    return kNotAvailable.in(english);
+}
+
+QString LabTexts::significant(double value, int digits)
+{
+    if (!std::isfinite(value))
+        return QString::number(value);
+    if (value == 0)
+        return QString::number(0.0, 'f', std::max(0, digits - 1));
+    const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+    const double unit = std::pow(10.0, magnitude - digits + 1);
+    double rounded = std::round(value / unit) * unit;
+    // rounding may carry into the next power of ten (999.6 -> 1000)
+    const int shown = static_cast<int>(std::floor(std::log10(std::fabs(rounded))));
+    const int decimals = std::max(0, digits - 1 - shown);
+    if (decimals == 0)
+        rounded = std::round(rounded);
+    return QString::number(rounded, 'f', decimals);
 }
 
 } // namespace tervalo

@@ -70,12 +70,20 @@ constexpr TextPair kTexts[static_cast<int>(ClassWindow::Text::Count)] = {
     {"CSV files (*.csv)", "CSV dosyaları (*.csv)"},
     {"Class runs compared", "Sınıf deneyleri karşılaştırması"},
     {"Türkçe", "English"},
+    {"(no experiment file)", "(deney dosyası yok)"},
 };
 
 double startSeconds(const ClassRunLine &l)
 {
     const QDateTime t = QDateTime::fromString(l.startUtc, Qt::ISODateWithMs);
     return t.isValid() ? static_cast<double>(t.toMSecsSinceEpoch()) / 1000.0 : 0.0;
+}
+
+// A run of the window's login that names no student (or the login itself)
+// is the instructor's own: the baseline, not one of the class's.
+bool isOwn(const ClassRunLine &l, const QString &login)
+{
+    return l.owner == login && (l.context.student.isEmpty() || l.context.student == login);
 }
 
 bool isBumpTest(const ClassRunLine &l)
@@ -152,6 +160,7 @@ void ClassWindow::build()
     filter_->setClearButtonEnabled(true);
     experimentLabel_ = new QLabel(this);
     experimentBox_ = new QComboBox(this);
+    experimentBox_->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     figureLabel_ = new QLabel(this);
     figureBox_ = new QComboBox(this);
     compareButton_ = new QPushButton(this);
@@ -179,6 +188,7 @@ void ClassWindow::build()
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     table_->setWordWrap(false);
+    table_->horizontalHeader()->setResizeContentsPrecision(200); // the first rows, not all 10,000
     tabs_->addTab(table_, QString());
 
     chart_ = new QChart;
@@ -238,7 +248,7 @@ void ClassWindow::retranslate()
     experimentBox_->clear();
     experimentBox_->addItem(text(Text::AllExperiments, english_), QString());
     for (const QString &e : experiments())
-        experimentBox_->addItem(e.isEmpty() ? QStringLiteral("—") : e, e);
+        experimentBox_->addItem(e.isEmpty() ? text(Text::NoExperiment, english_) : e, e);
     experimentBox_->setCurrentIndex(std::max(0, experimentBox_->findData(experiment_)));
     figureBox_->clear();
     for (std::size_t k = 0; k < kMetricCount; ++k)
@@ -247,6 +257,7 @@ void ClassWindow::retranslate()
         if (kMetrics[k].metric == figure_)
             figureBox_->setCurrentIndex(static_cast<int>(k));
     setFilter(filter_->text());
+    table_->resizeColumnsToContents();
     refreshSpread();
     refreshStudents();
     if (kits_)
@@ -311,7 +322,7 @@ std::map<QString, BoxStats> ClassWindow::spread() const
     for (const QString &e : experiments()) {
         std::vector<double> values;
         for (const ClassRunLine *l : runsOf(e))
-            if (l->owner != login_) // the instructor's own runs are the baseline, not the class
+            if (!isOwn(*l, login_)) // the instructor's own runs are the baseline, not the class
                 values.push_back(l->figures[k]);
         out[e] = boxStats(values);
     }
@@ -343,7 +354,7 @@ void ClassWindow::refreshSpread()
         std::vector<double> values;
         const ClassRunLine *mine = nullptr;
         for (const ClassRunLine *l : runsOf(names[i])) {
-            if (l->owner == login_) {
+            if (isOwn(*l, login_)) {
                 if (std::isfinite(l->figures[k]))
                     mine = l; // the latest, by start
                 continue;
@@ -352,7 +363,7 @@ void ClassWindow::refreshSpread()
             values.push_back(l->figures[k]);
         }
         const BoxStats b = boxStats(values);
-        categories << (names[i].isEmpty() ? QStringLiteral("—") : names[i]);
+        categories << (names[i].isEmpty() ? text(Text::NoExperiment, english_) : names[i]);
         auto *set = new QBoxSet(categories.back());
         if (b.count > 0) {
             set->setValue(QBoxSet::LowerExtreme, b.lowWhisker);
@@ -393,9 +404,7 @@ void ClassWindow::refreshSpread()
         y->setRange(lo - pad, hi + pad);
         y->applyNiceNumbers();
     }
-    const QString unit = model_->runs().empty() ? QString() : ClassRunsModel::unitOf(figure_, model_->runs().front());
-    y->setTitleText(unit.isEmpty() ? LabTexts::figure(figure_, english_)
-                                   : QStringLiteral("%1 (%2)").arg(LabTexts::figure(figure_, english_), unit));
+    y->setTitleText(LabTexts::figure(figure_, english_)); // the name carries its unit
     chart_->addAxis(x, Qt::AlignBottom);
     chart_->addAxis(y, Qt::AlignLeft);
     for (QAbstractSeries *s : chart_->series()) {
@@ -424,7 +433,7 @@ std::vector<StudentEffort> ClassWindow::effort() const
 {
     std::vector<ClassRunFacts> facts;
     for (const ClassRunLine *l : runsOf(experiment_))
-        if (l->owner != login_)
+        if (!isOwn(*l, login_))
             facts.push_back({l->context.student.toStdString(), startSeconds(*l), l->durationS()});
     return effortPerStudent(facts);
 }
@@ -488,6 +497,7 @@ void ClassWindow::refreshKits()
 {
     const std::map<QString, KitDrift> &all = kits();
     kitTable_->clear();
+    kitTable_->clearSpans();
     kitTable_->setColumnCount(7);
     kitTable_->setHorizontalHeaderLabels({text(Text::Kit, english_), text(Text::Date, english_),
                                           text(Text::Gain, english_), text(Text::TimeConstant, english_),
@@ -505,8 +515,8 @@ void ClassWindow::refreshKits()
                                      .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
             const QStringList cells{kit,
                                     date,
-                                    QString::number(k.gain, 'g', 3),
-                                    QString::number(k.timeConstant, 'g', 3),
+                                    LabTexts::significant(k.gain),
+                                    LabTexts::significant(k.timeConstant),
                                     percent(d.gainDrift[i]),
                                     percent(d.timeConstantDrift[i]),
                                     d.beyondLimit[i] ? text(Text::Drifting, english_) : QString()};
@@ -522,6 +532,7 @@ void ClassWindow::refreshKits()
     if (rows == 0) {
         kitTable_->setRowCount(1);
         kitTable_->setItem(0, 0, new QTableWidgetItem(text(Text::NoBumpTests, english_)));
+        kitTable_->setSpan(0, 0, 1, kitTable_->columnCount());
     }
     kitTable_->resizeColumnsToContents();
 }

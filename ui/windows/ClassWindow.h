@@ -71,6 +71,7 @@ public:
         CsvFiles,
         CompareTitle,
         OtherLanguage,
+        NoExperiment,
         Count
     };
     static QString text(Text t, bool english);
@@ -79,8 +80,9 @@ public:
     // when it cannot be had.
     using Loader = std::function<std::unique_ptr<RunRecord>(const QString &uuid)>;
 
-    // runs: what the server listed; login: whose window it is (its own runs
-    // are the baselines); instructor: whether the role reads the whole class.
+    // runs: what the server listed; login: whose window it is (the runs it
+    // sent without a student's name are the baselines, not the class's);
+    // instructor: whether the role reads the whole class.
     ClassWindow(std::vector<ClassRunLine> runs, Loader loader, QString login, bool instructor,
                 QWidget *parent = nullptr);
     ~ClassWindow() override;

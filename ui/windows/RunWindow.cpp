@@ -61,7 +61,7 @@ const Both kTexts[] = {
     {"Volt", "Volt"},
     {"Figure", "Ölçüt"},
     {"Value", "Değer"},
-    {"n/a", "yok"},
+    {"", ""}, // the lab's "not available"
     {"Tervalo run report", "Tervalo deney raporu"},
     {"Settings", "Ayarlar"},
     {"Figures", "Ölçütler"},
@@ -193,6 +193,8 @@ QString RunWindow::text(Text t, bool english)
 {
     if (t == Text::NoRun)
         return LabTexts::noRun(english);
+    if (t == Text::NotAvailable)
+        return LabTexts::notAvailable(english);
     return pick(kTexts[static_cast<std::size_t>(t)], english);
 }
 
