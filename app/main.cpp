@@ -20,10 +20,10 @@
 #include "remote/RemoteService.h"
 #include "runtime/NumberText.h"
 #include "session/Lab.h"
+#include "store/ClassConfig.h"
 #include "tervalo_version.h"
 #include "ui/main/Form2.h"
 #include "ui/main/LibrarySession.h"
-#include "store/ClassConfig.h"
 #include "ui/windows/ClassWindow.h"
 #include "ui/windows/ExperimentMenu.h"
 #include "ui/windows/RemoteWindow.h"
@@ -35,10 +35,10 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <QInputDialog>
-#include <QMessageBox>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLocale>
+#include <QMessageBox>
 #include <QTimer>
 
 #include <algorithm>
@@ -67,12 +67,12 @@ struct Options {
     std::string remoteConfig, tlsCert, tlsKey;
     std::optional<std::string> classServer, student;
     bool classWindow = false; // An option's text as the command line gave it.
-std::optional<QString> localText(const std::optional<std::string> &v)
-{
-    return v ? std::optional<QString>(QString::fromLocal8Bit(v->c_str())) : std::nullopt;
-}
+    std::optional<QString> localText(const std::optional<std::string> &v)
+    {
+        return v ? std::optional<QString>(QString::fromLocal8Bit(v->c_str())) : std::nullopt;
+    }
 
-// --class: the instructor's window instead of the kit's
+    // --class: the instructor's window instead of the kit's
     std::string classUrl;
 };
 
@@ -190,7 +190,8 @@ std::optional<QString> localText(const std::optional<std::string> &v)
 std::optional<tervalo::ClassServerAddress> classAddress(const Options &o)
 {
     const tervalo::ClassSetting server = tervalo::ClassConfig::server(
-        !o.classUrl.empty() ? std::optional<QString>(QString::fromLocal8Bit(o.classUrl.c_str())) : localText(o.classServer));
+        !o.classUrl.empty() ? std::optional<QString>(QString::fromLocal8Bit(o.classUrl.c_str()))
+                            : localText(o.classServer));
     QString why;
     std::optional<tervalo::ClassServerAddress> address =
         server.given() ? tervalo::ClassConfig::address(server, &why) : std::nullopt;
@@ -227,9 +228,8 @@ int classWindow(const std::optional<tervalo::ClassServerAddress> &address)
     window->setLanguage(english);
     tervalo::ClassWindow *w = window.get();
     w->askSavePath = [w](const QString &suggested) {
-        return QFileDialog::getSaveFileName(w, QString(), suggested,
-                                            tervalo::ClassWindow::text(tervalo::ClassWindow::Text::CsvFiles,
-                                                                       w->english()));
+        return QFileDialog::getSaveFileName(
+            w, QString(), suggested, tervalo::ClassWindow::text(tervalo::ClassWindow::Text::CsvFiles, w->english()));
     };
     w->showError = [w](const QString &message) {
         QMessageBox::warning(w, tervalo::ClassWindow::text(tervalo::ClassWindow::Text::Title, w->english()), message);

@@ -325,7 +325,9 @@ void BM_CountingLoopWhileForwarding(benchmark::State &state)
         state.ResumeTiming();
     }
     std::sort(late.begin(), late.end());
-    const auto at = [&](double p) { return late.empty() ? 0.0 : late[static_cast<std::size_t>(p * (late.size() - 1))]; };
+    const auto at = [&](double p) {
+        return late.empty() ? 0.0 : late[static_cast<std::size_t>(p * (late.size() - 1))];
+    };
     state.counters["reads_per_s"] = reads / seconds;
     state.counters["late_median_ms"] = at(0.5);
     state.counters["late_p99_ms"] = at(0.99);

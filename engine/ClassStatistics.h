@@ -54,12 +54,12 @@ std::vector<StudentEffort> effortPerStudent(const std::vector<ClassRunFacts> &ru
 // from the first: a kit whose gain or time constant moved more than the
 // limit (10 %) from its first identification is drifting.
 struct KitIdentification {
-    double atS = 0;        // the bump test's start, seconds since the epoch
-    double gain = 0;       // rpm per actuator unit
+    double atS = 0;          // the bump test's start, seconds since the epoch
+    double gain = 0;         // rpm per actuator unit
     double timeConstant = 0; // s
 };
 struct KitDrift {
-    std::vector<KitIdentification> series; // by time
+    std::vector<KitIdentification> series;            // by time
     std::vector<double> gainDrift, timeConstantDrift; // share of the first, signed
     std::vector<bool> beyondLimit;                    // either share's size over the limit
     bool drifting = false;                            // any identification beyond it

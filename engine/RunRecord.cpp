@@ -5,6 +5,20 @@
 
 namespace tervalo {
 
+void RunRecord::keepFirst(std::size_t rows)
+{
+    if (rows >= rows_.size())
+        return;
+    const auto lastCycle = rows == 0 ? std::int64_t(0) : rows_[rows - 1].cycle;
+    rows_.resize(rows);
+    samples_.resize(rows);
+    dropped_ = 0; // the rows past the bound were after these
+    auto &loads = settings_.loadChanges;
+    loads.erase(
+        std::remove_if(loads.begin(), loads.end(), [&](const LoadChange &c) { return c.cycle > lastCycle + 1; }),
+        loads.end());
+}
+
 const std::array<RunColumnInfo, kRunColumnCount> kRunColumns = {{
     {RunColumn::Cycle, "cycle"},
     {RunColumn::Time, "time_s"},

@@ -107,6 +107,10 @@ public:
     void start(const RunSettings &settings);
     // STOP: the run is over; the rows stay until the next start().
     void stop() { running_ = false; }
+    // STOP as of an earlier moment: only the first `rows` rows are the run's
+    // (the cycles that ran while STOP was held down were cut short by it),
+    // and the load changes after them go too. Fewer rows than that: nothing.
+    void keepFirst(std::size_t rows);
 
     // One cycle's row; past the bound only counted. Never allocates.
     void append(const RunRow &row) noexcept

@@ -22,6 +22,8 @@ public:
 
     void start(const RunSettings &settings);
     void stop() { record_.stop(); }
+    // See RunRecord::keepFirst.
+    void keepFirst(std::size_t rows) { record_.keepFirst(rows); }
     // The load slider moved from `from` to `to` between two cycles of a
     // running run; ignored outside a run.
     void loadMoved(int from, int to);

@@ -83,16 +83,26 @@ void Lab::reportStart()
 {
     active_ = true;
     fullTold_ = false;
+    stopPressedAt_.reset();
     runBaseline_ = baseline_;
     recorder_.start(controls_.settings());
     emit started();
     runner_.started();
 }
 
+void Lab::reportStopPressed()
+{
+    if (active_)
+        stopPressedAt_ = recorder_.record().size();
+}
+
 void Lab::reportStop()
 {
     active_ = false;
     recorder_.stop();
+    if (stopPressedAt_)
+        recorder_.keepFirst(*stopPressedAt_);
+    stopPressedAt_.reset();
     const RunRecord &run = recorder_.record();
     if (!run.empty()) {
         if (writer_) {

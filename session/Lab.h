@@ -135,8 +135,13 @@ public:
     void notify(const QString &text);
 
     // ---- what the window reports ---------------------------------------------------
-    void reportStart();                // START, before the first cycle
-    void reportStop();                 // STOP ended the run
+    void reportStart(); // START, before the first cycle
+    void reportStop();  // STOP ended the run
+    // The STOP button went down (a click on it comes at its release) and
+    // came up again, clicked or not: the cycles that ran while it was held
+    // were cut short by the STOP that followed and are not the run's.
+    void reportStopPressed();
+    void reportStopReleased() { stopPressedAt_.reset(); }
     void reportLoad(int from, int to); // the load slider released at a new value
     void reportSetup();                // a rule cell, a divisor or the reference changed
     void reportLanguage(bool english); // after the language switch
@@ -172,6 +177,7 @@ private:
     TestProgramRunner runner_;
     std::unique_ptr<Cycles> cycles_;
     bool active_ = false;
+    std::optional<std::size_t> stopPressedAt_; // the record's rows when STOP went down
     bool english_ = true;
     bool ending_ = false;
     bool fullTold_ = false; // the record's bound reached, told

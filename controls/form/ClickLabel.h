@@ -14,8 +14,12 @@ public:
     explicit ClickLabel(const QString &text = QString(), QWidget *parent = nullptr);
 
     std::function<void()> onClick;
+    // The left button went down on the label, and came up (after onClick
+    // when it was a click).
+    std::function<void()> onPress, onRelease;
 
 protected:
+    void mousePressEvent(QMouseEvent *e) override;
     void mouseReleaseEvent(QMouseEvent *e) override;
 };
 

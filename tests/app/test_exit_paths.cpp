@@ -114,8 +114,9 @@ protected:
             GTEST_SKIP() << "no Xvfb";
         // Xvfb picks a free display itself and tells its number (two tests
         // looking for a free one at once would otherwise share it).
-        server.start(xvfb, {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                            QStringLiteral("tcp")});
+        server.start(
+            xvfb,
+            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
         ASSERT_TRUE(server.waitForStarted(10000));
         QElapsedTimer clock;
         clock.start();

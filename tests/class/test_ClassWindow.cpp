@@ -4,8 +4,8 @@
 #include "ClassFixture.h"
 
 #include "engine/StepFigures.h"
-#include "ui/models/ClassRunsModel.h"
 #include "tests/support/FakeLab.h"
+#include "ui/models/ClassRunsModel.h"
 #include "ui/windows/ClassWindow.h"
 #include "ui/windows/RunWindow.h"
 #include "ui/windows/RunsWindow.h"
@@ -91,11 +91,10 @@ protected:
     std::unique_ptr<ClassWindow> openWindow(const Login *as = nullptr)
     {
         QString why;
-        auto w = ClassWindow::openOn(as ? address(database, as->login) : address(database),
-                                     [as]() -> std::optional<QString> {
-                                         return as ? std::optional<QString>(as->password) : std::nullopt;
-                                     },
-                                     &why);
+        auto w = ClassWindow::openOn(
+            as ? address(database, as->login) : address(database),
+            [as]() -> std::optional<QString> { return as ? std::optional<QString>(as->password) : std::nullopt; },
+            &why);
         EXPECT_TRUE(w) << why.toStdString();
         return w;
     }

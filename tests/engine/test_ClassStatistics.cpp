@@ -54,8 +54,8 @@ TEST(StudentEffort, TriesAndTimeOnTaskBySittings)
     // Ayse: two runs 5 min apart (one sitting of 5 min + 60 s), then one a day later
     // (a second sitting of 30 s); Berk: one run of 120 s
     const double day = 86400;
-    const std::vector<ClassRunFacts> runs{{"Ayse", 1000, 30}, {"Berk", 5000, 120}, {"Ayse", 1300, 60},
-                                          {"Ayse", 1000 + day, 30}};
+    const std::vector<ClassRunFacts> runs{
+        {"Ayse", 1000, 30}, {"Berk", 5000, 120}, {"Ayse", 1300, 60}, {"Ayse", 1000 + day, 30}};
     const std::vector<StudentEffort> e = effortPerStudent(runs);
     ASSERT_EQ(e.size(), 2u);
     EXPECT_EQ(e[0].student, "Ayse");

@@ -152,3 +152,26 @@ TEST(RunRecord, StretchesEndAtEveryEventLoadChangesIncluded)
     EXPECT_EQ(s[1].figures[Metric::Overshoot].value, 0);
     EXPECT_DOUBLE_EQ(s[1].figures[Metric::PeakTime].value, 0.4);
 }
+
+TEST(RunRecord, KeepFirstCutsTheRowsAndTheLoadChangesAfterThem)
+{
+    RunRecord r;
+    r.start({});
+    for (int c = 1; c <= 10; ++c) {
+        RunRow row;
+        row.cycle = c;
+        row.y = c;
+        r.append(row);
+    }
+    for (std::int64_t at : {5, 9, 11})
+        r.addLoadChange({at, 1, 2});
+    r.keepFirst(12); // more than there are: nothing
+    EXPECT_EQ(r.size(), 10u);
+    r.keepFirst(8);
+    ASSERT_EQ(r.size(), 8u);
+    EXPECT_EQ(r.samples().size(), 8u);
+    EXPECT_EQ(r.rows().back().y, 8);
+    // the change acting on cycle 9 came before the cut, as a last-cycle move does
+    ASSERT_EQ(r.settings().loadChanges.size(), 2u);
+    EXPECT_EQ(r.settings().loadChanges.back().cycle, 9);
+}

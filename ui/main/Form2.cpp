@@ -242,6 +242,9 @@ void Form2::wireHandlers()
 
     c_.Label32->onClick = [this] { forward([this] { Label32_Click(); }); };
     c_.Label33->onClick = [this] { forward([this] { Label33_Click(); }); };
+    // the cycles that run while STOP is held down are cut short by it
+    c_.Label33->onPress = [this] { lab_->reportStopPressed(); };
+    c_.Label33->onRelease = [this] { lab_->reportStopReleased(); };
     c_.Label34->onClick = [this] { forward([this] { Label34_Click(); }); };
     c_.Label27->onClick = [this] { forward([this] { Label27_Click(); }); };
     c_.Picture12->onClick = [this] { forward([this] { Picture12_Click(); }); };

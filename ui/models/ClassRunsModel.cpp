@@ -12,8 +12,14 @@ namespace tervalo {
 namespace {
 
 constexpr TextPair kHeads[ClassRunsModel::FirstFigure] = {
-    {"Student", "Öğrenci"}, {"Experiment", "Deney dosyası"}, {"Start", "Başlangıç"}, {"Kit", "Düzenek"},
-    {"Controller", "Denetleyici"}, {"Gains", "Kazançlar"}, {"R", "R"}, {"Length (s)", "Süre (s)"},
+    {"Student", "Öğrenci"},
+    {"Experiment", "Deney dosyası"},
+    {"Start", "Başlangıç"},
+    {"Kit", "Düzenek"},
+    {"Controller", "Denetleyici"},
+    {"Gains", "Kazançlar"},
+    {"R", "R"},
+    {"Length (s)", "Süre (s)"},
 };
 
 double figureOf(const ClassRunLine &l, int column)

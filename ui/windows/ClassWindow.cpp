@@ -39,7 +39,8 @@ namespace {
 
 constexpr TextPair kTexts[static_cast<int>(ClassWindow::Text::Count)] = {
     {"Class", "Sınıf"},
-    {"Signed in as %1 (instructor): every student's runs", "%1 olarak bağlı (öğretim elemanı): bütün öğrencilerin deneyleri"},
+    {"Signed in as %1 (instructor): every student's runs",
+     "%1 olarak bağlı (öğretim elemanı): bütün öğrencilerin deneyleri"},
     {"Signed in as %1: only your own runs", "%1 olarak bağlı: yalnız kendi deneyleriniz"},
     {"Filter:", "Süz:"},
     {"Experiment:", "Deney dosyası:"},
@@ -103,10 +104,9 @@ QString ClassWindow::text(Text t, bool english)
     return kTexts[static_cast<int>(t)].in(english);
 }
 
-ClassWindow::ClassWindow(std::vector<ClassRunLine> runs, Loader loader, QString login, bool instructor,
-                         QWidget *parent)
-    : QWidget(parent), model_(std::make_unique<ClassRunsModel>()), loader_(std::move(loader)),
-      login_(std::move(login)), instructor_(instructor)
+ClassWindow::ClassWindow(std::vector<ClassRunLine> runs, Loader loader, QString login, bool instructor, QWidget *parent)
+    : QWidget(parent), model_(std::make_unique<ClassRunsModel>()), loader_(std::move(loader)), login_(std::move(login)),
+      instructor_(instructor)
 {
     model_->setRuns(std::move(runs));
     build();
@@ -140,8 +140,8 @@ std::unique_ptr<ClassWindow> ClassWindow::openOn(const ClassServerAddress &addre
         return nullptr;
     }
     ClassServer *s = server.get();
-    auto w = std::make_unique<ClassWindow>(std::move(*runs), [s](const QString &uuid) { return s->load(uuid); },
-                                           role->login, role->instructor);
+    auto w = std::make_unique<ClassWindow>(
+        std::move(*runs), [s](const QString &uuid) { return s->load(uuid); }, role->login, role->instructor);
     w->server_ = std::move(server);
     return w;
 }
@@ -166,9 +166,9 @@ void ClassWindow::build()
     compareButton_ = new QPushButton(this);
     exportButton_ = new QPushButton(this);
     languageButton_ = new QPushButton(this);
-    for (QWidget *w : std::initializer_list<QWidget *>{filterLabel_, filter_, experimentLabel_, experimentBox_,
-                                                        figureLabel_, figureBox_, compareButton_, exportButton_,
-                                                        languageButton_})
+    for (QWidget *w :
+         std::initializer_list<QWidget *>{filterLabel_, filter_, experimentLabel_, experimentBox_, figureLabel_,
+                                          figureBox_, compareButton_, exportButton_, languageButton_})
         bar->addWidget(w);
     bar->setStretchFactor(filter_, 1);
     top->addLayout(bar);
@@ -316,9 +316,9 @@ std::vector<const ClassRunLine *> ClassWindow::runsOf(const QString &experiment)
 std::map<QString, BoxStats> ClassWindow::spread() const
 {
     std::map<QString, BoxStats> out;
-    const auto k = static_cast<std::size_t>(std::find_if(kMetrics.begin(), kMetrics.end(),
-                                                         [this](const MetricInfo &i) { return i.metric == figure_; })
-                                            - kMetrics.begin());
+    const auto k = static_cast<std::size_t>(
+        std::find_if(kMetrics.begin(), kMetrics.end(), [this](const MetricInfo &i) { return i.metric == figure_; })
+        - kMetrics.begin());
     for (const QString &e : experiments()) {
         std::vector<double> values;
         for (const ClassRunLine *l : runsOf(e))
@@ -334,9 +334,9 @@ void ClassWindow::refreshSpread()
     chart_->removeAllSeries();
     for (QAbstractAxis *axis : chart_->axes())
         chart_->removeAxis(axis);
-    const auto k = static_cast<std::size_t>(std::find_if(kMetrics.begin(), kMetrics.end(),
-                                                         [this](const MetricInfo &i) { return i.metric == figure_; })
-                                            - kMetrics.begin());
+    const auto k = static_cast<std::size_t>(
+        std::find_if(kMetrics.begin(), kMetrics.end(), [this](const MetricInfo &i) { return i.metric == figure_; })
+        - kMetrics.begin());
     chart_->setTitle(LabTexts::figure(figure_, english_));
     auto *boxes = new QBoxPlotSeries;
     boxes->setName(LabTexts::figure(figure_, english_));
@@ -450,13 +450,15 @@ void ClassWindow::refreshStudents()
                                           text(Text::Last, english_)});
     students_->setRowCount(static_cast<int>(e.size()));
     const auto when = [](double s) {
-        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(s * 1000)).toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(s * 1000))
+            .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     };
     for (int r = 0; r < static_cast<int>(e.size()); ++r) {
         const StudentEffort &s = e[static_cast<std::size_t>(r)];
         auto number = [](double v, int decimals) {
             auto *item = new QTableWidgetItem;
-            item->setData(Qt::DisplayRole, decimals == 0 ? QVariant(static_cast<int>(v)) : QVariant(std::round(v * 10) / 10));
+            item->setData(Qt::DisplayRole,
+                          decimals == 0 ? QVariant(static_cast<int>(v)) : QVariant(std::round(v * 10) / 10));
             item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             return item;
         };

@@ -92,9 +92,8 @@ public:
     // password it was not given, or refuses the one found, asks askPassword
     // (nothing: give up).
     // nullptr with the reason in why.
-    static std::unique_ptr<ClassWindow> openOn(const ClassServerAddress &address,
-                                               const std::function<std::optional<QString>()> &askPassword,
-                                               QString *why);
+    static std::unique_ptr<ClassWindow>
+    openOn(const ClassServerAddress &address, const std::function<std::optional<QString>()> &askPassword, QString *why);
 
     void setLanguage(bool english);
     bool english() const { return english_; }

@@ -615,8 +615,9 @@ bool RunsWindow::classWindowAsked()
         }
         ClassWindow *w = classWindow_.get();
         w->askSavePath = [this, w](const QString &suggested) {
-            return askPath ? askPath(w->windowTitle(), ClassWindow::text(ClassWindow::Text::CsvFiles, english_), suggested)
-                           : QString();
+            return askPath
+                ? askPath(w->windowTitle(), ClassWindow::text(ClassWindow::Text::CsvFiles, english_), suggested)
+                : QString();
         };
         w->showError = [this, w](const QString &message) {
             if (showError)

@@ -267,7 +267,7 @@ private:
     std::vector<std::pair<Text, QAction *>> actions_;
     QPointer<RunWindow> runWindow_;
     std::unique_ptr<ClassWindow> classWindow_; // made at the first "Class…"
-    std::vector<std::int64_t> shownIds_; // the runs the run window shows
+    std::vector<std::int64_t> shownIds_;       // the runs the run window shows
 };
 
 } // namespace tervalo

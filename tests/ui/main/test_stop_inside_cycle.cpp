@@ -1,6 +1,8 @@
 // STOP pressed at any moment inside a control cycle on the emulated kit: the
 // record holds the whole cycles before it and nothing of the cycle STOP cut
-// short, so its last row is a full count like the ones before.
+// short, so its last row is a full count like the ones before. A cycle that
+// ran while the STOP button was held down is cut short by it too.
+#include "controls/form/ClickLabel.h"
 #include "engine/RunRecord.h"
 #include "plant/EventPump.h"
 #include "plant/KitClock.h"
@@ -8,6 +10,10 @@
 #include "plant/PulseCounter.h"
 #include "session/Lab.h"
 #include "ui/main/Form2.h"
+#include "ui/main/Form2Probe.h"
+
+#include <QCoreApplication>
+#include <QMouseEvent>
 
 #include <gtest/gtest.h>
 
@@ -21,11 +27,23 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// The 200 ms timer on the kit's virtual clock, and STOP pressed once the
-// clock has passed a given moment (checked at every pump, 100 us apart).
+// The mouse's left button on a control, as Qt delivers it.
+void mouse(QWidget *w, QEvent::Type type, QPoint at)
+{
+    QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton,
+                  type == QEvent::MouseButtonPress ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+}
+
+// The 200 ms timer on the kit's virtual clock, and STOP clicked once the
+// clock has passed a given moment (checked at every pump, 100 us apart);
+// with a hold, the button goes down that long before the click.
 class StopPump : public EventPump {
 public:
-    StopPump(VirtualKitClock &clock, std::chrono::nanoseconds stopAt) : clock_(clock), stopAt_(stopAt) { }
+    StopPump(VirtualKitClock &clock, std::chrono::nanoseconds stopAt, std::chrono::nanoseconds hold = {},
+             bool awayFirst = false)
+        : clock_(clock), stopAt_(stopAt), hold_(hold), awayFirst_(awayFirst)
+    { }
     void attach(Form2 *form) { form_ = form; }
     void started() { timer_ = std::make_unique<CycleTimer>(clock_); }
 
@@ -33,9 +51,20 @@ public:
     {
         if (timer_ && timer_->due())
             form_->Timer1_Timer();
-        if (!stopped_ && clock_.elapsed() - startedAt_ >= stopAt_) {
+        const auto t = clock_.elapsed() - startedAt_;
+        ClickLabel *stop = ctl(*form_).Label33;
+        if (hold_.count() > 0 && !pressed_ && t >= stopAt_ - hold_) {
+            pressed_ = true;
+            mouse(stop, QEvent::MouseButtonPress, {5, 5});
+            if (awayFirst_) // dragged off the button: no click, the run goes on
+                mouse(stop, QEvent::MouseButtonRelease, {-50, -50});
+        }
+        if (!stopped_ && t >= stopAt_) {
             stopped_ = true;
-            form_->Label33_Click();
+            if (hold_.count() > 0 && !awayFirst_)
+                mouse(stop, QEvent::MouseButtonRelease, {5, 5}); // the click
+            else
+                form_->Label33_Click();
         }
     }
     void waitForEvents() override
@@ -47,8 +76,10 @@ public:
 
 private:
     VirtualKitClock &clock_;
-    std::chrono::nanoseconds stopAt_;
+    std::chrono::nanoseconds stopAt_, hold_;
+    bool awayFirst_;
     std::chrono::nanoseconds startedAt_{0};
+    bool pressed_ = false;
     std::unique_ptr<CycleTimer> timer_;
     Form2 *form_ = nullptr;
     bool stopped_ = false;
@@ -61,12 +92,10 @@ struct StopPoint {
 
 class StopInsideACycle : public ::testing::TestWithParam<StopPoint> { };
 
-TEST_P(StopInsideACycle, TheRecordEndsWithTheLastWholeCycle)
+// A PI run on the emulated kit at R = 1000 until the pump's STOP; its rows.
+std::vector<RunRow> runUntilStop(VirtualKitClock &clock, StopPump &pump)
 {
-    constexpr int wholeCycles = 40;
-    VirtualKitClock clock;
     KitEmulator kit(clock, 888);
-    StopPump pump(clock, wholeCycles * 200ms + GetParam().intoCycle);
     Form2 form(&kit, &pump);
     pump.attach(&form);
     form.showMessage = [](const QString &) {};
@@ -75,7 +104,10 @@ TEST_P(StopInsideACycle, TheRecordEndsWithTheLastWholeCycle)
     form.setCountingPace(100, PulseCounterIo::NoTimeLimit);
     form.Form_Load();
     form.selectMode(RunMode::Kit);
-    ASSERT_TRUE(form.selectController("PI"));
+    if (!form.selectController("PI")) {
+        ADD_FAILURE() << "no PI";
+        return {};
+    }
     form.setGainBar("Slider4", 100); // Kp 0.1
     form.setGainBar("Slider5", 500); // Ki 0.5
     QObject::connect(&form.lab(), &Lab::started, &form.lab(), [&] {
@@ -84,15 +116,48 @@ TEST_P(StopInsideACycle, TheRecordEndsWithTheLastWholeCycle)
     });
 
     form.Label32_Click(); // START; returns at STOP
+    return form.lab().record().rows();
+}
 
-    const std::vector<RunRow> &rows = form.lab().record().rows();
-    ASSERT_EQ(rows.size(), std::size_t(wholeCycles));
-    // settled near the reference: the last row is a full count like the five before
+// Settled near the reference: the last row is a full count like the five before.
+void expectFullLastRow(const std::vector<RunRow> &rows)
+{
+    ASSERT_GE(rows.size(), 6u);
     double before = 0;
     for (std::size_t i = rows.size() - 6; i + 1 < rows.size(); ++i)
         before += rows[i].y / 5.0;
     EXPECT_NEAR(rows.back().y, before, 0.03 * before) << "a partial count ends the record";
     EXPECT_NEAR(rows.back().y, 1000.0, 60.0);
+}
+
+constexpr int wholeCycles = 40;
+
+TEST_P(StopInsideACycle, TheRecordEndsWithTheLastWholeCycle)
+{
+    VirtualKitClock clock;
+    StopPump pump(clock, wholeCycles * 200ms + GetParam().intoCycle);
+    const std::vector<RunRow> rows = runUntilStop(clock, pump);
+    ASSERT_EQ(rows.size(), std::size_t(wholeCycles));
+    expectFullLastRow(rows);
+}
+
+TEST(StopHeldDown, TheCyclesThatRanWhileItWasHeldAreNotTheRuns)
+{
+    // down 150 ms into cycle 41, up (the click) 350 ms later: two ticks ran
+    // while it was held
+    VirtualKitClock clock;
+    StopPump pump(clock, wholeCycles * 200ms + 500ms, 350ms);
+    const std::vector<RunRow> rows = runUntilStop(clock, pump);
+    ASSERT_EQ(rows.size(), std::size_t(wholeCycles));
+    expectFullLastRow(rows);
+}
+
+TEST(StopHeldDown, APressDraggedOffTheButtonCutsNothing)
+{
+    VirtualKitClock clock;
+    StopPump pump(clock, wholeCycles * 200ms + 500ms, 350ms, true);
+    const std::vector<RunRow> rows = runUntilStop(clock, pump);
+    EXPECT_EQ(rows.size(), std::size_t(wholeCycles + 2));
 }
 
 INSTANTIATE_TEST_SUITE_P(Moments, StopInsideACycle,
