@@ -113,54 +113,33 @@ constexpr std::size_t kBuckets = 1000;
 // its points whenever one changes.
 constexpr int kChunk = 64;
 
-constexpr double kHalfCycle = 0.5 / kCyclesPerSecond;
-
 } // namespace
 
-// The plot of one quantity, thinned into buckets of `stride` rows: each
-// bucket gives its smallest and largest point in time order, and the open
-// (last) bucket its last point too, so the trace reaches the newest row.
+// The plot of one quantity, thinned (engine/PlotThinning), and its finished
+// buckets' points as the chart takes them, added to as buckets close.
 struct RunWindow::Trace {
-    QList<QPointF> done; // points of the finished buckets
-    QPointF low, high, last;
-    bool open = false;
+    ThinnedTrace thinned;
+    QList<QPointF> done;
 
-    void add(double t, double v)
-    {
-        last = QPointF(t, v);
-        if (!open) {
-            low = high = last;
-            open = true;
-        } else if (v < low.y()) {
-            low = last;
-        } else if (v > high.y()) {
-            high = last;
-        }
-    }
-    void appendBucket(QList<QPointF> &out, bool withLast) const
-    {
-        if (!open)
-            return;
-        QPointF p[3] = {low, high, last};
-        const int n = withLast ? 3 : 2;
-        std::sort(p, p + n, [](const QPointF &a, const QPointF &b) { return a.x() < b.x(); });
-        for (int k = 0; k < n; ++k)
-            if (k == 0 || p[k].x() != p[k - 1].x())
-                out.append(p[k]);
-    }
-    // The open bucket's points, for showing; with no open bucket the newest
-    // point when its closed bucket left it out.
-    void appendOpen(QList<QPointF> &out) const
-    {
-        if (open)
-            appendBucket(out, true);
-        else if (!out.isEmpty() && last.x() > out.back().x())
-            out.append(last);
-    }
+    void add(double t, double v) { thinned.add(t, v); }
     void close()
     {
-        appendBucket(done, false);
-        open = false;
+        thinned.close();
+        const std::vector<PlotPoint> &d = thinned.done();
+        for (std::size_t k = static_cast<std::size_t>(done.size()); k < d.size(); ++k)
+            done.append(QPointF(d[k].t, d[k].v));
+    }
+    // The finished points and the open bucket's, for showing.
+    QList<QPointF> points() const
+    {
+        QList<QPointF> out = done;
+        std::vector<PlotPoint> open;
+        if (!thinned.done().empty())
+            open.push_back(thinned.done().back()); // what the open part follows
+        thinned.appendOpen(open);
+        for (std::size_t k = thinned.done().empty() ? 0 : 1; k < open.size(); ++k)
+            out.append(QPointF(open[k].t, open[k].v));
+        return out;
     }
 };
 
@@ -366,9 +345,7 @@ void RunWindow::reload()
 {
     run_ = record_->runNumber();
     shown_ = 0;
-    stride_ = 1;
-    while (record_->size() > kBuckets * stride_)
-        stride_ *= 2;
+    stride_ = plotStride(record_->size(), kBuckets);
     for (int i = 0; i < 4; ++i) {
         traces_[i] = Trace();
         published_[i] = 0;
@@ -378,8 +355,7 @@ void RunWindow::reload()
             chunks_[i].pop_back();
         }
     }
-    satPoints_.clear();
-    lastSaturated_ = -1;
+    saturated_.clear();
     limitsSet_ = false;
     timeMax_ = 0;
 
@@ -417,18 +393,7 @@ void RunWindow::take(std::size_t from, std::size_t to)
         }
 
         // stretches at a limit; gaps shorter than a bucket are bridged
-        if (row.u <= s.actuatorMin || row.u >= s.actuatorMax) {
-            const auto kk = static_cast<long long>(k);
-            if (lastSaturated_ >= 0 && kk - lastSaturated_ <= static_cast<long long>(stride_)) {
-                const int n = static_cast<int>(satPoints_.size());
-                satPoints_[n - 2] = QPointF(t + kHalfCycle, uHigh_);
-                satPoints_[n - 1] = QPointF(t + kHalfCycle, uLow_);
-            } else {
-                satPoints_ << QPointF(t - kHalfCycle, uLow_) << QPointF(t - kHalfCycle, uHigh_)
-                           << QPointF(t + kHalfCycle, uHigh_) << QPointF(t + kHalfCycle, uLow_);
-            }
-            lastSaturated_ = kk;
-        }
+        saturated_.add(static_cast<long long>(k), t, row.u <= s.actuatorMin || row.u >= s.actuatorMax, stride_);
     }
     shown_ = to;
 }
@@ -436,9 +401,8 @@ void RunWindow::take(std::size_t from, std::size_t to)
 void RunWindow::publish(std::size_t from)
 {
     for (int i = 0; i < 4; ++i) {
-        QList<QPointF> points = traces_[i].done;
-        const int done = static_cast<int>(points.size());
-        traces_[i].appendOpen(points);
+        const int done = static_cast<int>(traces_[i].done.size());
+        const QList<QPointF> points = traces_[i].points();
         const int n = static_cast<int>(points.size());
         // piece c draws points c K .. (c + 1) K; pieces that end before the
         // first point that changed stay as they are
@@ -453,8 +417,14 @@ void RunWindow::publish(std::size_t from)
         }
         published_[i] = done;
     }
-    if (from == 0 || lastSaturated_ >= static_cast<long long>(from))
-        satUpper_->replace(satPoints_);
+    if (from == 0 || saturated_.lastSaturated() >= static_cast<long long>(from)) {
+        QList<QPointF> outline;
+        outline.reserve(static_cast<qsizetype>(4 * saturated_.spans().size()));
+        for (const TimeSpan &span : saturated_.spans())
+            outline << QPointF(span.from, uLow_) << QPointF(span.from, uHigh_) << QPointF(span.to, uHigh_)
+                    << QPointF(span.to, uLow_);
+        satUpper_->replace(outline);
+    }
 
     const double end = shown_ ? record_->row(shown_ - 1).time_s() : 0;
     const double start = shown_ ? record_->row(0).time_s() : 0;
@@ -918,9 +888,7 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
     bool any = false;
     for (std::size_t k = 0; k < compared_.size(); ++k) {
         const RunRecord &r = *compared_[k].record;
-        std::size_t stride = 1;
-        while (r.size() > kBuckets * stride)
-            stride *= 2;
+        const std::size_t stride = plotStride(r.size(), kBuckets);
         Trace reference, output;
         for (std::size_t i = 0; i < r.size(); ++i) {
             const RunRow &row = r.row(i);
@@ -938,9 +906,7 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
             }
             end = std::max(end, t);
         }
-        QList<QPointF> rPoints = reference.done, yPoints = output.done;
-        reference.appendOpen(rPoints);
-        output.appendOpen(yPoints);
+        const QList<QPointF> rPoints = reference.points(), yPoints = output.points();
 
         const QColor colour = kCompareColours[k % std::size(kCompareColours)];
         auto *y = new QLineSeries;

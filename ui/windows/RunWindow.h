@@ -15,6 +15,7 @@
 // File dialogs and messages go through askPath and showError, so that a
 // caller (or a test) can answer them without a display.
 
+#include "engine/PlotThinning.h"
 #include "engine/RunRecord.h"
 #include "store/RunFiles.h"
 
@@ -211,8 +212,7 @@ private:
     std::size_t stride_ = 1; // rows per plotted bucket
     std::unique_ptr<Trace[]> tracesOwner_;
     Trace *traces_ = nullptr; // R, Y, E, U
-    QList<QPointF> satPoints_;
-    long long lastSaturated_ = -1;
+    SaturatedStretches saturated_{0.5 / kCyclesPerSecond};
     bool limitsSet_ = false;
     double dataLow_ = 0, dataHigh_ = 0, uLow_ = 0, uHigh_ = 0, timeMax_ = 0;
     std::array<QString, kMetricCount> shownFigures_;
