@@ -5,6 +5,7 @@
 #include "store/ExportNames.h"
 #include "ui/texts/LabTexts.h"
 #include "ui/texts/TextPair.h"
+#include "ui/windows/SignalLook.h"
 
 #include <QAreaSeries>
 #include <QBuffer>
@@ -211,7 +212,7 @@ void RunWindow::build()
     satUpper_ = new QLineSeries(this);
     satLower_ = new QLineSeries(this);
     sat_ = new QAreaSeries(satUpper_, satLower_);
-    sat_->setColor(QColor(255, 170, 0, 60));
+    sat_->setColor(look::saturated());
     sat_->setBorderColor(Qt::transparent);
 
     r_ = new QLineSeries;
@@ -220,11 +221,11 @@ void RunWindow::build()
     u_ = new QLineSeries;
     uMin_ = new QLineSeries;
     uMax_ = new QLineSeries;
-    r_->setPen(QPen(QColor(0, 0, 200), 1.5));
-    y_->setPen(QPen(QColor(200, 0, 0), 1.5));
-    e_->setPen(QPen(QColor(0, 140, 0), 1.2));
-    u_->setPen(QPen(QColor(120, 60, 160), 1.2));
-    const QPen limit(QColor(120, 60, 160), 1, Qt::DashLine);
+    r_->setPen(QPen(look::reference(), 1.5));
+    y_->setPen(QPen(look::output(), 1.5));
+    e_->setPen(QPen(look::error(), 1.2));
+    u_->setPen(QPen(look::actuator(), 1.2));
+    const QPen limit(look::actuatorLimit(), 1, Qt::DashLine);
     uMin_->setPen(limit);
     uMax_->setPen(limit);
 
@@ -424,6 +425,9 @@ void RunWindow::publish(std::size_t from)
             outline << QPointF(span.from, uLow_) << QPointF(span.from, uHigh_) << QPointF(span.to, uHigh_)
                     << QPointF(span.to, uLow_);
         satUpper_->replace(outline);
+        // "U at a limit" in the legend only once there is such a stretch
+        for (QLegendMarker *m : chart_->legend()->markers(sat_))
+            m->setVisible(!saturated_.spans().empty());
     }
 
     const double end = shown_ ? record_->row(shown_ - 1).time_s() : 0;

@@ -7,6 +7,7 @@
 #include "session/Lab.h"
 #include "ui/texts/TuningTexts.h"
 #include "ui/windows/RunWindow.h"
+#include "ui/windows/SignalLook.h"
 
 #include <QAction>
 #include <QApplication>
@@ -48,7 +49,7 @@ int sliderValue(const SliderGains &g, Gain gain)
 }
 } // namespace
 
-TuningWindow::Plot TuningWindow::makePlot(int seriesCount)
+TuningWindow::Plot TuningWindow::makePlot(std::initializer_list<QColor> colours)
 {
     Plot p;
     p.chart = new QChart;
@@ -58,10 +59,9 @@ TuningWindow::Plot TuningWindow::makePlot(int seriesCount)
     p.chart->addAxis(p.y, Qt::AlignLeft);
     p.chart->legend()->setAlignment(Qt::AlignBottom);
     p.chart->setMargins(QMargins(2, 2, 2, 2));
-    static const QColor colours[] = {QColor(200, 0, 0), QColor(0, 0, 200), QColor(0, 140, 0)};
-    for (int i = 0; i < seriesCount; ++i) {
+    for (const QColor &colour : colours) {
         auto *s = new QLineSeries;
-        s->setPen(QPen(colours[i % 3], 1.5));
+        s->setPen(QPen(colour, 1.5));
         p.chart->addSeries(s);
         s->attachAxis(p.x);
         s->attachAxis(p.y);
@@ -160,9 +160,10 @@ TuningWindow::TuningWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Wind
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->setMinimumWidth(300);
 
-    fit_ = makePlot(2);
-    residual_ = makePlot(1);
-    run_Plot_ = makePlot(2);
+    // measured speeds as the main graph's Y, the model's in a colour of its own
+    fit_ = makePlot({look::output(), look::model()});
+    residual_ = makePlot({look::error()});
+    run_Plot_ = makePlot({look::model(), look::output()});
     auto view = [this](Plot &p) {
         auto *v = new QChartView(p.chart, this);
         v->setRenderHint(QPainter::Antialiasing);

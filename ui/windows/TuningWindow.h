@@ -20,10 +20,12 @@
 #include "engine/TuningPlan.h"
 #include "ui/windows/MenuHost.h"
 
+#include <QColor>
 #include <QString>
 #include <QWidget>
 
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -129,7 +131,7 @@ private:
         std::vector<QLineSeries *> series;
     };
     Plot fit_, residual_, run_Plot_;
-    Plot makePlot(int seriesCount);
+    Plot makePlot(std::initializer_list<QColor> colours);
     static void setPoints(Plot &plot, std::size_t series, const std::vector<double> &x, const std::vector<double> &y);
     static void fitAxes(Plot &plot);
 };

@@ -14,6 +14,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLegend>
+#include <QLegendMarker>
 #include <QLineSeries>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -249,6 +251,37 @@ TEST_F(RunWindowTest, LimitsMarkedAndSaturatedStretchesShaded)
     EXPECT_EQ(figureText(w, Metric::SaturatedPct), "23.333");
     EXPECT_EQ(w.figureTable()->item(static_cast<int>(Metric::SaturatedPct), 1)->toolTip(),
               QString::fromStdString(shortestDecimal(100.0 * 7 / 30)));
+}
+
+TEST_F(RunWindowTest, SignalsLookAsOnTheMainGraphAndTheLegendNamesWhatIsDrawn)
+{
+    RunSettings s = fuzzySettings();
+    s.actuatorMin = 1300;
+    s.actuatorMax = 4095;
+    s.mode = RunMode::Kit;
+    record.start(s);
+    for (int k = 1; k <= 10; ++k)
+        record.append(rowOf(k, 900, 2000));
+    RunWindow w(record);
+    w.show(); // a marker is visible only in a legend that is
+    QChart *chart = w.chartView()->chart();
+    // the main graph's colours: R red, Y blue, E green
+    EXPECT_EQ(seriesNamed(chart, w.text(Text::Reference))->pen().color(), QColor(200, 0, 0));
+    EXPECT_EQ(seriesNamed(chart, w.text(Text::Output))->pen().color(), QColor(0, 0, 200));
+    EXPECT_EQ(seriesNamed(chart, w.text(Text::Error))->pen().color(), QColor(0, 140, 0));
+    // U and its limits each their own
+    EXPECT_NE(seriesNamed(chart, w.text(Text::Actuator))->pen().color(),
+              seriesNamed(chart, w.text(Text::ActuatorMin))->pen().color());
+    const auto saturationShown = [&] {
+        for (QLegendMarker *m : chart->legend()->markers(shading(chart)))
+            if (!m->isVisible())
+                return false;
+        return true;
+    };
+    EXPECT_FALSE(saturationShown()) << "no stretch at a limit yet";
+    record.append(rowOf(11, 900, 4095));
+    w.update();
+    EXPECT_TRUE(saturationShown());
 }
 
 TEST_F(RunWindowTest, BothLanguages)
