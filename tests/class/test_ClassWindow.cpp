@@ -134,7 +134,7 @@ TEST_F(ClassWindowTest, TableFilterSortAndCsvOfEveryStudentsRuns)
                   table->index(r, duration).data(ClassRunsModel::SortRole).toDouble());
     // a figure shows three significant digits and its unit; the tooltip is whole
     const QModelIndex iae = table->index(0, ClassRunsModel::FirstFigure + static_cast<int>(Metric::Iae));
-    EXPECT_TRUE(iae.data().toString().endsWith(QStringLiteral("V·s"))) << iae.data().toString().toStdString();
+    EXPECT_TRUE(iae.data().toString().endsWith(QStringLiteral("Volt·s"))) << iae.data().toString().toStdString();
     EXPECT_EQ(iae.data(Qt::ToolTipRole).toString().toDouble(), iae.data(ClassRunsModel::SortRole).toDouble());
 
     // both languages

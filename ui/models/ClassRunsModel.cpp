@@ -57,9 +57,9 @@ QString ClassRunsModel::startText(const ClassRunLine &line)
     return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : line.startUtc;
 }
 
-QString ClassRunsModel::unitOf(Metric m, const ClassRunLine &line)
+QString ClassRunsModel::unitOf(Metric m, const ClassRunLine &line, bool english)
 {
-    const QString y = line.mode == QLatin1String("simulation") ? QStringLiteral("V") : QStringLiteral("rpm");
+    const QString y = LabTexts::outputUnit(line.mode == QLatin1String("simulation"), english);
     switch (m) {
     case Metric::RiseTime:
     case Metric::PeakTime:
@@ -100,7 +100,7 @@ QVariant ClassRunsModel::data(const QModelIndex &index, int role) const
         case Qt::DisplayRole:
             if (!known)
                 return LabTexts::notAvailable(english_);
-            return (LabTexts::significant(v) + QLatin1Char(' ') + unitOf(m, l)).trimmed();
+            return (LabTexts::significant(v) + QLatin1Char(' ') + unitOf(m, l, english_)).trimmed();
         case Qt::ToolTipRole: return known ? QString::number(v, 'g', 17) : QVariant();
         case SortRole: return known ? QVariant(v) : QVariant(-HUGE_VAL);
         case Qt::TextAlignmentRole: return int(Qt::AlignRight | Qt::AlignVCenter);

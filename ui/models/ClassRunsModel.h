@@ -32,7 +32,7 @@ public:
     // The local time of a run's start as the table shows it.
     static QString startText(const ClassRunLine &line);
     // A figure's unit after its number ("s", "%", "rpm·s" ...).
-    static QString unitOf(Metric m, const ClassRunLine &line);
+    static QString unitOf(Metric m, const ClassRunLine &line, bool english);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -38,6 +38,8 @@ const TextPair kReasonTexts[] = {
 
 const TextPair kNoRun = {"No run recorded yet.", "Henüz kaydedilmiş deney yok."};
 const TextPair kNotAvailable = {"n/a", "yok"};
+const TextPair kUnitKit = {"rpm", "d/dk"};
+const TextPair kUnitSimulation = {"Volt", "Volt"};
 
 } // namespace
 
@@ -54,6 +56,11 @@ QString LabTexts::reason(FigureReason r, bool english)
 QString LabTexts::noRun(bool english)
 {
     return kNoRun.in(english);
+}
+
+QString LabTexts::outputUnit(bool simulation, bool english)
+{
+    return (simulation ? kUnitSimulation : kUnitKit).in(english);
 }
 
 QString LabTexts::notAvailable(bool english)

@@ -12,6 +12,8 @@ struct LabTexts {
     static QString figure(Metric m, bool english);
     static QString reason(FigureReason r, bool english);
     static QString noRun(bool english);
+    // The unit of the output Y: rpm on the kit, volts in simulation.
+    static QString outputUnit(bool simulation, bool english);
     // A figure a run does not give: "n/a".
     static QString notAvailable(bool english);
     // A value to three significant digits as the tables show it, never in

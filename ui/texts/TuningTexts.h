@@ -50,7 +50,7 @@ enum class TuneText {
     Residual,
     TimeFromStep,
     Speed,
-    Rpm,
+    ResidualAxis,
     Law,
     OvershootLimit,
     Suggest,

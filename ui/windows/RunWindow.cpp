@@ -58,8 +58,8 @@ const Both kTexts[] = {
     {"U maximum", "U en büyük"},
     {"U at a limit", "U sınırda"},
     {"Time (s)", "Zaman (s)"},
-    {"rpm", "d/dk"},
-    {"Volt", "Volt"},
+    {"", ""}, // the output's unit on the kit (LabTexts)
+    {"", ""}, // and in simulation
     {"Figure", "Ölçüt"},
     {"Value", "Değer"},
     {"", ""}, // the lab's "not available"
@@ -175,6 +175,8 @@ QString RunWindow::text(Text t, bool english)
         return LabTexts::noRun(english);
     if (t == Text::NotAvailable)
         return LabTexts::notAvailable(english);
+    if (t == Text::UnitKit || t == Text::UnitSimulation)
+        return LabTexts::outputUnit(t == Text::UnitSimulation, english);
     return pick(kTexts[static_cast<std::size_t>(t)], english);
 }
 
@@ -836,6 +838,10 @@ void RunWindow::buildCompare()
     compareLeft_ = new QValueAxis;
     compareChart_->addAxis(compareTime_, Qt::AlignBottom);
     compareChart_->addAxis(compareLeft_, Qt::AlignLeft);
+    compareRight_ = new QValueAxis;
+    compareChart_->addAxis(compareRight_, Qt::AlignRight);
+    compareRight_->setLabelFormat(QStringLiteral("%g"));
+    compareRight_->setVisible(false);
     compareTime_->setLabelFormat(QStringLiteral("%g"));
     compareLeft_->setLabelFormat(QStringLiteral("%g"));
     compareChart_->legend()->setAlignment(Qt::AlignBottom);
@@ -888,10 +894,17 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
 
     // Each run thinned as the single plot is: a bucket of rows gives its
     // smallest and largest value, so that a peak between pixels still shows.
-    double low = 0, high = 1, end = 0;
-    bool any = false;
+    // Runs in volts beside runs in rpm go on an axis of their own.
+    const bool mixed = mixedUnits(compared_);
+    struct Span {
+        double low = 0, high = 1;
+        bool any = false;
+    } spans[2];
+    double end = 0;
     for (std::size_t k = 0; k < compared_.size(); ++k) {
         const RunRecord &r = *compared_[k].record;
+        const bool right = mixed && r.settings().mode == RunMode::Simulation;
+        Span &span = spans[right ? 1 : 0];
         const std::size_t stride = plotStride(r.size(), kBuckets);
         Trace reference, output;
         for (std::size_t i = 0; i < r.size(); ++i) {
@@ -904,9 +917,9 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
                 output.close();
             }
             for (double v : {row.reference, row.y}) {
-                low = any ? std::min(low, v) : v;
-                high = any ? std::max(high, v) : v;
-                any = true;
+                span.low = span.any ? std::min(span.low, v) : v;
+                span.high = span.any ? std::max(span.high, v) : v;
+                span.any = true;
             }
             end = std::max(end, t);
         }
@@ -922,7 +935,7 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
         for (QLineSeries *s : {y, ref}) {
             compareChart_->addSeries(s);
             s->attachAxis(compareTime_);
-            s->attachAxis(compareLeft_);
+            s->attachAxis(right ? compareRight_ : compareLeft_);
         }
         for (QLegendMarker *m : compareChart_->legend()->markers(ref))
             m->setVisible(false);
@@ -930,8 +943,12 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
         compareReferences_.push_back(ref);
     }
     compareTime_->setRange(0, std::max(20.0, std::ceil(end * 1.05 / 10) * 10));
-    const double margin = 0.1 * std::max(10.0, high - low);
-    compareLeft_->setRange(low - margin, high + margin);
+    QValueAxis *const axes[2] = {compareLeft_, compareRight_};
+    for (int a = 0; a < 2; ++a) {
+        const double margin = 0.1 * std::max(10.0, spans[a].high - spans[a].low);
+        axes[a]->setRange(spans[a].low - margin, spans[a].high + margin);
+    }
+    compareRight_->setVisible(mixed);
 
     showCompare(true);
     const int columns = 1 + static_cast<int>(compared_.size());
@@ -984,9 +1001,19 @@ void RunWindow::retranslateCompare()
         width += table_->columnWidth(c);
     table_->setMinimumWidth(std::min(width, 720));
     compareTime_->setTitleText(text(Text::TimeAxis));
-    const bool sim = compared_.front().record->settings().mode == RunMode::Simulation;
+    // mixed: the kit's runs on the left, the simulated ones on the right
+    const bool sim = !mixedUnits(compared_) && compared_.front().record->settings().mode == RunMode::Simulation;
     compareLeft_->setTitleText(
         QStringLiteral("%1 (%2)").arg(text(Text::CompareAxis), text(sim ? Text::UnitSimulation : Text::UnitKit)));
+    compareRight_->setTitleText(QStringLiteral("%1 (%2)").arg(text(Text::CompareAxis), text(Text::UnitSimulation)));
+}
+
+bool RunWindow::mixedUnits(const std::vector<ComparedRun> &runs)
+{
+    bool kit = false, simulation = false;
+    for (const ComparedRun &r : runs)
+        (r.record->settings().mode == RunMode::Simulation ? simulation : kit) = true;
+    return kit && simulation;
 }
 
 QStringList RunWindow::legendNames() const

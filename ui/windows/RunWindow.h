@@ -147,6 +147,10 @@ public:
     // colour a run) with their figures side by side. The data and report
     // saves are about one run and wait until a run is shown again.
     void compare(std::vector<ComparedRun> runs);
+    // Runs on the kit (rpm) and in simulation (volts) cannot share an axis:
+    // true when these mix them (the comparison then draws the simulated
+    // runs on an axis of their own, on the right).
+    static bool mixedUnits(const std::vector<ComparedRun> &runs);
     bool comparing() const { return !compared_.empty(); }
     // New names for the runs shown (a rename, the language switch): one for
     // the run shown alone, or one each for the compared runs in their order.
@@ -242,6 +246,7 @@ private:
     QChart *compareChart_ = nullptr;
     QChartView *compareView_ = nullptr;
     QValueAxis *compareTime_ = nullptr, *compareLeft_ = nullptr;
+    QValueAxis *compareRight_ = nullptr; // volts beside runs in rpm; hidden otherwise
     std::vector<QLineSeries *> compareOutputs_, compareReferences_;
 };
 

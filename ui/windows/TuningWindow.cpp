@@ -5,6 +5,7 @@
 #include "engine/SimulatedPlant.h"
 #include "engine/TuningPlan.h"
 #include "session/Lab.h"
+#include "ui/texts/LabTexts.h"
 #include "ui/texts/TuningTexts.h"
 #include "ui/windows/RunWindow.h"
 #include "ui/windows/SignalLook.h"
@@ -422,7 +423,13 @@ QString TuningWindow::modelText() const
         return t;
     }
     const PlantModel &m = r.model;
-    const auto line = [this](TuneText t, double v) { return tuneText(t, english_) + QStringLiteral(": ") + number(v); };
+    const QString unit = LabTexts::outputUnit(bumpSimulation_, english_);
+    const auto line = [&](TuneText t, double v) {
+        QString name = tuneText(t, english_);
+        if (name.contains(QLatin1String("%1")))
+            name = name.arg(unit);
+        return name + QStringLiteral(": ") + number(v);
+    };
     return tuneText(TuneText::Model, english_) + QStringLiteral(" (")
         + tuneText(bumpSimulation_ ? TuneText::PlantSimulation : TuneText::PlantKit, english_) + QStringLiteral(")\n")
         + line(TuneText::Gain, m.gain) + QStringLiteral("\n") + line(TuneText::TimeConstant, m.timeConstant)
@@ -575,7 +582,8 @@ void TuningWindow::setLanguage(bool english)
                         .arg(tuneText(simulation() ? TuneText::PlantSimulation : TuneText::PlantKit, english)));
     u1Label_->setText(tuneText(TuneText::U1, english));
     u2Label_->setText(tuneText(TuneText::U2, english));
-    bandLabel_->setText(tuneText(TuneText::SteadyBand, english));
+    const QString unit = LabTexts::outputUnit(simulation(), english);
+    bandLabel_->setText(tuneText(TuneText::SteadyBand, english).arg(unit));
     for (QWidget *w : {static_cast<QWidget *>(bandLabel_), static_cast<QWidget *>(band_)})
         w->setToolTip(tuneText(TuneText::SteadyBandTip, english));
     bump_->setText(tuneText(TuneText::StartBump, english));
@@ -594,9 +602,9 @@ void TuningWindow::setLanguage(bool english)
     for (Plot *p : {&fit_, &residual_})
         p->x->setTitleText(tuneText(TuneText::TimeFromStep, english));
     run_Plot_.x->setTitleText(tuneText(TuneText::Time, english));
-    fit_.y->setTitleText(tuneText(TuneText::Speed, english));
-    residual_.y->setTitleText(tuneText(TuneText::Rpm, english));
-    run_Plot_.y->setTitleText(tuneText(TuneText::Speed, english));
+    fit_.y->setTitleText(tuneText(TuneText::Speed, english).arg(unit));
+    residual_.y->setTitleText(tuneText(TuneText::ResidualAxis, english).arg(unit));
+    run_Plot_.y->setTitleText(tuneText(TuneText::Speed, english).arg(unit));
     model_->setText(modelText());
     if (!busy() && identified_)
         setStatus(identified_->ok() ? tuneText(TuneText::BumpDone, english).arg(test_ ? test_->cyclesRun() : 0)

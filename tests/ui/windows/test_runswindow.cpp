@@ -7,6 +7,7 @@
 #include "ui/windows/RunWindow.h"
 #include "ui/windows/RunsWindow.h"
 
+#include <QAbstractAxis>
 #include <QAction>
 #include <QChart>
 #include <QChartView>
@@ -335,6 +336,22 @@ TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
     const std::size_t rows[] = {40, 90, 120};
     for (std::size_t k = 0; k < 3; ++k)
         EXPECT_EQ(rw->comparedPoints(k).size(), static_cast<qsizetype>(rows[k]));
+    // the simulated run in volts on an axis of its own, the kit's in rpm on the left
+    for (QAbstractSeries *s : rw->compareView()->chart()->series()) {
+        auto *line = qobject_cast<QLineSeries *>(s);
+        if (!line || line->name().isEmpty())
+            continue;
+        const bool simulated = line->name() == labels[2];
+        bool onTheRight = false;
+        for (QAbstractAxis *axis : line->attachedAxes())
+            if (axis->alignment() == Qt::AlignRight) {
+                onTheRight = true;
+                EXPECT_TRUE(axis->titleText().contains(QStringLiteral("Volt"))) << axis->titleText().toStdString();
+            } else if (axis->alignment() == Qt::AlignLeft) {
+                EXPECT_TRUE(axis->titleText().contains(QStringLiteral("rpm"))) << axis->titleText().toStdString();
+            }
+        EXPECT_EQ(onTheRight, simulated) << line->name().toStdString();
+    }
 
     // figures side by side, one column a run
     QTableWidget *t = rw->figureTable();

@@ -215,7 +215,9 @@ TEST_F(TuningWindowTest, IdentifiesTheSimulatedPlant)
     EXPECT_LT(r.model.timeConstant, 0.05);
     EXPECT_FALSE(r.measured.empty());
     EXPECT_EQ(r.measured.size(), r.fitted.size());
-    EXPECT_TRUE(window->modelText().contains(QStringLiteral("gain K")));
+    EXPECT_TRUE(window->modelText().contains(QStringLiteral("gain K (Volt per actuator unit)")))
+        << "the simulated plant is in volts, as in the main window";
+    EXPECT_FALSE(window->modelText().contains(QStringLiteral("rpm")));
     EXPECT_EQ(form->settings().mode, RunMode::Simulation);
     EXPECT_EQ(form->actuatorValue(), 0); // STOP put the actuator back to its minimum
 }
