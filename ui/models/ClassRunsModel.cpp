@@ -57,25 +57,6 @@ QString ClassRunsModel::startText(const ClassRunLine &line)
     return t.isValid() ? t.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm")) : line.startUtc;
 }
 
-QString ClassRunsModel::unitOf(Metric m, const ClassRunLine &line, bool english)
-{
-    const QString y = LabTexts::outputUnit(line.mode == QLatin1String("simulation"), english);
-    switch (m) {
-    case Metric::RiseTime:
-    case Metric::PeakTime:
-    case Metric::SettlingTime: return QStringLiteral("s");
-    case Metric::Overshoot:
-    case Metric::SaturatedPct: return QStringLiteral("%");
-    case Metric::Peak:
-    case Metric::SteadyStateError: return y;
-    case Metric::Iae: return y + QStringLiteral("·s");
-    case Metric::Ise: return y + QStringLiteral("²·s");
-    case Metric::ActuatorMax:
-    case Metric::ActuatorTravel: return QString();
-    }
-    return QString();
-}
-
 int ClassRunsModel::rowCount(const QModelIndex &parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(runs_.size());
@@ -100,7 +81,7 @@ QVariant ClassRunsModel::data(const QModelIndex &index, int role) const
         case Qt::DisplayRole:
             if (!known)
                 return LabTexts::notAvailable(english_);
-            return (LabTexts::significant(v) + QLatin1Char(' ') + unitOf(m, l, english_)).trimmed();
+            return LabTexts::figureValue(m, v, l.mode == QLatin1String("simulation"), english_);
         case Qt::ToolTipRole: return known ? QString::number(v, 'g', 17) : QVariant();
         case SortRole: return known ? QVariant(v) : QVariant(-HUGE_VAL);
         case Qt::TextAlignmentRole: return int(Qt::AlignRight | Qt::AlignVCenter);

@@ -1,8 +1,8 @@
 #pragma once
 // The class's runs as a table: one row a run the server listed, the
 // student, experiment, start, kit, controller, gains, reference and length,
-// then every figure. A cell shows a figure to three significant digits with
-// its unit; its tooltip and its sort value are the whole number.
+// then every figure. A cell shows a figure as every table does
+// (LabTexts::figureValue); its tooltip and its sort value are the whole number.
 
 #include "store/ClassServer.h"
 
@@ -31,8 +31,6 @@ public:
     static QString kitOf(const ClassRunLine &line);
     // The local time of a run's start as the table shows it.
     static QString startText(const ClassRunLine &line);
-    // A figure's unit after its number ("s", "%", "rpm·s" ...).
-    static QString unitOf(Metric m, const ClassRunLine &line, bool english);
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -63,6 +63,31 @@ QString LabTexts::outputUnit(bool simulation, bool english)
     return (simulation ? kUnitSimulation : kUnitKit).in(english);
 }
 
+QString LabTexts::figureUnit(Metric m, bool simulation, bool english)
+{
+    const QString y = outputUnit(simulation, english);
+    switch (m) {
+    case Metric::RiseTime:
+    case Metric::PeakTime:
+    case Metric::SettlingTime: return QStringLiteral("s");
+    case Metric::Overshoot:
+    case Metric::SaturatedPct: return QStringLiteral("%");
+    case Metric::Peak:
+    case Metric::SteadyStateError: return y;
+    case Metric::Iae: return y + QStringLiteral("·s");
+    case Metric::Ise: return y + QStringLiteral("²·s");
+    case Metric::ActuatorMax:
+    case Metric::ActuatorTravel: return QString();
+    }
+    return QString();
+}
+
+QString LabTexts::figureValue(Metric m, double value, bool simulation, bool english)
+{
+    const QString unit = figureUnit(m, simulation, english);
+    return unit.isEmpty() ? significant(value) : significant(value) + QLatin1Char(' ') + unit;
+}
+
 QString LabTexts::notAvailable(bool english)
 {
     return kNotAvailable.in(english);
@@ -74,15 +99,15 @@ QString LabTexts::significant(double value, int digits)
         return QString::number(value);
     if (value == 0)
         return QString::number(0.0, 'f', std::max(0, digits - 1));
+    // the whole part is never rounded away: 4095 stays 4095
+    if (std::fabs(value) >= std::pow(10.0, digits - 1))
+        return QString::number(std::round(value), 'f', 0);
     const int magnitude = static_cast<int>(std::floor(std::log10(std::fabs(value))));
     const double unit = std::pow(10.0, magnitude - digits + 1);
-    double rounded = std::round(value / unit) * unit;
-    // rounding may carry into the next power of ten (999.6 -> 1000)
+    const double rounded = std::round(value / unit) * unit;
+    // rounding may carry into the next power of ten (9.996 -> 10.0)
     const int shown = static_cast<int>(std::floor(std::log10(std::fabs(rounded))));
-    const int decimals = std::max(0, digits - 1 - shown);
-    if (decimals == 0)
-        rounded = std::round(rounded);
-    return QString::number(rounded, 'f', decimals);
+    return QString::number(rounded, 'f', std::max(0, digits - 1 - shown));
 }
 
 } // namespace tervalo

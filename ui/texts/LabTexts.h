@@ -14,10 +14,16 @@ struct LabTexts {
     static QString noRun(bool english);
     // The unit of the output Y: rpm on the kit, volts in simulation.
     static QString outputUnit(bool simulation, bool english);
+    // A figure's unit ("s", "%", "rpm·s", ...; none for actuator units).
+    static QString figureUnit(Metric m, bool simulation, bool english);
+    // A figure as every table shows it: three significant digits and its
+    // unit ("0.632 s", "1010 rpm"); the whole value goes in the tooltip.
+    static QString figureValue(Metric m, double value, bool simulation, bool english);
     // A figure a run does not give: "n/a".
     static QString notAvailable(bool english);
     // A value to three significant digits as the tables show it, never in
-    // exponent form (1013 is "1010", 0.6318 "0.632", 24 "24.0").
+    // exponent form and never rounding the whole part away (0.6318 is
+    // "0.632", 24 "24.0", 1013 "1013").
     static QString significant(double value, int digits = 3);
 };
 

@@ -477,16 +477,12 @@ QList<QPointF> RunWindow::plottedPoints(Series which) const
     return out;
 }
 
-namespace {
-QString comparedFigureText(double v);
-} // namespace
-
-// A figure's cell: the value to three decimals at most, whole in the
+// A figure's cell: three significant digits and the unit, whole in the
 // tooltip; "n/a (why)" when it cannot be had.
-void RunWindow::showFigure(QTableWidgetItem *item, const Figure &fig) const
+void RunWindow::showFigure(QTableWidgetItem *item, const Figure &fig, Metric m) const
 {
     const QString value = fig.available()
-        ? comparedFigureText(fig.value)
+        ? LabTexts::figureValue(m, fig.value, record_->settings().mode == RunMode::Simulation, english_)
         : text(Text::NotAvailable) + QStringLiteral(" (") + reasonText(fig.reason, english_) + QLatin1Char(')');
     const QString tip = fig.available() ? QString::fromStdString(shortestDecimal(fig.value)) : value;
     if (item->text() != value)
@@ -549,7 +545,7 @@ void RunWindow::refreshFigures()
     for (std::size_t k = 0; k < kMetricCount; ++k) {
         const Figure &fig = f[kMetrics[k].metric];
         QTableWidgetItem *item = itemAt(static_cast<int>(k), whole);
-        showFigure(item, fig);
+        showFigure(item, fig, kMetrics[k].metric);
         // the report gives the figures whole
         shownFigures_[k] = fig.available() ? QString::fromStdString(shortestDecimal(fig.value)) : item->text();
     }
@@ -566,7 +562,7 @@ void RunWindow::refreshFigures()
             head->setToolTip(text(Text::StretchTip));
         }
         for (std::size_t k = 0; k < kMetricCount; ++k)
-            showFigure(itemAt(static_cast<int>(k), column), st.figures[kMetrics[k].metric]);
+            showFigure(itemAt(static_cast<int>(k), column), st.figures[kMetrics[k].metric], kMetrics[k].metric);
     }
     if (columnsChanged) {
         // the columns side by side in view, as far as the screen allows
@@ -790,15 +786,6 @@ namespace {
 // One colour a compared run, in turn.
 // A compared figure to three decimals at most ("3.245", "186.3", "0"): the
 // columns stay narrow enough to be read side by side; the tooltip has it whole.
-QString comparedFigureText(double v)
-{
-    QString t = QString::number(v, 'f', 3);
-    while (t.endsWith(QLatin1Char('0')))
-        t.chop(1);
-    if (t.endsWith(QLatin1Char('.')))
-        t.chop(1);
-    return t == QLatin1String("-0") ? QStringLiteral("0") : t;
-}
 
 const QColor kCompareColours[] = {
     QColor(200, 0, 0),    QColor(0, 0, 200),   QColor(0, 140, 0),   QColor(230, 120, 0),
@@ -990,7 +977,10 @@ void RunWindow::retranslateCompare()
         for (int c = 1; c < table_->columnCount(); ++c) {
             QTableWidgetItem *item = table_->item(k, c);
             const QVariant v = item->data(Qt::UserRole);
-            item->setText(v.isNull() ? text(Text::NotAvailable) : comparedFigureText(v.toDouble()));
+            const bool sim = compared_[static_cast<std::size_t>(c - 1)].record->settings().mode == RunMode::Simulation;
+            item->setText(v.isNull() ? text(Text::NotAvailable)
+                                     : LabTexts::figureValue(kMetrics[static_cast<std::size_t>(k)].metric, v.toDouble(),
+                                                             sim, english_));
             item->setToolTip(v.isNull() ? QString() : QString::fromStdString(shortestDecimal(v.toDouble())));
         }
     }

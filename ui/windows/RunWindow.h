@@ -195,7 +195,7 @@ private:
     QLineSeries *addChunk(int trace);
     void figuresDue();
     void refreshFigures();
-    void showFigure(QTableWidgetItem *item, const Figure &fig) const;
+    void showFigure(QTableWidgetItem *item, const Figure &fig, Metric m) const;
     void ensureLaidOut();
     void report(const FileError &e);
     void onSaveData();

@@ -4,6 +4,7 @@
 #include "session/Lab.h"
 #include "store/ClassConfig.h"
 #include "store/ExportNames.h"
+#include "ui/texts/LabTexts.h"
 #include "ui/texts/TextPair.h"
 #include "ui/windows/ClassWindow.h"
 #include "ui/windows/RunWindow.h"
@@ -94,11 +95,6 @@ static_assert(std::size(kTexts) == static_cast<std::size_t>(RunsWindow::Text::Co
 QString pick(const Both &b, bool english)
 {
     return b.in(english);
-}
-
-QString fixed(double v, int decimals)
-{
-    return std::isnan(v) ? QStringLiteral("–") : QString::number(v, 'f', decimals);
 }
 
 // A missing figure sorts after every number.
@@ -205,7 +201,6 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
     const StoredRun &r = runs_[static_cast<std::size_t>(index.row())];
     const auto column = static_cast<Column>(index.column());
     const double figures[] = {r.riseTime, r.overshoot, r.settlingTime, r.iae};
-    const int decimals[] = {2, 1, 2, 1};
     const bool figure = column >= RiseTime && column <= Iae;
     switch (role) {
     case IdRole: return static_cast<qlonglong>(r.id);
@@ -218,6 +213,8 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
             return r.forwardUtc.isEmpty() ? r.forwardReason : r.forwardUtc + QLatin1Char(' ') + r.forwardReason;
         if (column == Date)
             return r.startUtc;
+        if (figure && !std::isnan(figures[column - RiseTime])) // the whole value
+            return QString::fromStdString(shortestDecimal(figures[column - RiseTime]));
         return {};
     case SortRole:
         if (figure)
@@ -235,7 +232,13 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
         case RiseTime:
         case Overshoot:
         case SettlingTime:
-        case Iae: return fixed(figures[column - RiseTime], decimals[column - RiseTime]);
+        case Iae: {
+            const double v = figures[column - RiseTime];
+            return std::isnan(v)
+                ? QStringLiteral("–")
+                : LabTexts::figureValue(kFigureColumns[column - RiseTime], v,
+                                        r.mode == QLatin1String(runModeName(RunMode::Simulation)), english_);
+        }
         case Name: return r.name;
         case Note: // one line in the table; the tooltip has it whole
             return role == Qt::EditRole ? r.note : QString(r.note).replace(QLatin1Char('\n'), QLatin1Char(' '));

@@ -5,6 +5,7 @@
 #include "engine/StepFigures.h"
 #include "store/RunLibrary.h"
 #include "ui/windows/RunWindow.h"
+#include "ui/texts/LabTexts.h"
 #include "ui/windows/RunsWindow.h"
 
 #include <QAbstractAxis>
@@ -174,8 +175,9 @@ TEST_F(RunsWindowTest, ListsTheRunsNewestFirstAndSortsFiguresAsNumbers)
     EXPECT_EQ(cell(ids[0], Column::Mode), QStringLiteral("Feedback Simulation"));
     EXPECT_EQ(cell(ids[0], Column::Controller), QStringLiteral("PI"));
     EXPECT_EQ(cell(ids[0], Column::Settings), QStringLiteral("Kp=0.75 Ki=0.125"));
-    EXPECT_EQ(cell(ids[0], Column::RiseTime), QString::number(pi.riseTime, 'f', 2));
-    EXPECT_EQ(cell(ids[0], Column::Iae), QString::number(pi.iae, 'f', 1));
+    // three significant digits and the unit, the whole value in the tooltip
+    EXPECT_EQ(cell(ids[0], Column::RiseTime), LabTexts::significant(pi.riseTime) + QStringLiteral(" s"));
+    EXPECT_EQ(cell(ids[0], Column::Iae), LabTexts::significant(pi.iae) + QStringLiteral(" Volt·s"));
     EXPECT_EQ(cell(ids[1], Column::Mode), QStringLiteral("Feedback Implementation"));
     EXPECT_EQ(cell(ids[1], Column::Controller), QStringLiteral("Fuzzy Logic"));
     EXPECT_EQ(cell(ids[1], Column::Settings), QStringLiteral("3 / 12"));
@@ -361,11 +363,10 @@ TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
         EXPECT_EQ(t->horizontalHeaderItem(c)->text(), QStringLiteral("#%1").arg(shown[c - 1]));
         EXPECT_EQ(t->horizontalHeaderItem(c)->toolTip(), labels[c - 1]);
     }
-    // to three decimals side by side, whole in the tooltip
+    // three significant digits and the unit side by side, whole in the tooltip
     const StoredRun pi = storedRun(ids[0]);
     EXPECT_EQ(t->item(0, 3)->toolTip(), QString::fromStdString(shortestDecimal(pi.riseTime)));
-    EXPECT_DOUBLE_EQ(t->item(0, 3)->text().toDouble(), std::round(pi.riseTime * 1000) / 1000);
-    EXPECT_LE(t->item(0, 3)->text().size(), 6);
+    EXPECT_EQ(t->item(0, 3)->text(), LabTexts::significant(pi.riseTime) + QStringLiteral(" s"));
     EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("n/a"));
 
     // the language switch and a rename reach the names shown

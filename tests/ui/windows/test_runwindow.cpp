@@ -168,7 +168,7 @@ TEST_F(RunWindowTest, FollowsARunningRunAndANewStart)
     // every row drawn once, in order, across the pieces of the trace
     for (int k = 0; k < 300; ++k)
         ASSERT_EQ(u()[k].y(), 501 + k);
-    EXPECT_EQ(figureText(w, Metric::Peak), "1000");
+    EXPECT_EQ(figureText(w, Metric::Peak), "1000 Volt");
     EXPECT_EQ(figureText(w, Metric::ActuatorMax), "800");
     // the axes hold the data
     auto *time = qobject_cast<QValueAxis *>(w.chartView()->chart()->axes(Qt::Horizontal).at(0));
@@ -199,20 +199,20 @@ TEST_F(RunWindowTest, ALongRunsFiguresFollowWithinASecond)
     for (int k = 1; k <= 3500; ++k)
         record.append(rowOf(k, 900, 500));
     RunWindow w(record);
-    EXPECT_EQ(figureText(w, Metric::Peak), "900");
+    EXPECT_EQ(figureText(w, Metric::Peak), "900 Volt");
     record.append(rowOf(3501, 1200, 500));
     w.update();
-    EXPECT_EQ(figureText(w, Metric::Peak), "900"); // not on this cycle
+    EXPECT_EQ(figureText(w, Metric::Peak), "900 Volt"); // not on this cycle
     QElapsedTimer clock;
     clock.start();
-    while (figureText(w, Metric::Peak) != "1200" && clock.elapsed() < 5000)
+    while (figureText(w, Metric::Peak) != "1200 Volt" && clock.elapsed() < 5000)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    EXPECT_EQ(figureText(w, Metric::Peak), "1200");
+    EXPECT_EQ(figureText(w, Metric::Peak), "1200 Volt");
 
     record.append(rowOf(3502, 1300, 500));
     record.stop();
     w.update();
-    EXPECT_EQ(figureText(w, Metric::Peak), "1300");
+    EXPECT_EQ(figureText(w, Metric::Peak), "1300 Volt");
 }
 
 TEST_F(RunWindowTest, LimitsMarkedAndSaturatedStretchesShaded)
@@ -247,8 +247,8 @@ TEST_F(RunWindowTest, LimitsMarkedAndSaturatedStretchesShaded)
     EXPECT_NEAR(pts[7].x(), 4.3, 1e-12);
     EXPECT_LT(pts[0].y(), 1300);
     EXPECT_GT(pts[1].y(), 4095);
-    // shown to three decimals, whole in the tooltip
-    EXPECT_EQ(figureText(w, Metric::SaturatedPct), "23.333");
+    // three significant digits and the unit, whole in the tooltip
+    EXPECT_EQ(figureText(w, Metric::SaturatedPct), "23.3 %");
     EXPECT_EQ(w.figureTable()->item(static_cast<int>(Metric::SaturatedPct), 1)->toolTip(),
               QString::fromStdString(shortestDecimal(100.0 * 7 / 30)));
 }
@@ -334,11 +334,11 @@ TEST_F(RunWindowTest, FiguresOfEachReferenceBesideTheWholeRun)
     EXPECT_EQ(t->horizontalHeaderItem(2)->text(), "R = 1500 from cycle 31");
     EXPECT_EQ(t->horizontalHeaderItem(3)->text(), "Whole run");
     const auto figure = [&](Metric m, int column) { return t->item(static_cast<int>(m), column)->text(); };
-    EXPECT_EQ(figure(Metric::Peak, 1), "1000");
-    EXPECT_EQ(figure(Metric::Peak, 2), "1500");
-    EXPECT_EQ(figure(Metric::Peak, 3), "1500");
+    EXPECT_EQ(figure(Metric::Peak, 1), "1000 Volt");
+    EXPECT_EQ(figure(Metric::Peak, 2), "1500 Volt");
+    EXPECT_EQ(figure(Metric::Peak, 3), "1500 Volt");
     // the second step rises 1000 -> 1500 over its first two cycles, counted from the step
-    EXPECT_EQ(figure(Metric::PeakTime, 2), QString::fromStdString(shortestDecimal(0.4)));
+    EXPECT_EQ(figure(Metric::PeakTime, 2), "0.400 s");
 
     w.setLanguage(false);
     EXPECT_EQ(t->columnCount(), 4);
