@@ -1,8 +1,21 @@
 #include "engine/PlotThinning.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace tervalo {
+
+double niceTickStep(double span, int ticks)
+{
+    if (!(span > 0) || ticks < 1)
+        return 1;
+    const double raw = span / ticks;
+    const double power = std::pow(10.0, std::floor(std::log10(raw)));
+    for (double m : {1.0, 2.0, 2.5, 5.0, 10.0})
+        if (m * power >= raw * (1 - 1e-9))
+            return m * power;
+    return 10 * power;
+}
 
 std::size_t plotStride(std::size_t rows, std::size_t buckets)
 {

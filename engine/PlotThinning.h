@@ -16,6 +16,11 @@ struct PlotPoint {
     bool operator==(const PlotPoint &o) const { return t == o.t && v == o.v; }
 };
 
+// The step between an axis's ticks over span: the smallest of 1, 2, 2.5
+// and 5 times a power of ten that gives at most `ticks` steps (500 rpm for
+// 0..2000, 0.5 s for 0..2 s).
+double niceTickStep(double span, int ticks = 5);
+
 // Rows per bucket for a run of `rows` rows drawn in at most `buckets` buckets.
 std::size_t plotStride(std::size_t rows, std::size_t buckets);
 

@@ -16,6 +16,7 @@ packages=(
   xdotool imagemagick
   qt6-httpserver-dev qt6-websockets-dev libqrencode-dev
   chromium chromium-driver python3-selenium openssl
+  poppler-utils
 )
 
 missing=()

@@ -256,8 +256,8 @@ void checkCommands(const CLI::App &cli, Options &o, const std::string &identify)
         bad("--surface: the surface does not depend on --mode");
     if (!o.suggest.empty() && o.summary)
         bad("--summary: --suggest prints the figures of the loop it suggests without it");
-    for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture", "--at", "--summary", "--library",
-                                "--experiment", "--save-experiment", "--class-server", "--student"})
+    for (const char *runOnly : {"--kp", "--ki", "--kd", "--load", "--picture", "--report", "--at", "--summary",
+                                "--library", "--experiment", "--save-experiment", "--class-server", "--student"})
         if (cli.count(runOnly) > 0)
             bad(std::string(runOnly) + ": " + command + " makes no run that takes it");
     if (cli.count("--overshoot") > 0 && o.suggest.empty())
@@ -369,6 +369,10 @@ Parsed parseArguments(int argc, char **argv)
                  "stepped, then stretches,N and each stretch K's first_cycle@K, last_cycle@K, reference@K "
                  "and figures as metric@K,value");
     cli.add_option("--picture", o.picture, "write the graph's picture to this bitmap file after the run")
+        ->check(kNonEmpty);
+    cli.add_option("--report", o.report,
+                   "write the run's report, as the Run window's Save report does, to this PDF file (.pdf is "
+                   "added when missing)")
         ->check(kNonEmpty);
     cli.add_option("--library", o.library, "store the run in this run library (SQLite), made when missing")
         ->check(kNonEmpty);

@@ -32,6 +32,7 @@ struct Options {
     std::vector<LoadStep> loads;              // at most one per cycle
     std::optional<std::array<int, 49>> rules; // term index of every cell
     std::string picture;
+    std::string report;   // --report FILE.pdf: the Run window's report of the run
     bool summary = false; // the run's figures instead of the per-cycle table
     // Events at given cycles (--at, or the experiment file's test program);
     // those after the last cycle are never reached.

@@ -31,6 +31,7 @@
 #include "tools/SimStore.h"
 #include "tools/SimTuning.h"
 #include "ui/main/Form2.h"
+#include "ui/windows/RunWindow.h"
 
 #include <QApplication>
 #include <QFileInfo>
@@ -399,6 +400,16 @@ int main(int argc, char **argv)
             const tervalo::FileError failure =
                 tervalo::writeBitmapFile(form.graphPicture().convertToFormat(QImage::Format_RGB888),
                                          QString::fromLocal8Bit(options.picture.c_str()));
+            if (failure) {
+                reportFailures();
+                return writeFailed(failure.message().toLocal8Bit().toStdString());
+            }
+        }
+        if (!options.report.empty()) {
+            // the window's own report, laid out headless
+            tervalo::RunWindow window(form.lab().record());
+            window.setLanguage(form.lab().english());
+            const tervalo::FileError failure = window.saveReport(QString::fromLocal8Bit(options.report.c_str()));
             if (failure) {
                 reportFailures();
                 return writeFailed(failure.message().toLocal8Bit().toStdString());

@@ -60,3 +60,14 @@ TEST(PlotThinning, SaturatedStretchesBridgeGapsShorterThanABucket)
     EXPECT_TRUE(s.spans().empty());
     EXPECT_EQ(s.lastSaturated(), -1);
 }
+
+TEST(PlotThinning, TicksAtRoundSteps)
+{
+    struct Case {
+        double span;
+        double step;
+    };
+    for (const Case &c : {Case{2000, 500}, Case{2, 0.5}, Case{20, 5}, Case{1200, 250}, Case{3000, 1000}, Case{7, 2},
+                          Case{0.09, 0.02}, Case{100, 20}, Case{0, 1}})
+        EXPECT_DOUBLE_EQ(niceTickStep(c.span), c.step) << c.span;
+}

@@ -140,6 +140,23 @@ TEST(Simulator, PictureOfTheGraphIsWrittenAsABitmap)
     EXPECT_EQ(magic[1], 'M');
 }
 
+// The Run window's report, headless: a PDF of one or two pages, .pdf added.
+TEST(Simulator, ReportOfTheRunIsWrittenAsThePdfTheWindowSaves)
+{
+    QTemporaryDir dir;
+    const Result r = sim({"--controller", "fuzzy", "--cycles", "120", "--at", "60:reference=1500", "--summary",
+                          "--report", dir.filePath("lab3")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    QFile f(dir.filePath("lab3.pdf"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray pdf = f.readAll();
+    EXPECT_TRUE(pdf.startsWith("%PDF"));
+    const auto pages = pdf.count(QByteArray("/Type /Page\n")) + pdf.count(QByteArray("/Type /Page\r"))
+        + pdf.count(QByteArray("/Type /Page "));
+    EXPECT_GE(pages, 1);
+    EXPECT_LE(pages, 2);
+}
+
 TEST(Simulator, BadArgumentsGiveOneLineAndStatus2)
 {
     QTemporaryDir dir;
@@ -355,6 +372,11 @@ TEST(Simulator, FailedWritesGiveTheReasonAndStatus1)
              return sim({"--controller", "P", "--cycles", "3", "--picture", missingFolder});
          },
          missingFolder + ": " + reason(ENOENT)},
+        {"report into a missing folder",
+         [&] {
+             return sim({"--controller", "P", "--cycles", "3", "--report", dir.filePath("missing/lab.pdf")});
+         },
+         dir.filePath("missing/lab.pdf") + ": " + reason(ENOENT)},
         {"picture onto a folder",
          [&] {
              return sim({"--controller", "P", "--cycles", "3", "--picture", dir.path()});

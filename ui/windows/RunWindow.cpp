@@ -12,11 +12,15 @@
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QGraphicsLayout>
+#include <QGraphicsScene>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -98,12 +102,21 @@ const Both kTexts[] = {
     {"Times from the reference step", "Süreler referans adımından itibaren"},
     {"load %1 from cycle %2", "yük %1, çevrim %2'den"},
     {"Times from the load change", "Süreler yük değişiminden itibaren"},
+    {"Test program", "Test programı"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
 
 QString pick(const Both &b, bool english)
 {
     return b.in(english);
+}
+
+// Ticks at round values, one at 0 where the axis holds it.
+void roundTicks(QValueAxis *axis)
+{
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(niceTickStep(axis->max() - axis->min()));
 }
 
 // Plotted points per series: runs longer than this many rows are drawn from
@@ -280,9 +293,17 @@ void RunWindow::build()
     connect(buttons_[2], &QPushButton::clicked, this, &RunWindow::copyPlot);
     connect(buttons_[3], &QPushButton::clicked, this, &RunWindow::onSaveReport);
 
-    auto *layout = new QHBoxLayout(this);
+    // the run in one line above the plot and the figures
+    header_ = new QLabel(this);
+    header_->setWordWrap(true);
+    header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto *outer = new QVBoxLayout(this);
+    outer->addWidget(header_);
+    auto *layout = new QHBoxLayout;
     layout->addWidget(view_, 3);
     layout->addLayout(side, 1);
+    outer->addLayout(layout, 1);
+    plotRow_ = layout;
 }
 
 void RunWindow::setLanguage(bool english)
@@ -299,7 +320,9 @@ void RunWindow::retranslate()
         retranslateCompare();
         return;
     }
-    setWindowTitle(label_.isEmpty() ? text(Text::Title) : text(Text::Title) + QStringLiteral(" — ") + label_);
+    header_->setText(headerLine());
+    header_->setVisible(true);
+    setWindowTitle(text(Text::Title) + QStringLiteral(" — ") + (label_.isEmpty() ? headerLine() : label_));
     buttons_[0]->setText(text(Text::SaveData));
     buttons_[1]->setText(text(Text::SavePlot));
     buttons_[2]->setText(text(Text::CopyPlot));
@@ -367,6 +390,7 @@ void RunWindow::reload()
     uLow_ = s.actuatorMin - 0.05 * span;
     uHigh_ = s.actuatorMax + 0.05 * span;
     right_->setRange(uLow_, uHigh_);
+    roundTicks(right_);
     retranslate();
 
     take(0, record_->size());
@@ -443,11 +467,13 @@ void RunWindow::publish(std::size_t from)
     if (end > timeMax_ || from == 0) {
         timeMax_ = std::max(20.0, std::ceil(end * 1.25 / 10) * 10);
         time_->setRange(0, timeMax_);
+        roundTicks(time_);
     }
     const double low = limitsSet_ ? dataLow_ : 0, high = limitsSet_ ? dataHigh_ : 1;
     if (from == 0 || low < left_->min() || high > left_->max()) {
         const double margin = 0.1 * std::max(10.0, high - low);
         left_->setRange(low - margin, high + margin);
+        roundTicks(left_);
     }
     figuresDue();
 }
@@ -595,6 +621,30 @@ QChartView *RunWindow::shownView() const
     return comparing() ? compareView_ : view_;
 }
 
+// The plot for the report: drawn at a fixed page-wide size, whatever the
+// window's, so that it sits under its heading on the first page.
+QImage RunWindow::reportPlotImage()
+{
+    ensureLaidOut();
+    QChart *chart = shownView()->chart();
+    const QSizeF shown = chart->size();
+    const QSizeF page(900, 480);
+    chart->resize(page);
+    if (chart->layout())
+        chart->layout()->activate();
+    QImage image(page.toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        chart->scene()->render(&painter, QRectF(QPointF(0, 0), page), QRectF(chart->pos(), page));
+    }
+    chart->resize(shown);
+    if (chart->layout())
+        chart->layout()->activate();
+    return image;
+}
+
 QImage RunWindow::plotImage()
 {
     ensureLaidOut();
@@ -656,10 +706,22 @@ QString numberText(double v)
 
 QString RunWindow::reportHtml(const QString &plotResource)
 {
+    // One or two pages: the run in one line, its name and note, the plot
+    // under its heading at the top of the first page, then the settings,
+    // the test program, the figures (each stretch beside the whole run) and
+    // a fuzzy run's rule table.
     const RunSettings &s = record_->settings();
+    const bool sim = s.mode == RunMode::Simulation;
     QString h;
     h += QStringLiteral("<html><body style='font-family: sans-serif'>");
     h += QStringLiteral("<h2>%1</h2>").arg(text(Text::ReportTitle).toHtmlEscaped());
+    h += QStringLiteral("<p><b>%1</b></p>").arg(headerLine().toHtmlEscaped());
+    if (!note_.isEmpty())
+        h += QStringLiteral("<p>%1</p>").arg(note_.toHtmlEscaped().replace(QLatin1Char('\n'), QStringLiteral("<br>")));
+
+    // the picture's own proportions (900 x 480)
+    h +=
+        QStringLiteral("<h3>%1</h3><p><img src='%2' width='600' height='320'></p>").arg(text(Text::Plot), plotResource);
 
     h += QStringLiteral("<h3>%1</h3><table border='1' cellspacing='0' cellpadding='3'>").arg(text(Text::Settings));
     auto line = [&](Text label, const QString &value) {
@@ -686,25 +748,48 @@ QString RunWindow::reportHtml(const QString &plotResource)
     }
     line(Text::Reference, QString::number(s.reference));
     line(Text::Load, QString::number(s.load));
-    if (!s.loadChanges.empty()) {
-        QStringList changes;
-        for (const LoadChange &c : s.loadChanges)
-            changes << QStringLiteral("%1 %2: %3 → %4").arg(text(Text::Cycle)).arg(c.cycle).arg(c.from).arg(c.to);
-        line(Text::LoadChanges, changes.join(QStringLiteral("; ")));
-    }
     QString rows = QString::number(record_->size());
     if (record_->truncated())
         rows += QStringLiteral(" (%1 %2)").arg(record_->droppedRows()).arg(text(Text::RowsNotKept));
     line(Text::Rows, rows);
     h += QStringLiteral("</table>");
 
-    h += QStringLiteral("<h3>%1</h3><table border='1' cellspacing='0' cellpadding='3'>").arg(text(Text::Figures));
-    for (std::size_t k = 0; k < kMetricCount; ++k)
-        h += QStringLiteral("<tr>") + cell(metricText(kMetrics[k].metric, english_), true) + cell(shownFigures_[k])
-            + QStringLiteral("</tr>");
-    h += QStringLiteral("</table>");
+    // the test program: each event that began a stretch of the run
+    const std::vector<RunRecord::StretchFigures> stretches = record_->stretchFigures();
+    const auto headOf = [&](const RunRecord::StretchFigures &st) {
+        return st.load >= 0
+            ? text(Text::StretchLoadHead).arg(st.load).arg(st.firstCycle)
+            : text(Text::StretchHead).arg(QString::fromStdString(shortestDecimal(st.reference))).arg(st.firstCycle);
+    };
+    if (stretches.size() > 1) {
+        h += QStringLiteral("<h3>%1</h3><ul>").arg(text(Text::TestProgram));
+        for (const RunRecord::StretchFigures &st : stretches)
+            h += QStringLiteral("<li>%1</li>").arg(headOf(st).toHtmlEscaped());
+        h += QStringLiteral("</ul>");
+    }
 
-    h += QStringLiteral("<h3>%1</h3><img src='%2' width='640'>").arg(text(Text::Plot), plotResource);
+    // the figures by the tables' rule; a stretch's first, then the whole run's
+    const StepFigures whole = record_->figures();
+    const auto valueOf = [&](const Figure &f, Metric m) {
+        return f.available()
+            ? LabTexts::figureValue(m, f.value, sim, english_)
+            : text(Text::NotAvailable) + QStringLiteral(" (") + reasonText(f.reason, english_) + QLatin1Char(')');
+    };
+    h += QStringLiteral("<h3>%1</h3><table border='1' cellspacing='0' cellpadding='3'><tr>").arg(text(Text::Figures));
+    h += cell(text(Text::Figure), true);
+    if (stretches.size() > 1)
+        for (const RunRecord::StretchFigures &st : stretches)
+            h += cell(headOf(st), true);
+    h += cell(stretches.size() > 1 ? text(Text::WholeRun) : text(Text::Value), true) + QStringLiteral("</tr>");
+    for (std::size_t k = 0; k < kMetricCount; ++k) {
+        const Metric m = kMetrics[k].metric;
+        h += QStringLiteral("<tr>") + cell(metricText(m, english_), true);
+        if (stretches.size() > 1)
+            for (const RunRecord::StretchFigures &st : stretches)
+                h += cell(valueOf(st.figures[m], m));
+        h += cell(valueOf(whole[m], m)) + QStringLiteral("</tr>");
+    }
+    h += QStringLiteral("</table>");
 
     if (s.fuzzy()) {
         h += QStringLiteral("<h3>%1</h3><table border='1' cellspacing='0' cellpadding='4'><tr>")
@@ -738,7 +823,7 @@ QByteArray RunWindow::reportPdf()
         pdf.setCreator(QStringLiteral("Tervalo"));
         QTextDocument doc;
         const QUrl plot(QStringLiteral("tervalo://plot.png"));
-        doc.addResource(QTextDocument::ImageResource, plot, plotImage());
+        doc.addResource(QTextDocument::ImageResource, plot, reportPlotImage());
         doc.setHtml(reportHtml(plot.toString()));
         doc.print(&pdf);
     }
@@ -801,8 +886,47 @@ void RunWindow::setRecord(std::shared_ptr<const RunRecord> record, const QString
     kept_ = std::move(record);
     record_ = kept_.get();
     label_ = label;
+    name_.clear();
+    note_.clear();
     showCompare(false);
     reload();
+}
+
+void RunWindow::setNameAndNote(const QString &name, const QString &note)
+{
+    name_ = name;
+    note_ = note;
+    retranslate();
+}
+
+QString RunWindow::headerLine() const
+{
+    const RunSettings &s = record_->settings();
+    QStringList parts;
+    parts << text(s.mode == RunMode::OpenLoop  ? Text::ModeOpen
+                      : s.mode == RunMode::Kit ? Text::ModeKit
+                                               : Text::ModeSimulation);
+    if (s.mode != RunMode::OpenLoop) {
+        if (s.fuzzy()) {
+            parts << text(Text::Fuzzy) + QStringLiteral(" ÷ %1, %2").arg(s.errorDivisor).arg(s.outputDivisor);
+        } else {
+            QString law = QString::fromLatin1(runControllerName(s.controller));
+            const std::pair<const char *, double> all[] = {{"Kp", s.kp}, {"Ki", s.ki}, {"Kd", s.kd}};
+            for (const auto &g : all)
+                if (!std::isnan(g.second))
+                    law += QStringLiteral(" %1 = %2").arg(QLatin1String(g.first), numberText(g.second));
+            parts << law;
+        }
+        parts << QStringLiteral("R = %1 %2")
+                     .arg(s.reference)
+                     .arg(text(s.mode == RunMode::Simulation ? Text::UnitSimulation : Text::UnitKit));
+    }
+    if (s.start != std::chrono::system_clock::time_point{})
+        parts << QDateTime::fromSecsSinceEpoch(std::chrono::system_clock::to_time_t(s.start))
+                     .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+    if (!name_.isEmpty())
+        parts << QStringLiteral("“%1”").arg(name_);
+    return parts.join(QStringLiteral(" · "));
 }
 
 void RunWindow::relabel(const QStringList &labels, const QStringList &headings)
@@ -837,7 +961,7 @@ void RunWindow::buildCompare()
     compareView_->setRenderHint(QPainter::Antialiasing, false);
     compareView_->setMinimumSize(480, 320);
     compareView_->hide();
-    static_cast<QHBoxLayout *>(layout())->insertWidget(1, compareView_, 3);
+    plotRow_->insertWidget(1, compareView_, 3);
 }
 
 void RunWindow::showCompare(bool on)
@@ -857,6 +981,7 @@ void RunWindow::showCompare(bool on)
     } else {
         view_->hide();
         compareView_->show();
+        header_->hide(); // the legend and the figures' headings name the runs
     }
     buttons_[0]->setEnabled(!on); // the data and the report of one run
     buttons_[3]->setEnabled(!on);
@@ -930,10 +1055,12 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
         compareReferences_.push_back(ref);
     }
     compareTime_->setRange(0, std::max(20.0, std::ceil(end * 1.05 / 10) * 10));
+    roundTicks(compareTime_);
     QValueAxis *const axes[2] = {compareLeft_, compareRight_};
     for (int a = 0; a < 2; ++a) {
         const double margin = 0.1 * std::max(10.0, spans[a].high - spans[a].low);
         axes[a]->setRange(spans[a].low - margin, spans[a].high + margin);
+        roundTicks(axes[a]);
     }
     compareRight_->setVisible(mixed);
 

@@ -37,6 +37,8 @@ class QAreaSeries;
 class QChart;
 class QChartView;
 class QLineSeries;
+class QHBoxLayout;
+class QLabel;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
@@ -102,6 +104,7 @@ public:
         StretchTip,      // what a stretch's column counts its times from
         StretchLoadHead, // "load %1 from cycle %2"
         StretchLoadTip,
+        TestProgram, // the report's list of the run's events
         Count
     };
 
@@ -143,6 +146,14 @@ public:
 
     // Shows a run the window keeps (the title names it), leaving a comparison.
     void setRecord(std::shared_ptr<const RunRecord> record, const QString &label = QString());
+    // The name and note a stored run was given: in the header and the report.
+    void setNameAndNote(const QString &name, const QString &note);
+    // The run in one line: mode, controller, gains (or divisors), reference,
+    // start time and name, as the window's header and the report show it.
+    QString headerLine() const;
+    // The report as the PDF lays it out, its plot drawn from plotResource.
+    QString reportHtml(const QString &plotResource);
+    QImage reportPlotImage();
     // Draws the runs over each other (output solid, reference dashed, one
     // colour a run) with their figures side by side. The data and report
     // saves are about one run and wait until a run is shown again.
@@ -201,7 +212,6 @@ private:
     void onSaveData();
     void onSavePlot();
     void onSaveReport();
-    QString reportHtml(const QString &plotResource);
     void buildCompare();
     void retranslateCompare();
     void showCompare(bool on);
@@ -210,6 +220,9 @@ private:
     const RunRecord *record_;
     std::shared_ptr<const RunRecord> kept_; // when the window keeps its run
     QString label_;
+    QString name_, note_;
+    QLabel *header_ = nullptr;
+    QHBoxLayout *plotRow_ = nullptr; // the plot (or the comparison) and the figures
     bool english_ = true;
     std::uint64_t run_ = 0;
     std::size_t shown_ = 0;  // rows taken into the plot

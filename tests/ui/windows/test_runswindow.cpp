@@ -4,8 +4,8 @@
 #include "engine/RunRecord.h"
 #include "engine/StepFigures.h"
 #include "store/RunLibrary.h"
-#include "ui/windows/RunWindow.h"
 #include "ui/texts/LabTexts.h"
+#include "ui/windows/RunWindow.h"
 #include "ui/windows/RunsWindow.h"
 
 #include <QAbstractAxis>

@@ -297,7 +297,10 @@ TEST_F(RunWindowTest, BothLanguages)
     RunWindow w(record);
     EXPECT_EQ(figureText(w, Metric::RiseTime), "n/a (fewer than 10 rows)");
     w.setLanguage(false);
-    EXPECT_EQ(w.windowTitle(), "Deney");
+    // the title names the run in its header line
+    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Deney — ") + w.headerLine());
+    EXPECT_TRUE(w.headerLine().startsWith(QStringLiteral("Simulasyon · Bulanık Mantık")))
+        << w.headerLine().toStdString();
     EXPECT_EQ(w.button(Text::SaveReport)->text(), QString::fromUtf8("Raporu kaydet…"));
     EXPECT_EQ(w.figureTable()->item(0, 0)->text(), QString::fromUtf8("Yükselme süresi (s)"));
     EXPECT_EQ(figureText(w, Metric::RiseTime), QString::fromUtf8("yok (10 satırdan az)"));
@@ -386,7 +389,21 @@ TEST_F(RunWindowTest, ReportOfAFuzzyRun)
     const auto pages = pdf.count(QByteArray("/Type /Page\n")) + pdf.count(QByteArray("/Type /Page\r"))
         + pdf.count(QByteArray("/Type /Page "));
     EXPECT_GE(pages, 1);
+    EXPECT_LE(pages, 2);
     EXPECT_TRUE(pdf.contains("/Subtype /Image")); // the plot
+
+    // the run in one line, the plot under its heading before the tables, the
+    // events, each stretch's figures beside the whole run's, the rule table
+    w.setNameAndNote(QStringLiteral("fuzzy, slow"), QStringLiteral("first try"));
+    const QString html = w.reportHtml(QStringLiteral("plot.png"));
+    EXPECT_TRUE(html.contains(w.headerLine().toHtmlEscaped()));
+    EXPECT_TRUE(w.headerLine().contains(QString::fromUtf8("“fuzzy, slow”"))) << w.headerLine().toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("first try")));
+    const auto at = [&](const QString &t) { return html.indexOf(t); };
+    EXPECT_LT(at(QStringLiteral("plot.png")), at(w.text(RunWindow::Text::Settings)));
+    EXPECT_GT(at(QStringLiteral("<li>load 10 from cycle 50</li>")), 0) << html.toStdString();
+    EXPECT_GT(at(w.text(RunWindow::Text::WholeRun)), at(QStringLiteral("load 10 from cycle 50</th>")));
+    EXPECT_GT(at(w.text(RunWindow::Text::RuleTable)), 0);
 }
 
 // The buttons ask for a name through the hook and tell a failure through
