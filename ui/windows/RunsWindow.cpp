@@ -845,6 +845,8 @@ bool RunsWindow::openRun(std::int64_t id)
     if (!record)
         return false;
     RunWindow *w = ensureRunWindow(record, run ? label(*run, english_) : QStringLiteral("#%1").arg(id));
+    if (run)
+        w->setNameAndNote(run->name, run->note);
     shownIds_ = {id};
     w->show();
     w->raise();

@@ -294,6 +294,12 @@ TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
     const QJsonObject n = QJsonDocument::fromJson(named.readAll()).object();
     EXPECT_EQ(n.value(QStringLiteral("name")).toString(), QStringLiteral("Group 3: fuzzy, slow"));
     EXPECT_EQ(n.value(QStringLiteral("note")).toString(), QStringLiteral("load moved\nat cycle 40"));
+    // opened, the Run window's header and report carry the name and note
+    ASSERT_TRUE(w->openRun(ids[1]));
+    EXPECT_TRUE(w->runWindow()->headerLine().endsWith(QString::fromUtf8("“Group 3: fuzzy, slow”")))
+        << w->runWindow()->headerLine().toStdString();
+    EXPECT_TRUE(
+        w->runWindow()->reportHtml(QStringLiteral("p.png")).contains(QStringLiteral("load moved<br>at cycle 40")));
     EXPECT_EQ(n.value(QStringLiteral("controller")).toString(), QStringLiteral("fuzzy"));
 
     chosen = dir.filePath(QStringLiteral("no-such-folder/run.csv"));
