@@ -323,6 +323,7 @@ void TuningWindow::startBumpTest()
     settings.u2 = u2_->value();
     settings.steadyBand = band_->value();
     test_ = std::make_unique<BumpTest>(settings);
+    bumpStarted_ = QDateTime::currentDateTime();
     suggestion_ = GainSuggestion{};
     if (test_->finished()) { // refused before it began
         identified_ = test_->result();
@@ -431,10 +432,20 @@ QString TuningWindow::modelText() const
         return name + QStringLiteral(": ") + number(v);
     };
     return tuneText(TuneText::Model, english_) + QStringLiteral(" (")
-        + tuneText(bumpSimulation_ ? TuneText::PlantSimulation : TuneText::PlantKit, english_) + QStringLiteral(")\n")
-        + line(TuneText::Gain, m.gain) + QStringLiteral("\n") + line(TuneText::TimeConstant, m.timeConstant)
-        + QStringLiteral("\n") + line(TuneText::DeadTime, m.deadTime) + QStringLiteral("\n")
-        + line(TuneText::Offset, m.offset) + QStringLiteral("\n") + line(TuneText::Rmse, r.rmse);
+        + tuneText(bumpSimulation_ ? TuneText::PlantSimulation : TuneText::PlantKit, english_) + QStringLiteral(", ")
+        + bumpLabel() + QStringLiteral(")\n") + line(TuneText::Gain, m.gain) + QStringLiteral("\n")
+        + line(TuneText::TimeConstant, m.timeConstant) + QStringLiteral("\n") + line(TuneText::DeadTime, m.deadTime)
+        + QStringLiteral("\n") + line(TuneText::Offset, m.offset) + QStringLiteral("\n") + line(TuneText::Rmse, r.rmse);
+}
+
+QString TuningWindow::bumpLabel() const
+{
+    if (!test_)
+        return QString();
+    return QStringLiteral("%1 → %2, %3")
+        .arg(test_->settings().u1)
+        .arg(test_->settings().u2)
+        .arg(bumpStarted_.toString(QStringLiteral("HH:mm")));
 }
 
 void TuningWindow::showIdentification()
@@ -445,12 +456,14 @@ void TuningWindow::showIdentification()
         setPoints(fit_, 0, r.time, r.measured);
         setPoints(fit_, 1, r.time, r.fitted);
         setPoints(residual_, 0, r.time, r.residual);
+        fit_.chart->setTitle(bumpLabel()); // which bump test the plots are of
         if (r.suggestedU2 < 0)
             setStatus(tuneText(TuneText::BumpDone, english_).arg(test_ ? test_->cyclesRun() : 0));
     } else {
         setPoints(fit_, 0, none, none);
         setPoints(fit_, 1, none, none);
         setPoints(residual_, 0, none, none);
+        fit_.chart->setTitle(QString());
         if (identified_) {
             setStatus(modelText());
             if (identified_->suggestedU2 >= 0)

@@ -21,6 +21,7 @@
 #include "ui/windows/MenuHost.h"
 
 #include <QColor>
+#include <QDateTime>
 #include <QString>
 #include <QWidget>
 
@@ -102,6 +103,8 @@ private:
     bool simulation() const;
     int actuatorMin() const;
     void showIdentification();
+    // The bump test the model and plots are of: "U1 → U2, time".
+    QString bumpLabel() const;
     void showSuggestion();
     void showRun();
     void setStatus(const QString &s);
@@ -112,6 +115,7 @@ private:
     std::unique_ptr<BumpTest> test_;
     std::optional<RunMode> restoreMode_;
     bool bumpSimulation_ = true;
+    QDateTime bumpStarted_;
     std::optional<Identification> identified_;
     GainSuggestion suggestion_;
     std::vector<double> runY_;

@@ -215,6 +215,9 @@ TEST_F(TuningWindowTest, IdentifiesTheSimulatedPlant)
     EXPECT_LT(r.model.timeConstant, 0.05);
     EXPECT_FALSE(r.measured.empty());
     EXPECT_EQ(r.measured.size(), r.fitted.size());
+    // the model and its plots say which bump test they are of, so that a
+    // window opened again after the operating point moved is not misread
+    EXPECT_TRUE(window->modelText().contains(QString::fromUtf8("713 → 871, "))) << window->modelText().toStdString();
     EXPECT_TRUE(window->modelText().contains(QStringLiteral("gain K (Volt per actuator unit)")))
         << "the simulated plant is in volts, as in the main window";
     EXPECT_FALSE(window->modelText().contains(QStringLiteral("rpm")));
