@@ -71,6 +71,10 @@ const std::array<TextPair, static_cast<std::size_t>(TuneText::Count)> kTexts{{
     {"Figure", "Ölçüt"},
     {"Value", "Değer"},
     {"Gains applied to the %1 panel.", "Kazançlar %1 paneline uygulandı."},
+    {"%1 is 0: for this plant a pure %2 law gives the least IAE within the overshoot limit.",
+     "%1 = 0: bu sistemde aşım sınırı içinde en küçük IAE'yi yalın %2 yasası veriyor."},
+    {"%1 is at its bar's maximum (%2): the bar limits it; a larger value might do better.",
+     "%1 çubuğun üst sınırında (%2): çubuk sınırlıyor; daha büyük bir değer daha iyi olabilirdi."},
 }};
 } // namespace
 

@@ -64,6 +64,8 @@ enum class TuneText {
     Figure,
     Value,
     Applied,
+    GainAtZero, // %1 the gain, %2 the law the others make
+    GainAtMax,  // %1 the gain, %2 its bar's maximum
     Count
 };
 

@@ -504,6 +504,33 @@ void TuningWindow::suggest()
     showSuggestion();
 }
 
+QStringList TuningWindow::gainNotes(const GainSuggestion &s, bool english)
+{
+    QStringList notes;
+    if (!s.found)
+        return notes;
+    const ClassicPanel &panel = ClassicPanels::of(s.law);
+    const auto nameOf = [](Gain g) {
+        QString name = QString::fromUtf8(ClassicPanels::prefix(g)).trimmed();
+        name.chop(1); // "Kp= " -> "Kp"
+        return name;
+    };
+    // the law the parts that are not 0 make ("I" for a PI with Kp 0)
+    QString others;
+    for (std::size_t k = 0; k < panel.sliderCount; ++k)
+        if (sliderValue(s.gains, panel.sliders[k].gain) != 0)
+            others += nameOf(panel.sliders[k].gain).mid(1).toUpper();
+    for (std::size_t k = 0; k < panel.sliderCount; ++k) {
+        const GainSlider &slider = panel.sliders[k];
+        const int v = sliderValue(s.gains, slider.gain);
+        if (v == 0 && !others.isEmpty())
+            notes << tuneText(TuneText::GainAtZero, english).arg(nameOf(slider.gain), others);
+        else if (v >= slider.max)
+            notes << tuneText(TuneText::GainAtMax, english).arg(nameOf(slider.gain), number(ClassicPanels::fromBar(v)));
+    }
+    return notes;
+}
+
 void TuningWindow::showSuggestion()
 {
     table_->setRowCount(0);
@@ -527,10 +554,13 @@ void TuningWindow::showSuggestion()
             const int row = table_->rowCount();
             table_->insertRow(row);
             table_->setItem(row, 0, new QTableWidgetItem(RunWindow::metricText(info.metric, english_)));
-            table_->setItem(
-                row, 1,
-                new QTableWidgetItem(f.available() ? number(f.value) : RunWindow::reasonText(f.reason, english_)));
+            table_->setItem(row, 1,
+                            new QTableWidgetItem(
+                                f.available() ? LabTexts::figureValue(info.metric, f.value, bumpSimulation_, english_)
+                                              : RunWindow::reasonText(f.reason, english_)));
         }
+        if (const QStringList notes = gainNotes(suggestion_, english_); !notes.isEmpty())
+            setStatus(notes.join(QLatin1Char('\n')));
     }
     showRun();
 }

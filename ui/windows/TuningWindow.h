@@ -89,6 +89,9 @@ public:
     const GainSuggestion &suggestion() const { return suggestion_; }
     const std::vector<double> &measuredRun() const { return runY_; }
     QString statusText() const;
+    // Why a suggested gain sits at 0 or at its bar's maximum, one line each
+    // (nothing when none does).
+    static QStringList gainNotes(const GainSuggestion &s, bool english);
     QString modelText() const;
 
     // Runs a call at the next turn of the event loop (a test replaces it).

@@ -402,3 +402,24 @@ TEST_F(TuningWindowTest, AStopBeforeTheAnswerLeavesNoModel)
     window->suggest();
     EXPECT_FALSE(window->suggestion().found);
 }
+
+// A suggested gain at 0 or at its bar's limit is explained, in both languages.
+TEST(TuningWindowNotes, AGainAtZeroOrAtItsBarsLimitIsExplained)
+{
+    GainSuggestion s;
+    s.found = true;
+    s.law = ClassicLaw::PI;
+    s.gains.kp = 0;
+    s.gains.ki = 3000; // the PI panel's Ki bar ends at 3
+    const QStringList en = TuningWindow::gainNotes(s, true);
+    ASSERT_EQ(en.size(), 2);
+    EXPECT_EQ(en[0],
+              QStringLiteral("Kp is 0: for this plant a pure I law gives the least IAE within the overshoot limit."));
+    EXPECT_TRUE(en[1].startsWith(QStringLiteral("Ki is at its bar's maximum (3)"))) << en[1].toStdString();
+    EXPECT_EQ(TuningWindow::gainNotes(s, false).size(), 2);
+    s.gains.kp = 500;
+    s.gains.ki = 200;
+    EXPECT_TRUE(TuningWindow::gainNotes(s, true).isEmpty());
+    s.found = false;
+    EXPECT_TRUE(TuningWindow::gainNotes(s, true).isEmpty());
+}
