@@ -160,6 +160,12 @@ Form2::Form2(PortDriver *port, EventPump *pump, QWidget *parent) : QWidget(paren
     };
     offer(c_.Mygraph1, graphMenu_);
     offer(c_.Frame5, ruleTableMenu_);
+    // a right click on a rule cell is the rule table's, not its text editor's
+    for (RuleCell *cell : c_.Combo1Array) {
+        offer(cell, ruleTableMenu_);
+        if (cell->lineEdit())
+            offer(cell->lineEdit(), ruleTableMenu_);
+    }
     runSession_ = std::make_unique<RunSession>(*this);
     for (RuleCell *cell : c_.Combo1Array)
         QObject::connect(cell, &QComboBox::currentTextChanged, this, [this] { lab_->reportSetup(); });

@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QImage>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -73,6 +74,20 @@ TEST_F(SurfaceWindowTest, OfferedOnTheRuleTableMenuAndEqualToTheController)
     expectMatchesController();
     EXPECT_EQ(window->surface()->errors().front(), -1000);
     EXPECT_EQ(window->surface()->deltas().back(), 500);
+}
+
+// A right click on a rule cell, or on its text, opens the rule table's
+// menu and not the text editor's.
+TEST_F(SurfaceWindowTest, ARightClickOnARuleCellOpensTheRuleTablesMenu)
+{
+    RuleCell *cell = ctl(*form).Combo1Array[24];
+    for (QWidget *w : {static_cast<QWidget *>(cell), static_cast<QWidget *>(cell->lineEdit())}) {
+        ASSERT_NE(w, nullptr);
+        EXPECT_EQ(w->contextMenuPolicy(), Qt::CustomContextMenu);
+        emit w->customContextMenuRequested(QPoint(2, 2));
+        EXPECT_TRUE(form->ruleTableMenu()->isVisible());
+        form->ruleTableMenu()->hide();
+    }
 }
 
 TEST_F(SurfaceWindowTest, FollowsRuleEditsDivisorsAndReference)
