@@ -332,8 +332,10 @@ std::map<QString, BoxStats> ClassWindow::spread() const
 void ClassWindow::refreshSpread()
 {
     chart_->removeAllSeries();
-    for (QAbstractAxis *axis : chart_->axes())
-        chart_->removeAxis(axis);
+    for (QAbstractAxis *axis : chart_->axes()) {
+        chart_->removeAxis(axis); // the axis is ours again
+        delete axis;
+    }
     const auto k = static_cast<std::size_t>(
         std::find_if(kMetrics.begin(), kMetrics.end(), [this](const MetricInfo &i) { return i.metric == figure_; })
         - kMetrics.begin());
