@@ -3,6 +3,7 @@
 // the window unchanged) and never during a run; the baseline's menu entry.
 #include "ui/main/Form2Fixture.h"
 
+#include "engine/FuzzyController.h"
 #include "engine/Terms.h"
 #include "session/ExperimentSession.h"
 #include "store/ExperimentFile.h"
@@ -205,7 +206,7 @@ TEST_F(ExperimentMenuTest, ARefusedFileChangesNothingAndNamesTheKey)
              rules[2] = row;
              o["rules"] = rules;
          }),
-         "rules[2][5]"},
+         "rules: satır NK, sütun PO"},
         {"a load beyond the slider", with([](QJsonObject &o) {
              o["test_program"] = QJsonArray{QJsonObject{{"cycle", 3}, {"load", 40}}};
          }),
@@ -372,7 +373,7 @@ TEST_F(ExperimentMenuTest, ARefusedFilesReasonIsInTheWindowsLanguage)
              rules[2] = row;
              o["rules"] = rules;
          }),
-         "rules[2][5]: \"XL\" is no term name", "rules[2][5]: \"XL\" bir terim adı değil"},
+         "rules: row NS, column PM: \"XL\" is no term name", "rules: satır NK, sütun PO: \"XL\" bir terim adı değil"},
     };
     const QString file = path("bad.json");
     for (const Case &c : cases) {
@@ -396,5 +397,10 @@ TEST_F(ExperimentMenuTest, ARefusedFilesReasonIsInTheWindowsLanguage)
     errors.clear();
     EXPECT_FALSE(menu->saveFile(path("x.json")));
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_TRUE(errors[0].endsWith(QStringLiteral("\"XL\" bir terim adı değil"))) << errors[0].toStdString();
+    const int row = FuzzyController::rowOf(9), column = FuzzyController::columnOf(9);
+    const auto &turkish = Terms::names(Terms::Turkish);
+    EXPECT_TRUE(errors[0].endsWith(QStringLiteral("rules: satır %1, sütun %2: \"XL\" bir terim adı değil")
+                                       .arg(QLatin1String(turkish[static_cast<std::size_t>(row)]),
+                                            QLatin1String(turkish[static_cast<std::size_t>(column)]))))
+        << errors[0].toStdString();
 }
