@@ -112,6 +112,7 @@ public:
     void stepReference(int rpm) override;
     void start() override { Label32_Click(); }
     void stop() override { Label33_Click(); }
+    bool kitReachable() const override { return port_ && s_.portDriverPresent; }
     RunSettings settings() const override;
     QImage graphPicture() const;
 
