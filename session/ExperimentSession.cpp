@@ -99,9 +99,8 @@ bool experimentOf(const Lab &lab, const TestProgram &program, Experiment &out, Q
             const auto cell = static_cast<std::size_t>(FuzzyController::cellIndex(r, c));
             const int term = Terms::indexOf(texts[cell], lab.english() ? Terms::English : Terms::Turkish);
             if (term < 0) {
-                const ExperimentError refused{QStringLiteral("rules[%1][%2]").arg(r).arg(c),
-                                              ExperimentError::Reason::NoTermName,
-                                              {QString::fromStdString(texts[cell])}};
+                const ExperimentError refused = ExperimentError::rule(r, c, ExperimentError::Reason::NoTermName,
+                                                                      {QString::fromStdString(texts[cell])});
                 why = refused.message(lab.english());
                 return false;
             }

@@ -20,8 +20,9 @@ bool applyExperiment(Lab &lab, const Experiment &e, TestProgramRunner *runner, Q
 // The window's settings as an experiment: mode, controller (P when none is
 // chosen yet), gains (the chosen law's own bars; the shared gains for the
 // rest), divisors, the reference slider, the rule table and the given test
-// program. False (and why, naming the rule cell as "rules[r][c]", in the
-// window's language) when a rule cell holds a text that is no term name.
+// program. False (and why, naming the rule cell by its terms as "rules: row
+// ZE, column PM", in the window's language) when a rule cell holds a text
+// that is no term name.
 bool experimentOf(const Lab &lab, const TestProgram &program, Experiment &out, QString &why);
 
 } // namespace tervalo

@@ -113,6 +113,7 @@ void Lab::reportStop()
         }
     }
     emit stopped();
+    runner_.stopped(); // the stop handled: the start reference back
 }
 
 RunContext Lab::runContext()

@@ -10,7 +10,9 @@
 // first does its own part in a fixed order (the record is started before the
 // test program's first events; the record is closed, and handed to the
 // library, before anyone hears of STOP), then tells everyone through its
-// signals. No listener relies on another having run first.
+// signals. No listener relies on another having run first. After everyone
+// has heard of STOP, a reference the test program stepped goes back to the
+// run's start value (see TestProgramRunner).
 //
 //   Lab lab(window, window.cycle(), window.english());
 //   connect(&lab, &Lab::stopped, ...);

@@ -44,6 +44,10 @@ public:
     virtual void start() = 0;
     // STOP.
     virtual void stop() = 0;
+    // The kit's port can be written: false when its driver could not be
+    // opened at start-up or failed since. The kit mode would then drive U
+    // up with Y staying 0.
+    virtual bool kitReachable() const = 0;
 
     // The set-up as the controls show it now: mode, controller and the
     // chosen law's gains, divisors, the reference slider, the rule table,

@@ -6,6 +6,21 @@
 
 namespace tervalo {
 
+void TestProgramRunner::started()
+{
+    startReference_ = lab_.record().settings().reference;
+    referenceStepped_ = false;
+    applyAt(1);
+}
+
+void TestProgramRunner::stopped()
+{
+    if (!referenceStepped_)
+        return;
+    referenceStepped_ = false;
+    lab_.controls().setReference(startReference_);
+}
+
 void TestProgramRunner::cycleDone(const ExperimentState &, const CycleSample &sample)
 {
     applyAt(static_cast<std::int64_t>(sample.cycle.value()) + 1);
@@ -15,9 +30,10 @@ void TestProgramRunner::applyAt(std::int64_t cycle)
 {
     program_.forEachAt(cycle, [this, cycle](const TestEvent &e) {
         LabControls &controls = lab_.controls();
-        if (e.kind == TestEvent::Kind::Reference)
+        if (e.kind == TestEvent::Kind::Reference) {
             controls.stepReference(e.value);
-        else if (controls.settings().mode == RunMode::Simulation)
+            referenceStepped_ = true;
+        } else if (controls.settings().mode == RunMode::Simulation)
             controls.moveLoad(controls.loadValue(), e.value);
         else if (kitLoad)
             kitLoad(e.value);

@@ -2,7 +2,9 @@
 // Runs a timed test program in the lab: at START the events of cycle 1 are
 // applied, and after each cycle those of the next one, through the window's
 // own reference step and load slider. The lab owns one and calls it after
-// every other watcher of the cycle.
+// every other watcher of the cycle. Once STOP has been handled, a reference
+// the program stepped goes back to the one the run started from, so that
+// the next START repeats the experiment, step and all.
 
 #include "engine/ControlCycle.h"
 #include "engine/TestProgram.h"
@@ -29,15 +31,21 @@ public:
     void setProgram(const TestProgram &program) { program_ = program; }
     const TestProgram &program() const { return program_; }
 
-    // START: the events of cycle 1.
-    void started() { applyAt(1); }
+    // START (the run's record started): the events of cycle 1.
+    void started();
     void cycleDone(const ExperimentState &state, const CycleSample &sample) override;
+    // STOP has been handled: the reference slider is set to the run's start
+    // value when the program stepped the reference during the run; left as
+    // it is otherwise.
+    void stopped();
 
 private:
     void applyAt(std::int64_t cycle);
 
     Lab &lab_;
     TestProgram program_;
+    int startReference_ = 0;        // the slider's value at START
+    bool referenceStepped_ = false; // by an event of this run
 };
 
 } // namespace tervalo

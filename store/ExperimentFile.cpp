@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QSet>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <iterator>
@@ -32,7 +33,7 @@ struct Both {
 // The reasons in the order of ExperimentError::Reason; %1... are its values.
 // The test events' English reasons are the test program's own.
 const Both kReasons[] = {
-    {"not JSON (%1 at byte %2)", "JSON değil (%2. baytta %1)"},
+    {"not JSON (%1 at line %2, column %3)", "JSON değil (%2. satırın %3. sütununda %1)"},
     {"not a JSON object", "bir JSON nesnesi değil"},
     {"not \"%1\"", "\"%1\" değil"},
     {"unknown version (this program reads version %1)", "bilinmeyen sürüm (bu program %1. sürümü okur)"},
@@ -61,6 +62,11 @@ const Both kReasons[] = {
 };
 static_assert(std::size(kReasons) == static_cast<std::size_t>(Reason::Count), "one text pair per reason");
 
+// A rule row and a rule cell by their terms: the key, the row's error term,
+// the column's change-of-error term.
+const Both kRuleRow = {"%1: row %2", "%1: satır %2"};
+const Both kRuleCell = {"%1: row %2, column %3", "%1: satır %2, sütun %3"};
+
 struct Refused {
     ExperimentError error;
 };
@@ -68,6 +74,29 @@ struct Refused {
 [[noreturn]] void refuse(const QString &key, Reason kind, const QStringList &values = {})
 {
     throw Refused{{key, kind, values}};
+}
+
+[[noreturn]] void refuseRule(int row, int column, Reason kind, const QStringList &values = {})
+{
+    throw Refused{ExperimentError::rule(row, column, kind, values)};
+}
+
+// The line and column (both from 1, the column in characters) of a byte of
+// the file, as an editor shows them.
+std::pair<int, int> lineAndColumn(const QByteArray &contents, qsizetype offset)
+{
+    offset = std::clamp<qsizetype>(offset, 0, contents.size());
+    int line = 1, column = 1;
+    for (qsizetype k = 0; k < offset; ++k) {
+        const auto byte = static_cast<unsigned char>(contents[k]);
+        if (byte == '\n') {
+            ++line;
+            column = 1;
+        } else if ((byte & 0xC0) != 0x80) { // not a UTF-8 continuation byte
+            ++column;
+        }
+    }
+    return {line, column};
 }
 
 QString str(const char *s)
@@ -149,8 +178,10 @@ Experiment parse(const QByteArray &contents)
 {
     QJsonParseError parseError{};
     const QJsonDocument doc = QJsonDocument::fromJson(contents, &parseError);
-    if (parseError.error != QJsonParseError::NoError)
-        refuse({}, Reason::NotJson, {parseError.errorString(), QString::number(parseError.offset)});
+    if (parseError.error != QJsonParseError::NoError) {
+        const auto [line, column] = lineAndColumn(contents, parseError.offset);
+        refuse({}, Reason::NotJson, {parseError.errorString(), QString::number(line), QString::number(column)});
+    }
     if (!doc.isObject())
         refuse({}, Reason::NotJsonObject);
     const QJsonObject o = doc.object();
@@ -204,16 +235,17 @@ Experiment parse(const QByteArray &contents)
     if (!rules.isArray() || rules.toArray().size() != FuzzyController::termCount)
         refuse(QStringLiteral("rules"), Reason::NotSevenRows);
     for (int r = 0; r < FuzzyController::termCount; ++r) {
-        const QString rowKey = QStringLiteral("rules[%1]").arg(r);
         const QJsonValue row = rules.toArray()[r];
         if (!row.isArray() || row.toArray().size() != FuzzyController::termCount)
-            refuse(rowKey, Reason::NotSevenTerms);
+            refuseRule(r, -1, Reason::NotSevenTerms);
         for (int c = 0; c < FuzzyController::termCount; ++c) {
-            const QString key = rowKey + QStringLiteral("[%1]").arg(c);
-            const QString name = textAt(row.toArray()[c], key);
+            const QJsonValue cell = row.toArray()[c];
+            if (!cell.isString())
+                refuseRule(r, c, Reason::NotText);
+            const QString name = cell.toString();
             const int term = termIndex(name);
             if (term < 0)
-                refuse(key, Reason::NoTermName, {name});
+                refuseRule(r, c, Reason::NoTermName, {name});
             e.rules[static_cast<std::size_t>(FuzzyController::cellIndex(r, c))] = term;
         }
     }
@@ -251,6 +283,27 @@ Experiment parse(const QByteArray &contents)
 }
 
 } // namespace
+
+ExperimentError ExperimentError::rule(int row, int column, Reason kind, const QStringList &values)
+{
+    ExperimentError e{QStringLiteral("rules"), kind, values};
+    e.ruleRow = row;
+    e.ruleColumn = column;
+    return e;
+}
+
+QString ExperimentError::place(bool english) const
+{
+    if (ruleRow < 0 || ruleRow >= FuzzyController::termCount)
+        return key;
+    // the terms in the language the message is in
+    const auto &terms = Terms::names(english ? Terms::English : Terms::Turkish);
+    const QString row = QString::fromUtf8(terms[static_cast<std::size_t>(ruleRow)]);
+    if (ruleColumn < 0 || ruleColumn >= FuzzyController::termCount)
+        return QString::fromUtf8(english ? kRuleRow.english : kRuleRow.turkish).arg(key, row);
+    const QString column = QString::fromUtf8(terms[static_cast<std::size_t>(ruleColumn)]);
+    return QString::fromUtf8(english ? kRuleCell.english : kRuleCell.turkish).arg(key, row, column);
+}
 
 QString ExperimentError::reason(bool english) const
 {

@@ -48,13 +48,15 @@ struct Experiment {
     }
 };
 
-// Why a file was refused: the key ("gains.kp", "rules[2][5]",
-// "test_program[1].cycle"; empty for the file as a whole), the kind of
-// reason and the values the reason names. reason() puts them into a
-// sentence in either language.
+// Why a file was refused: the key ("gains.kp", "test_program[1].cycle";
+// "rules" for the rule table, its rows and its cells; empty for the file as
+// a whole), the rule row and cell when it is one of them, the kind of reason
+// and the values the reason names. place() and reason() put them into words
+// in either language; a rule cell is named by its terms, as the table shows
+// it ("rules: row ZE, column PM").
 struct ExperimentError {
     enum class Reason {
-        NotJson,           // the parser's message, the byte
+        NotJson,           // the parser's message, the line, the column (both from 1)
         NotJsonObject,     //
         NotFormat,         // the format name
         UnknownVersion,    // the version this program reads
@@ -86,11 +88,20 @@ struct ExperimentError {
     QString key;
     Reason kind = Reason::NotJson;
     QStringList values;
+    int ruleRow = -1;    // the rule row (its error term 0..6), -1 for none
+    int ruleColumn = -1; // with ruleRow: the cell's column (its change-of-error term 0..6)
 
+    // A refusal of a rule row (column -1) or cell.
+    static ExperimentError rule(int row, int column, Reason kind, const QStringList &values = {});
+
+    // Where: the key, or the rule row or cell by its terms; empty for the
+    // file as a whole.
+    QString place(bool english = true) const;
     QString reason(bool english = true) const;
     QString message(bool english = true) const
     {
-        return key.isEmpty() ? reason(english) : key + QStringLiteral(": ") + reason(english);
+        const QString where = place(english);
+        return where.isEmpty() ? reason(english) : where + QStringLiteral(": ") + reason(english);
     }
 };
 

@@ -105,7 +105,9 @@ TEST_F(Form2Fixture, ATestProgramStepsTheReferenceAndTheLoadAtTheirCycles)
     std::vector<int> loadBefore;
     std::vector<double> sweep;
     std::vector<int> sweeps;
+    double lineBeforeLast = 0; // STOP puts the reference line back
     run(10, [&](int) {
+        lineBeforeLast = ctl(*form).Mygraph1->RefValue;
         loadBefore.push_back(form->loadValue());
         sweep.push_back(ctl(*form).Mygraph1->sweepPosition());
         sweeps.push_back(ctl(*form).Mygraph1->sweepsStarted());
@@ -115,7 +117,7 @@ TEST_F(Form2Fixture, ATestProgramStepsTheReferenceAndTheLoadAtTheirCycles)
     ASSERT_EQ(watch.references.size(), 10u);
     for (int k = 0; k < 10; ++k)
         EXPECT_EQ(watch.references[static_cast<std::size_t>(k)], k + 1 < 5 ? 1000 : 1500) << "cycle " << k + 1;
-    EXPECT_EQ(ctl(*form).Mygraph1->RefValue, 1500);
+    EXPECT_EQ(lineBeforeLast, 1500);
     // the load slider moves just before cycle 8
     EXPECT_NE(loadBefore[6], 20);
     EXPECT_EQ(loadBefore[7], 20);
@@ -182,4 +184,48 @@ TEST_F(Form2Fixture, ATestProgramsLoadChangeOnTheKitLeavesTheDriveAlone)
     ASSERT_EQ(notices.size(), 1u);
     EXPECT_TRUE(notices[0].contains(QStringLiteral("12"))) << notices[0].toStdString();
     form->cycle().removeObserver(&watch);
+}
+
+// STOP after a run whose test program stepped the reference puts the
+// reference the run started from back (the slider's box, the graph's
+// reference line), so that the next START repeats the experiment, step and
+// all; without a step STOP leaves the reference as the student set it.
+TEST_F(Form2Fixture, STOPPutsBackTheReferenceATestProgramStepped)
+{
+    selectSimulation();
+    form->selectController("P");
+    form->setGainBar("Slider2", 500);
+    form->setReference(1000);
+    TestProgram program;
+    program.add({3, TestEvent::Kind::Reference, 1500});
+    form->lab().testProgram().setProgram(program);
+    auto shown = [&] {
+        return std::vector<double>{static_cast<double>(ctl(*form).Myslider1->Value()),
+                                   ctl(*form).Text6->text().toDouble(), ctl(*form).Mygraph1->RefValue};
+    };
+    const std::vector<double> start = {1000, 1000, 1000};
+
+    Watch watch;
+    form->cycle().addObserver(&watch);
+    for (int pass = 1; pass <= 2; ++pass) {
+        SCOPED_TRACE(pass);
+        watch.references.clear();
+        std::vector<double> lineBefore;
+        run(4, [&](int) { lineBefore.push_back(ctl(*form).Mygraph1->RefValue); });
+        // the step happened, the line moved with it, and STOP put it back
+        EXPECT_EQ(watch.references, (std::vector<int>{1000, 1000, 1500, 1500}));
+        EXPECT_EQ(lineBefore, (std::vector<double>{1000, 1000, 1500, 1500}));
+        EXPECT_EQ(shown(), start);
+        EXPECT_EQ(form->settings().reference, 1000);
+        form->Label34_Click(); // RESET leaves it so
+        EXPECT_EQ(shown(), start);
+    }
+
+    // no program: STOP leaves the reference (and the state's, zero) alone
+    form->lab().testProgram().setProgram(TestProgram());
+    form->setReference(1200);
+    run(3);
+    form->cycle().removeObserver(&watch);
+    EXPECT_EQ(shown(), (std::vector<double>{1200, 1200, 1200}));
+    EXPECT_EQ(form->state().reference, 0);
 }

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 
 using tervalo::Lab;
 using tervalo::RunRecord;
@@ -117,6 +118,62 @@ TEST(Lab, TheTestProgramActsAfterEveryWatcher)
     EXPECT_NE(std::find(f.log.begin(), f.log.end(), "load 0 20"), f.log.end());
     ASSERT_EQ(f.lab.record().size(), 4u);
     EXPECT_EQ(f.lab.record().row(2).reference, 1500);
+}
+
+// Once STOP has been handled (everyone heard of it), a reference the test
+// program stepped goes back to the run's start value through the controls,
+// so that a second run repeats the first; a run that stepped nothing leaves
+// the reference as the student set it.
+TEST(Lab, STOPPutsBackTheReferenceATestProgramStepped)
+{
+    using Kind = TestEvent::Kind;
+    const struct {
+        const char *what;
+        std::vector<TestEvent> events;
+        std::vector<std::string> fromStop; // the log from STOP on
+    } cases[] = {
+        {"a step", {{2, Kind::Reference, 1500}}, {"STOP", "stopped", "reference 1200"}},
+        {"two steps", {{2, Kind::Reference, 1500}, {3, Kind::Reference, 800}}, {"STOP", "stopped", "reference 1200"}},
+        {"a step at START", {{1, Kind::Reference, 700}}, {"STOP", "stopped", "reference 1200"}},
+        {"a load change only", {{2, Kind::Load, 12}}, {"STOP", "stopped"}},
+        {"a step after the run's last cycle", {{9, Kind::Reference, 1500}}, {"STOP", "stopped"}},
+        {"no program", {}, {"STOP", "stopped"}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeLab f;
+        f.setReference(1200);
+        QObject::connect(&f.lab, &Lab::stopped, [&f] { f.log.push_back("stopped"); });
+        TestProgram program;
+        for (const TestEvent &e : c.events)
+            program.add(e);
+        f.lab.testProgram().setProgram(program);
+        std::vector<std::vector<std::string>> runs;
+        for (int run = 0; run < 2; ++run) {
+            f.log.clear();
+            f.start();
+            for (int k = 0; k < 3; ++k)
+                f.cycleOnce();
+            f.stop();
+            EXPECT_EQ(f.reference, 1200);
+            runs.push_back(f.log);
+        }
+        const auto stop = std::find(runs[0].begin(), runs[0].end(), "STOP");
+        EXPECT_EQ(std::vector<std::string>(stop, runs[0].end()), c.fromStop);
+        // the second run steps as the first did
+        auto steps = [](const std::vector<std::string> &log) {
+            std::vector<std::string> out;
+            std::copy_if(log.begin(), log.end(), std::back_inserter(out),
+                         [](const std::string &line) { return line.rfind("step ", 0) == 0; });
+            return out;
+        };
+        std::vector<std::string> stepped;
+        for (const TestEvent &e : c.events)
+            if (e.kind == Kind::Reference && e.cycle <= 3)
+                stepped.push_back("step " + std::to_string(e.value));
+        EXPECT_EQ(steps(runs[0]), stepped);
+        EXPECT_EQ(steps(runs[1]), stepped);
+    }
 }
 
 // On the kit a load event goes to the plant's hook; with none the student

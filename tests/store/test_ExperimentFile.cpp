@@ -212,9 +212,20 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
         {"a gain between the bar's steps",
          [] { return edited([](QJsonObject &o) { setIn(o, "gains", "kp", 0.1234); }); }, "gains.kp", "steps of 0.001"},
         {"an unknown rule term", [] { return edited([](QJsonObject &o) { setRule(o, 2, 5, QStringLiteral("XX")); }); },
-         "rules[2][5]", "no term name"},
-        {"a rule that is no text", [] { return edited([](QJsonObject &o) { setRule(o, 6, 6, 3); }); }, "rules[6][6]",
-         "not a text"},
+         "rules: row NS, column PM", "no term name"},
+        {"a rule that is no text", [] { return edited([](QJsonObject &o) { setRule(o, 6, 6, 3); }); },
+         "rules: row PB, column PB", "not a text"},
+        {"a rule row of six terms",
+         [] {
+             return edited([](QJsonObject &o) {
+                 QJsonArray rules = o.value(QStringLiteral("rules")).toArray();
+                 QJsonArray row = rules[0].toArray();
+                 row.removeLast();
+                 rules[0] = row;
+                 o[QStringLiteral("rules")] = rules;
+             });
+         },
+         "rules: row NB", "not seven term names"},
         {"six rule rows",
          [] {
              return edited([](QJsonObject &o) {
@@ -275,9 +286,35 @@ TEST(ExperimentFile, BadFilesAreRefusedWholeWithTheKeyAndTheReason)
         const Experiment before = e;
         ExperimentError why;
         EXPECT_FALSE(ExperimentFile::fromJson(c.contents(), e, why)) << c.what;
-        EXPECT_EQ(why.key.toStdString(), c.key) << c.what;
+        EXPECT_EQ(why.place().toStdString(), c.key) << c.what;
         EXPECT_TRUE(why.reason().contains(QLatin1String(c.reason))) << c.what << ": " << why.reason().toStdString();
         EXPECT_TRUE(e == before) << c.what << ": nothing of a refused file is taken";
+    }
+}
+
+// A syntax error is placed as an editor shows it: line and column from 1,
+// the column counted in characters, whatever the line ends with.
+TEST(ExperimentFile, AJsonSyntaxErrorNamesItsLineAndColumn)
+{
+    const struct {
+        const char *what;
+        QByteArray contents;
+        const char *at;
+    } cases[] = {
+        {"an empty file", "", "line 1, column 1"},
+        {"on the first line", "{\"reference\": x}", "line 1, column 15"},
+        {"on a later line", "{\n  \"reference\": 1000,\n  \"mode\": x\n}", "line 3, column 11"},
+        {"after Windows line ends", "{\r\n  \"reference\": 1000,\r\n  \"mode\": x\r\n}", "line 3, column 11"},
+        {"after letters of two bytes", "{\"\xc4\x9f\xc3\xbc\": x}", "line 1, column 8"},
+        {"a file cut short", "{\n  \"mode\": ", "line 2, column 11"},
+    };
+    for (const auto &c : cases) {
+        Experiment e;
+        ExperimentError why;
+        EXPECT_FALSE(ExperimentFile::fromJson(c.contents, e, why)) << c.what;
+        EXPECT_EQ(why.kind, ExperimentError::Reason::NotJson) << c.what;
+        EXPECT_TRUE(why.message().contains(QLatin1String(c.at))) << c.what << ": " << why.message().toStdString();
+        EXPECT_FALSE(why.message().contains(QLatin1String("byte"))) << c.what;
     }
 }
 
@@ -324,6 +361,10 @@ TEST(ExperimentFile, TheReasonInEitherLanguage)
          "version: unknown version (this program reads version 1)",
          "version: bilinmeyen sürüm (bu program 1. sürümü okur)"},
         {"an array", "[1, 2]", "not a JSON object", "bir JSON nesnesi değil"},
+        {"an unknown rule term", edited([](QJsonObject &o) { setRule(o, 2, 5, QStringLiteral("XX")); }),
+         "rules: row NS, column PM: \"XX\" is no term name", "rules: satır NK, sütun PO: \"XX\" bir terim adı değil"},
+        {"a JSON syntax error", "{\n  \"mode\": x\n}", "not JSON (illegal number at line 2, column 11)",
+         "JSON değil (2. satırın 11. sütununda illegal number)"},
         {"a key given twice", rewritten("\"ki\": 0.5", "\"ki\": 0.5, \"ki\": 0.5"), "gains.ki: given twice",
          "gains.ki: iki kez verilmiş"},
         {"a second reference step at one cycle", edited([](QJsonObject &o) {

@@ -48,6 +48,7 @@ public:
     int errorDivisor = 2, outputDivisor = 10;
     int actuator = 0;
     int load = 0;
+    bool kitPresent = true; // the kit's port opened
     std::array<std::string, 49> rules;
     std::vector<std::string> log; // every command, in order
 
@@ -146,6 +147,7 @@ public:
         return r;
     }
     const ExperimentState &state() const override { return s_; }
+    bool kitReachable() const override { return kitPresent; }
 
     // One control cycle: the plant's output is half the reference.
     void cycleOnce() { cycle_.run(s_, *this); }

@@ -1055,7 +1055,16 @@ int Form2::gainBarMax(const std::string &bar) const
 
 void Form2::setReference(int rpm)
 {
+    const int before = c_.Myslider1->Value();
     c_.Myslider1->setValue(rpm);
+    if (c_.Myslider1->Value() != before)
+        return; // the slider's change handler took it
+    // The slider is there already, and a slider that does not move runs no
+    // handler; but a test program's step may have moved the reference the
+    // window shows. The box and the graph's reference line take the slider's
+    // value again; the picture of the run just ended stays as it is.
+    c_.Text6->setText(whole(before));
+    c_.Mygraph1->RefValue = before;
 }
 
 void Form2::setDivisors(int errorDivisor, int outputDivisor)

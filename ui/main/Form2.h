@@ -98,6 +98,8 @@ public:
     bool selectController(const std::string &name) override;
     void setGainBar(const std::string &bar, int value) override;
     int gainBarMax(const std::string &bar) const override;
+    // The reference slider; at its value already, the box and the graph's
+    // reference line show that value again (after a test program's step).
     void setReference(int rpm) override;
     void setDivisors(int errorDivisor, int outputDivisor) override;
     void setActuator(int value) override;
@@ -110,6 +112,7 @@ public:
     void stepReference(int rpm) override;
     void start() override { Label32_Click(); }
     void stop() override { Label33_Click(); }
+    bool kitReachable() const override { return port_ && s_.portDriverPresent; }
     RunSettings settings() const override;
     QImage graphPicture() const;
 

@@ -17,6 +17,7 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPushButton>
 #include <QUrl>
 
 namespace tervalo {
@@ -50,6 +51,14 @@ const Both kTexts[] = {
     {"Baseline (dark red, the third trace): %1, %2 cycles",
      "Karşılaştırma eğrisi (koyu kırmızı, üçüncü eğri): %1, %2 çevrim"},
     {"Baseline (dark red, the third trace): %1 cycles", "Karşılaştırma eğrisi (koyu kırmızı, üçüncü eğri): %1 çevrim"},
+    {"%1\nThis experiment runs on the kit, but the kit cannot be reached on this PC: its port could not be "
+     "opened. START would drive U up while Y stays 0.\n\nRun the experiment in simulation instead?\n\nTo run it "
+     "on the emulated kit, start the program with:\n    tervalo --port emulator",
+     "%1\nBu deney kit üzerinde yapılır, ancak bu bilgisayarda kite ulaşılamıyor: kitin portu açılamadı. BAŞLA, Y "
+     "0'da kalırken U'yu yükseltirdi.\n\nDeney bunun yerine simülasyonda yapılsın mı?\n\nÖykünülmüş kitte yapmak "
+     "için programı şöyle başlatın:\n    tervalo --port emulator"},
+    {"Simulation", "Simülasyon"},
+    {"Cancel", "İptal"},
 };
 static_assert(sizeof(kTexts) / sizeof(kTexts[0]) == static_cast<std::size_t>(ExperimentMenu::Text::Count),
               "one text pair per entry");
@@ -122,6 +131,14 @@ ExperimentMenu::ExperimentMenu(Lab &lab, const MenuHost &host) : lab_(lab), host
     };
     showError = [this](const QString &title, const QString &message) {
         QMessageBox::warning(host_.window, title, message);
+    };
+    askNoKit = [this](const QString &title, const QString &message) {
+        QMessageBox box(QMessageBox::Warning, title, message, QMessageBox::NoButton, host_.window);
+        QPushButton *simulation = box.addButton(text(Text::NoKitSimulation, english_), QMessageBox::AcceptRole);
+        box.addButton(text(Text::NoKitCancel, english_), QMessageBox::RejectRole); // also Escape
+        box.setDefaultButton(simulation);
+        box.exec();
+        return box.clickedButton() == simulation ? NoKitChoice::Simulation : NoKitChoice::Cancel;
     };
     setLanguage(lab_.english());
 }
@@ -232,6 +249,14 @@ bool ExperimentMenu::openFile(const QString &path)
     QByteArray contents;
     if (!ExperimentFile::read(path, e, why, &contents))
         return refuse(text(Text::Refused, english_).arg(path, why.message(english_)));
+    if (e.mode == RunMode::Kit && !lab_.controls().kitReachable()) {
+        // said before anything changes, not at START
+        const NoKitChoice choice =
+            askNoKit ? askNoKit(title, text(Text::NoKit, english_).arg(path)) : NoKitChoice::Cancel;
+        if (choice == NoKitChoice::Cancel)
+            return false;
+        e.mode = RunMode::Simulation;
+    }
     QString notApplied;
     if (!applyExperiment(lab_, e, &lab_.testProgram(), notApplied))
         return refuse(text(Text::Refused, english_).arg(path, notApplied));

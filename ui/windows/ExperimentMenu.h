@@ -12,8 +12,13 @@
 //   ExperimentMenu experiments(lab, window.menuHost()); // lives no longer than the window
 //   experiments.openFile(path);
 //
-// Dialogs and messages go through askOpenPath, askSavePath and showError,
-// so that tests answer them without a display.
+// A file that selects the kit on a PC whose kit cannot be reached (its port
+// could not be opened) is not applied as it is: START would drive U up with
+// Y staying 0. The student is told at once and chooses simulation or
+// cancel; the message says how to start the program on the emulated kit.
+//
+// Dialogs and messages go through askOpenPath, askSavePath, askNoKit and
+// showError, so that tests answer them without a display.
 
 #include "session/TestProgramRunner.h"
 #include "ui/windows/MenuHost.h"
@@ -37,7 +42,9 @@ public:
     ~ExperimentMenu() override;
 
     // Reads, checks and applies a file; false when refused (told through
-    // showError: the path, the key and the reason, or the run in progress).
+    // showError: the path, the key and the reason, or the run in progress)
+    // and when a file for the kit was cancelled for want of a kit (asked
+    // through askNoKit).
     bool openFile(const QString &path);
     // Writes the window's settings and the loaded test program; false when
     // they could not be written (told through showError).
@@ -83,6 +90,9 @@ public:
         StatusNoProgram,
         StatusBaseline,
         StatusBaselineUnnamed,
+        NoKit,
+        NoKitSimulation,
+        NoKitCancel,
         Count
     };
     static QString text(Text t, bool english);
@@ -97,6 +107,10 @@ public:
     // suggested: the file opened or saved last, empty for none
     std::function<QString(const QString &title, const QString &filter, const QString &suggested)> askSavePath;
     std::function<void(const QString &title, const QString &message)> showError;
+    // A file selects the kit and the kit cannot be reached: the file
+    // applied in simulation instead, or nothing changed.
+    enum class NoKitChoice { Simulation, Cancel };
+    std::function<NoKitChoice(const QString &title, const QString &message)> askNoKit;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

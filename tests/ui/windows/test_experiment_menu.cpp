@@ -3,6 +3,7 @@
 // the window unchanged) and never during a run; the baseline's menu entry.
 #include "ui/main/Form2Fixture.h"
 
+#include "engine/FuzzyController.h"
 #include "engine/Terms.h"
 #include "session/ExperimentSession.h"
 #include "store/ExperimentFile.h"
@@ -205,7 +206,7 @@ TEST_F(ExperimentMenuTest, ARefusedFileChangesNothingAndNamesTheKey)
              rules[2] = row;
              o["rules"] = rules;
          }),
-         "rules[2][5]"},
+         "rules: satır NK, sütun PO"},
         {"a load beyond the slider", with([](QJsonObject &o) {
              o["test_program"] = QJsonArray{QJsonObject{{"cycle", 3}, {"load", 40}}};
          }),
@@ -372,7 +373,7 @@ TEST_F(ExperimentMenuTest, ARefusedFilesReasonIsInTheWindowsLanguage)
              rules[2] = row;
              o["rules"] = rules;
          }),
-         "rules[2][5]: \"XL\" is no term name", "rules[2][5]: \"XL\" bir terim adı değil"},
+         "rules: row NS, column PM: \"XL\" is no term name", "rules: satır NK, sütun PO: \"XL\" bir terim adı değil"},
     };
     const QString file = path("bad.json");
     for (const Case &c : cases) {
@@ -396,5 +397,96 @@ TEST_F(ExperimentMenuTest, ARefusedFilesReasonIsInTheWindowsLanguage)
     errors.clear();
     EXPECT_FALSE(menu->saveFile(path("x.json")));
     ASSERT_EQ(errors.size(), 1u);
-    EXPECT_TRUE(errors[0].endsWith(QStringLiteral("\"XL\" bir terim adı değil"))) << errors[0].toStdString();
+    const int row = FuzzyController::rowOf(9), column = FuzzyController::columnOf(9);
+    const auto &turkish = Terms::names(Terms::Turkish);
+    EXPECT_TRUE(errors[0].endsWith(QStringLiteral("rules: satır %1, sütun %2: \"XL\" bir terim adı değil")
+                                       .arg(QLatin1String(turkish[static_cast<std::size_t>(row)]),
+                                            QLatin1String(turkish[static_cast<std::size_t>(column)]))))
+        << errors[0].toStdString();
+}
+
+// A file that selects the kit on a PC whose kit port could not be opened is
+// told at once: simulation instead (everything else as the file says) or
+// nothing changed; the message says how to start on the emulated kit.
+TEST_F(ExperimentMenuTest, AFileForTheKitOnAPcWithoutOneOffersSimulation)
+{
+    QJsonObject o = validObject();
+    o["mode"] = "kit";
+    const QString kitFile = path("kit.json");
+    write(kitFile, QJsonDocument(o).toJson());
+    o["mode"] = "simulation";
+    const QString simulationFile = path("simulation.json");
+    write(simulationFile, QJsonDocument(o).toJson());
+
+    std::vector<QString> told;
+    ExperimentMenu::NoKitChoice answerNoKit = ExperimentMenu::NoKitChoice::Cancel;
+    auto noDriver = [&] {
+        menu.reset();
+        makeForm(nullptr);
+        attach();
+        told.clear();
+        menu->askNoKit = [&](const QString &title, const QString &message) {
+            told.push_back(title + "|" + message);
+            return answerNoKit;
+        };
+    };
+
+    // cancelled: nothing changed, nothing opened, no error besides the question
+    noDriver();
+    ASSERT_FALSE(form->kitReachable());
+    const Experiment before = snapshot();
+    EXPECT_FALSE(menu->openFile(kitFile));
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0],
+              ExperimentMenu::text(ExperimentMenu::Text::OpenTitle, true) + "|"
+                  + ExperimentMenu::text(ExperimentMenu::Text::NoKit, true).arg(kitFile));
+    EXPECT_TRUE(errors.empty());
+    EXPECT_TRUE(snapshot() == before);
+    EXPECT_TRUE(menu->currentFile().isEmpty());
+    EXPECT_TRUE(menu->runner().program().empty());
+
+    // simulation: the file as it is but for the mode
+    answerNoKit = ExperimentMenu::NoKitChoice::Simulation;
+    std::vector<QString> opened;
+    menu->opened = [&](const QString &file, const QByteArray &) { opened.push_back(file); };
+    EXPECT_TRUE(menu->openFile(kitFile));
+    EXPECT_EQ(told.size(), 2u);
+    EXPECT_TRUE(ctl(*form).simulasyon->isChecked());
+    EXPECT_FALSE(ctl(*form).Kapalii->isChecked());
+    EXPECT_TRUE(ctl(*form).PIcontrol->isChecked());
+    EXPECT_EQ(ctl(*form).Myslider1->Value(), 1500);
+    EXPECT_EQ(menu->runner().program().events().size(), 1u);
+    EXPECT_EQ(menu->currentFile(), kitFile);
+    EXPECT_EQ(opened, std::vector<QString>{kitFile});
+    run(2);
+    EXPECT_EQ(form->lab().record().settings().mode, RunMode::Simulation);
+
+    // a simulation file is not asked about; in Turkish the question is too
+    EXPECT_TRUE(menu->openFile(simulationFile));
+    EXPECT_EQ(told.size(), 2u);
+    ctl(*form).Dil(1)->setValue(true);
+    answerNoKit = ExperimentMenu::NoKitChoice::Cancel;
+    EXPECT_FALSE(menu->openFile(kitFile));
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_TRUE(told[2].startsWith(ExperimentMenu::text(ExperimentMenu::Text::OpenTitle, false) + "|" + kitFile))
+        << told[2].toStdString();
+    for (bool english : {true, false}) {
+        const QString question = ExperimentMenu::text(ExperimentMenu::Text::NoKit, english);
+        EXPECT_TRUE(question.contains(QStringLiteral("tervalo --port emulator"))) << english;
+        EXPECT_NE(question, ExperimentMenu::text(ExperimentMenu::Text::NoKit, !english));
+    }
+
+    // with the kit's port open the kit is selected without a question
+    menu.reset();
+    makeForm(&port);
+    attach();
+    bool asked = false;
+    menu->askNoKit = [&](const QString &, const QString &) {
+        asked = true;
+        return ExperimentMenu::NoKitChoice::Cancel;
+    };
+    ASSERT_TRUE(form->kitReachable());
+    EXPECT_TRUE(menu->openFile(kitFile));
+    EXPECT_FALSE(asked);
+    EXPECT_TRUE(ctl(*form).Kapalii->isChecked());
 }
