@@ -23,11 +23,11 @@ enum class ClassText { Kept, NoServer, StudentTitle, StudentQuestion };
 
 const TextPair kClassTexts[] = {
     {"The runs stay on this PC for now and are sent to the class server later:\n",
-     "Deneyler şimdilik bu bilgisayarda kalıyor, sınıf sunucusuna sonra gönderilecek:\n"},
+     "Çalışmalar şimdilik bu bilgisayarda kalıyor, sınıf sunucusuna sonra gönderilecek:\n"},
     {"No class server: ", "Sınıf sunucusu yok: "},
     {"Class library", "Sınıf kütüphanesi"},
     {"Your name or exam code, stored with every run you send to the class library:",
-     "Sınıf kütüphanesine gönderdiğiniz her deneyle saklanacak adınız ya da sınav kodunuz:"},
+     "Sınıf kütüphanesine gönderdiğiniz her çalışmayla saklanacak adınız ya da sınav kodunuz:"},
 };
 
 QString classText(ClassText t, bool english)

@@ -25,7 +25,7 @@ enum class SessionText { BesideFailed };
 // The texts of the session's own messages, in the order of SessionText.
 const Both kSessionTexts[] = {
     {"Auto Save could not write the run data beside the graph picture:\n",
-     "Otomatik kayıt deney verilerini grafik resminin yanına yazamadı:\n"},
+     "Otomatik kayıt çalışma verilerini grafik resminin yanına yazamadı:\n"},
 };
 
 QString sessionText(SessionText t, bool english)

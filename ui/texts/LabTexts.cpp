@@ -36,7 +36,7 @@ const TextPair kReasonTexts[] = {
     {"not settled", "yerleşmedi"},
 };
 
-const TextPair kNoRun = {"No run recorded yet.", "Henüz kaydedilmiş deney yok."};
+const TextPair kNoRun = {"No run recorded yet.", "Henüz kaydedilmiş çalışma yok."};
 const TextPair kNotAvailable = {"n/a", "yok"};
 const TextPair kUnitKit = {"rpm", "d/dk"};
 const TextPair kUnitSimulation = {"Volt", "Volt"};

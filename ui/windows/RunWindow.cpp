@@ -49,7 +49,7 @@ using Both = TextPair;
 
 // Every text of the window and the report, in the order of RunWindow::Text.
 const Both kTexts[] = {
-    {"Run", "Deney"},
+    {"Run", "Çalışma"},
     {"Save data…", "Verileri kaydet…"},
     {"Save plot…", "Grafiği kaydet…"},
     {"Copy plot", "Grafiği kopyala"},
@@ -67,7 +67,7 @@ const Both kTexts[] = {
     {"Figure", "Ölçüt"},
     {"Value", "Değer"},
     {"", ""}, // the lab's "not available"
-    {"Tervalo run report", "Tervalo deney raporu"},
+    {"Tervalo run report", "Tervalo çalışma raporu"},
     {"Settings", "Ayarlar"},
     {"Figures", "Ölçütler"},
     {"Plot", "Grafik"},
@@ -93,11 +93,11 @@ const Both kTexts[] = {
     {"PNG image (*.png);;SVG image (*.svg)", "PNG resmi (*.png);;SVG resmi (*.svg)"},
     {"PDF document (*.pdf)", "PDF belgesi (*.pdf)"},
     {"Could not save", "Kaydedilemedi"},
-    {"Run…", "Deney…"},
-    {"Save run data…", "Deney verilerini kaydet…"},
-    {"Compared runs", "Karşılaştırılan deneyler"},
+    {"Run…", "Çalışma…"},
+    {"Save run data…", "Çalışma verilerini kaydet…"},
+    {"Compared runs", "Karşılaştırılan çalışmalar"},
     {"R dashed, Y solid", "R kesikli, Y düz"},
-    {"Whole run", "Tüm deney"},
+    {"Whole run", "Tüm çalışma"},
     {"R = %1 from cycle %2", "R = %1, çevrim %2'den"},
     {"Times from the reference step", "Süreler referans adımından itibaren"},
     {"load %1 from cycle %2", "yük %1, çevrim %2'den"},

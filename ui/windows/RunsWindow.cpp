@@ -39,8 +39,8 @@ using Both = TextPair;
 
 // The window's texts, in the order of RunsWindow::Text.
 const Both kTexts[] = {
-    {"Runs", "Deneyler"},
-    {"Runs…", "Deneyler…"},
+    {"Runs", "Çalışmalar"},
+    {"Runs…", "Çalışmalar…"},
     {"Date", "Tarih"},
     {"Mode", "Çalışma biçimi"},
     {"Controller", "Denetleyici"},
@@ -57,19 +57,19 @@ const Both kTexts[] = {
     {"Unpin baseline", "Karşılaştırma eğrisini kaldır"},
     {"Retry saving", "Yeniden kaydetmeyi dene"},
     {"Refresh", "Yenile"},
-    {"Name of the run:", "Deneyin adı:"},
-    {"Note on the run:", "Deneyle ilgili not:"},
-    {"Delete %1 stored run(s)? This cannot be undone.", "Kayıtlı %1 deney silinsin mi? Bu geri alınamaz."},
-    {"Export run (CSV + JSON)", "Deneyi dışa aktar (CSV + JSON)"},
-    {"Run library", "Deney kütüphanesi"},
-    {"The run library cannot be read:\n", "Deney kütüphanesi okunamıyor:\n"},
-    {"%1 stored runs in %2", "%2 içinde %1 kayıtlı deney"},
-    {"%1 run(s) not saved yet: kept in memory.", "%1 deney henüz kaydedilmedi: bellekte tutuluyor."},
+    {"Name of the run:", "Çalışmanın adı:"},
+    {"Note on the run:", "Çalışmayla ilgili not:"},
+    {"Delete %1 stored run(s)? This cannot be undone.", "Kayıtlı %1 çalışma silinsin mi? Bu geri alınamaz."},
+    {"Export run (CSV + JSON)", "Çalışmayı dışa aktar (CSV + JSON)"},
+    {"Run library", "Çalışma kütüphanesi"},
+    {"The run library cannot be read:\n", "Çalışma kütüphanesi okunamıyor:\n"},
+    {"%1 stored runs in %2", "%2 içinde %1 kayıtlı çalışma"},
+    {"%1 run(s) not saved yet: kept in memory.", "%1 çalışma henüz kaydedilmedi: bellekte tutuluyor."},
     {"The run library could not store the run. It is kept in memory and tried again at the next STOP "
      "or with \"Retry saving\" in the Runs window.\n",
-     "Deney kütüphanesi deneyi kaydedemedi. Deney bellekte tutuluyor; bir sonraki DURDUR'da ya da Deneyler "
+     "Çalışma kütüphanesi çalışmayı kaydedemedi. Çalışma bellekte tutuluyor; bir sonraki DURDUR'da ya da Çalışmalar "
      "penceresindeki \"Yeniden kaydetmeyi dene\" ile yeniden denenecek.\n"},
-    {"There is no run library: the runs are not stored.\n", "Deney kütüphanesi yok: deneyler kaydedilmiyor.\n"},
+    {"There is no run library: the runs are not stored.\n", "Çalışma kütüphanesi yok: çalışmalar kaydedilmiyor.\n"},
     {"Open Loop", "Denetimsiz"},
     {"Class server", "Sınıf sunucusu"},
     {"on this PC", "bu bilgisayarda"},
@@ -83,7 +83,7 @@ const Both kTexts[] = {
      "(empty: none for this account). Now: %1",
      "Sınıf sunucusu, postgresql://ayse@lab-server/class?sslmode=require gibi bir libpq adresi "
      "(boş: bu hesap için yok). Şu an: %1"},
-    {"Your name or exam code, stored with every run:", "Her deneyle saklanacak adınız ya da sınav kodunuz:"},
+    {"Your name or exam code, stored with every run:", "Her çalışmayla saklanacak adınız ya da sınav kodunuz:"},
     {"none", "yok"},
     {"Bump tests", "Basamak testleri"},
     {"bump test", "basamak testi"},

@@ -242,9 +242,9 @@ TEST_F(LibrarySessionTest, RunsEntryOnTheGraphMenuAndItsShortcut)
     EXPECT_EQ(w->model()->rowCount(), 2);
 
     ctl(*form).Dil(1)->setValue(true);
-    EXPECT_EQ(a->text(), QString::fromUtf8("Deneyler…"));
+    EXPECT_EQ(a->text(), QString::fromUtf8("Çalışmalar…"));
     EXPECT_FALSE(w->english());
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Deneyler"));
+    EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Çalışmalar"));
 }
 
 // The Runs window pins onto the lab: the pinned run's cycles become the

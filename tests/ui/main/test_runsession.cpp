@@ -276,7 +276,7 @@ TEST_F(RunSessionTest, RunWindowFromTheMenuFollowsTheRunInBothLanguages)
     ctl(*form).Dil(1)->setValue(true);
     EXPECT_FALSE(w->english());
     EXPECT_EQ(session().runAction()->text(), RunWindow::text(RunWindow::Text::MenuRun, false));
-    EXPECT_EQ(session().saveAction()->text(), QString::fromUtf8("Deney verilerini kaydet…"));
+    EXPECT_EQ(session().saveAction()->text(), QString::fromUtf8("Çalışma verilerini kaydet…"));
     ctl(*form).Dil(0)->setValue(true);
     EXPECT_TRUE(w->english());
 

@@ -194,14 +194,14 @@ TEST_F(RunsWindowTest, ListsTheRunsNewestFirstAndSortsFiguresAsNumbers)
     EXPECT_EQ(shownOrder().front(), ids[2]); // a missing overshoot above every number
 
     w->setLanguage(false);
-    EXPECT_EQ(w->windowTitle(), QStringLiteral("Deneyler"));
+    EXPECT_EQ(w->windowTitle(), QString::fromUtf8("Çalışmalar"));
     EXPECT_EQ(w->sorted()->headerData(Column::Date, Qt::Horizontal).toString(), QStringLiteral("Tarih"));
     EXPECT_EQ(w->sorted()->headerData(Column::RiseTime, Qt::Horizontal).toString(),
               QString::fromUtf8("Yükselme süresi (s)"));
     EXPECT_EQ(cell(ids[0], Column::Mode), QStringLiteral("Simulasyon"));
     EXPECT_EQ(cell(ids[1], Column::Controller), QString::fromUtf8("Bulanık Mantık"));
     EXPECT_EQ(w->action(RunsWindow::Text::Compare)->text(), QString::fromUtf8("Karşılaştır"));
-    EXPECT_TRUE(w->status()->text().contains(QString::fromUtf8("kayıtlı deney")));
+    EXPECT_TRUE(w->status()->text().contains(QString::fromUtf8("kayıtlı çalışma")));
 }
 
 TEST_F(RunsWindowTest, RenamesAndNotesAreKeptInTheLibrary)
@@ -377,7 +377,7 @@ TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
 
     // the language switch and a rename reach the names shown
     w->setLanguage(false);
-    EXPECT_EQ(rw->windowTitle(), QString::fromUtf8("Karşılaştırılan deneyler"));
+    EXPECT_EQ(rw->windowTitle(), QString::fromUtf8("Karşılaştırılan çalışmalar"));
     EXPECT_EQ(t->item(0, 1)->text(), QStringLiteral("yok"));
     EXPECT_EQ(t->horizontalHeaderItem(0)->text(), QString::fromUtf8("Ölçüt"));
     EXPECT_EQ(rw->legendNames()[1], QString::fromUtf8("#%1 Bulanık Mantık 3 / 12").arg(ids[1]));

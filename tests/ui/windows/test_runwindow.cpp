@@ -298,7 +298,7 @@ TEST_F(RunWindowTest, BothLanguages)
     EXPECT_EQ(figureText(w, Metric::RiseTime), "n/a (fewer than 10 rows)");
     w.setLanguage(false);
     // the title names the run in its header line
-    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Deney — ") + w.headerLine());
+    EXPECT_EQ(w.windowTitle(), QString::fromUtf8("Çalışma — ") + w.headerLine());
     EXPECT_TRUE(w.headerLine().startsWith(QStringLiteral("Simulasyon · Bulanık Mantık")))
         << w.headerLine().toStdString();
     EXPECT_EQ(w.button(Text::SaveReport)->text(), QString::fromUtf8("Raporu kaydet…"));
@@ -345,7 +345,7 @@ TEST_F(RunWindowTest, FiguresOfEachReferenceBesideTheWholeRun)
 
     w.setLanguage(false);
     EXPECT_EQ(t->columnCount(), 4);
-    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), QString::fromUtf8("Tüm deney"));
+    EXPECT_EQ(t->horizontalHeaderItem(3)->text(), QString::fromUtf8("Tüm çalışma"));
     EXPECT_EQ(t->horizontalHeaderItem(2)->text(), QString::fromUtf8("R = 1500, çevrim 31'den"));
 
     // a new run with one reference: back to one column of values
