@@ -172,8 +172,8 @@ RunWindow::RunWindow(std::shared_ptr<const RunRecord> record, QWidget *parent) :
 RunWindow::RunWindow(const RunRecord &record, QWidget *parent)
     : QWidget(parent, Qt::Window), record_(&record), tracesOwner_(new Trace[4]), traces_(tracesOwner_.get())
 {
-    askPath = [this](Purpose, const QString &title, const QString &filter) {
-        return QFileDialog::getSaveFileName(this, title, QString(), filter);
+    askPath = [this](Purpose, const QString &title, const QString &filter, const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, title, suggested, filter);
     };
     showError = [this](const QString &title, const QString &message) { QMessageBox::warning(this, title, message); };
     build();
@@ -784,24 +784,35 @@ void RunWindow::report(const FileError &e)
         showError(text(Text::SaveFailed), e.message());
 }
 
+QString RunWindow::suggestedPath(Purpose p) const
+{
+    const RunRecord &run = comparing() ? *compared_.front().record : *record_;
+    const char *ending = p == Purpose::Data ? "csv" : p == Purpose::Plot ? "png" : "pdf";
+    return ExportNames::runFile(ExportNames::folder(), ExportNames::naming(run.settings()), ending);
+}
+
+QString RunWindow::asked(Purpose p, Text title, Text filter)
+{
+    return askPath ? askPath(p, text(title), text(filter), suggestedPath(p)) : QString();
+}
+
 void RunWindow::onSaveData()
 {
-    const QString path = askPath ? askPath(Purpose::Data, text(Text::SaveData), text(Text::DataFilter)) : QString();
+    const QString path = asked(Purpose::Data, Text::SaveData, Text::DataFilter);
     if (!path.isEmpty())
         report(saveData(path));
 }
 
 void RunWindow::onSavePlot()
 {
-    const QString path = askPath ? askPath(Purpose::Plot, text(Text::SavePlot), text(Text::PlotFilter)) : QString();
+    const QString path = asked(Purpose::Plot, Text::SavePlot, Text::PlotFilter);
     if (!path.isEmpty())
         report(savePlot(path));
 }
 
 void RunWindow::onSaveReport()
 {
-    const QString path =
-        askPath ? askPath(Purpose::Report, text(Text::SaveReport), text(Text::ReportFilter)) : QString();
+    const QString path = asked(Purpose::Report, Text::SaveReport, Text::ReportFilter);
     if (!path.isEmpty())
         report(saveReport(path));
 }

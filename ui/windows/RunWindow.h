@@ -166,9 +166,14 @@ public:
     QImage plotImage();
     QByteArray reportPdf();
 
-    // Dialog hooks: askPath returns the chosen name ("" = cancelled);
-    // showError shows a failure's message.
-    std::function<QString(Purpose, const QString &title, const QString &filter)> askPath;
+    // The name a save dialog offers: the run's (the first compared run's)
+    // mode, controller and start in the experiment folder, ending as the
+    // purpose's file ("…/kit-PI-2026-12-11-1430.png" for the plot).
+    QString suggestedPath(Purpose p) const;
+
+    // Dialog hooks: askPath returns the chosen name ("" = cancelled), the
+    // dialog starting at suggested; showError shows a failure's message.
+    std::function<QString(Purpose, const QString &title, const QString &filter, const QString &suggested)> askPath;
     std::function<void(const QString &title, const QString &message)> showError;
 
     // For tests and the benchmark.
@@ -193,6 +198,7 @@ private:
     void showFigure(QTableWidgetItem *item, const Figure &fig) const;
     void ensureLaidOut();
     void report(const FileError &e);
+    QString asked(Purpose p, Text title, Text filter); // askPath with the suggested name
     void onSaveData();
     void onSavePlot();
     void onSaveReport();
