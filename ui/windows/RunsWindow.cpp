@@ -20,7 +20,6 @@
 #include <QMessageBox>
 #include <QShowEvent>
 #include <QSortFilterProxyModel>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -928,9 +927,8 @@ void RunsWindow::exportAsked()
     const StoredRun *run = model_->run(id);
     if (!run || !askPath)
         return;
-    // the run's name, or run_2026-12-10_05-50-00.csv, in the documents folder
-    const QString suggested = ExportNames::runFile(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                                                   run->startUtc, run->name);
+    // the run's name, or kit-PI-2026-12-11-1430.csv, in the experiment folder
+    const QString suggested = ExportNames::runFile(ExportNames::folder(), ExportNames::naming(*run));
     const QString chosen =
         askPath(text(Text::ExportTitle), RunWindow::text(RunWindow::Text::DataFilter, english_), suggested);
     if (!chosen.isEmpty())

@@ -4,6 +4,7 @@
 #include "engine/RunRecord.h"
 #include "engine/StepFigures.h"
 #include "store/RunLibrary.h"
+#include "tests/support/ScratchHome.h"
 #include "ui/windows/RunWindow.h"
 #include "ui/windows/RunsWindow.h"
 
@@ -260,6 +261,7 @@ TEST_F(RunsWindowTest, DeletesOnlyWhatTheQuestionWasAnsweredFor)
 
 TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
 {
+    test::ScratchHome home;
     QString chosen = dir.filePath(QStringLiteral("exported"));
     QString suggested;
     w->askPath = [&](const QString &, const QString &, const QString &s) {
@@ -268,7 +270,11 @@ TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
     };
     w->select({ids[1]});
     w->action(RunsWindow::Text::Export)->trigger();
-    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/run_2026-12-10_02-35-00.csv"))) << suggested.toStdString();
+    // an unnamed run: its mode, controller and local start, in the experiment folder
+    const QString start = QDateTime::fromString(QStringLiteral("2026-12-10T02:35:00Z"), Qt::ISODate)
+                              .toLocalTime()
+                              .toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+    EXPECT_EQ(suggested, home.experimentFolder() + "/kit-fuzzy-" + start + ".csv");
     QFile csv(dir.filePath(QStringLiteral("exported.csv")));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll().count("\r\n"), 91); // the header and 90 rows
@@ -285,7 +291,7 @@ TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
     ASSERT_TRUE(w->setNote(ids[1], QStringLiteral("load moved\nat cycle 40")));
     chosen = dir.filePath(QStringLiteral("named.csv"));
     w->action(RunsWindow::Text::Export)->trigger();
-    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/Group 3_ fuzzy, slow.csv"))) << suggested.toStdString();
+    EXPECT_EQ(suggested, home.experimentFolder() + "/Group 3_ fuzzy, slow.csv");
     QFile named(dir.filePath(QStringLiteral("named.json")));
     ASSERT_TRUE(named.open(QIODevice::ReadOnly));
     const QJsonObject n = QJsonDocument::fromJson(named.readAll()).object();
