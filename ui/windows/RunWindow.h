@@ -30,6 +30,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QAreaSeries;
@@ -37,6 +38,7 @@ class QChart;
 class QChartView;
 class QLineSeries;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 class QTableWidgetItem;
 class QValueAxis;
@@ -197,6 +199,8 @@ private:
     void refreshFigures();
     void showFigure(QTableWidgetItem *item, const Figure &fig) const;
     void ensureLaidOut();
+    void fitFigures(); // the table's columns and its share of the window
+    bool fitDue() const;
     void report(const FileError &e);
     QString asked(Purpose p, Text title, Text filter); // askPath with the suggested name
     void onSaveData();
@@ -242,6 +246,8 @@ private:
     QValueAxis *time_ = nullptr, *left_ = nullptr, *right_ = nullptr;
     QTableWidget *table_ = nullptr;
     QPushButton *buttons_[4] = {};
+    QSplitter *splitter_ = nullptr;        // the plot (or the comparison) | the figures and buttons
+    std::pair<int, bool> fitted_{0, true}; // the table's columns and language at the last fit
 
     // the comparison, made at the first compare()
     std::vector<ComparedRun> compared_;

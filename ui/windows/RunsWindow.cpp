@@ -336,7 +336,7 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
     };
     build();
     retranslate();
-    resize(1240, 520);
+    resize(1000, 600); // on a 1024 x 768 screen; the columns past it scroll
 }
 
 RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath(), parent)
@@ -371,9 +371,9 @@ RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath()
     auto *classWindowEntry = new QAction(this);
     actions_.emplace_back(Text::ClassEntry, classWindowEntry);
     connect(classWindowEntry, &QAction::triggered, this, [this] { classWindowAsked(); });
-    tools_->addSeparator();
-    tools_->addAction(classEntry);
-    tools_->addAction(classWindowEntry);
+    libraryTools_->addSeparator();
+    libraryTools_->addAction(classEntry);
+    libraryTools_->addAction(classWindowEntry);
     classEntry->setText(text(Text::ClassServerEntry));
     classWindowEntry->setText(text(Text::ClassEntry));
     setLanguage(lab.english());
@@ -431,8 +431,13 @@ void RunsWindow::build()
     });
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateActions(); });
 
+    // two rows, so that every entry shows in either language at the
+    // window's first size: what is done to the selected runs, then the
+    // library's own
     tools_ = new QToolBar(this);
-    tools_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    libraryTools_ = new QToolBar(this);
+    for (QToolBar *bar : {tools_, libraryTools_})
+        bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     const std::pair<Text, void (RunsWindow::*)()> entries[] = {
         {Text::Open, &RunsWindow::openSelected},
         {Text::Compare, &RunsWindow::compareSelected},
@@ -450,16 +455,14 @@ void RunsWindow::build()
         if (slot)
             connect(a, &QAction::triggered, this, slot);
         actions_.emplace_back(which, a);
-        if (which == Text::Retry)
-            tools_->addSeparator();
-        tools_->addAction(a);
+        (which == Text::Retry || which == Text::Refresh ? libraryTools_ : tools_)->addAction(a);
         view_->addAction(a);
     }
     auto *bumpTests = new QAction(this);
     bumpTests->setCheckable(true);
     actions_.emplace_back(Text::BumpTests, bumpTests);
-    tools_->addSeparator();
-    tools_->addAction(bumpTests);
+    libraryTools_->addSeparator();
+    libraryTools_->addAction(bumpTests);
     connect(bumpTests, &QAction::toggled, this, [this](bool on) { showBumpTests(on); });
     connect(action(Text::Retry), &QAction::triggered, this, [this] {
         if (retrySaving)
@@ -478,6 +481,7 @@ void RunsWindow::build()
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tools_);
+    layout->addWidget(libraryTools_);
     layout->addWidget(view_, 1);
     layout->addWidget(status_);
     updateActions();

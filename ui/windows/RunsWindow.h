@@ -262,7 +262,7 @@ private:
     RunsTableModel *model_ = nullptr;
     QSortFilterProxyModel *proxy_ = nullptr;
     QTableView *view_ = nullptr;
-    QToolBar *tools_ = nullptr;
+    QToolBar *tools_ = nullptr, *libraryTools_ = nullptr;
     QLabel *status_ = nullptr;
     std::vector<std::pair<Text, QAction *>> actions_;
     QPointer<RunWindow> runWindow_;
