@@ -424,7 +424,9 @@ void RunsWindow::build()
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     QHeaderView *header = view_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setStretchLastSection(true);
+    // no stretched last column: past the window's width the note would be
+    // squeezed to nothing; the columns scroll sideways instead
+    header->setStretchLastSection(false);
     connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
         if (at.column() != RunsTableModel::Name && at.column() != RunsTableModel::Note)
             openRun(at.data(RunsTableModel::IdRole).toLongLong());
@@ -525,15 +527,27 @@ void RunsWindow::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+namespace {
+
+QFontMetrics headingMetrics(const QTableView *view)
+{
+    QFont bold = view->horizontalHeader()->font();
+    bold.setBold(true);
+    return QFontMetrics(bold);
+}
+
+constexpr int kHeadingPadding = 22; // the sort arrow and the margins
+constexpr int kCellPadding = 12;
+
+} // namespace
+
 void RunsWindow::fitColumns()
 {
     // Widths from the headings and typical contents, not measured over every
     // row: a long list stays quick to show.
     const char *typical[] = {
-        "2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00", "00000.0", "a name"};
-    QFont bold = view_->horizontalHeader()->font();
-    bold.setBold(true);
-    const QFontMetrics heading(bold);
+        "2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00", "00000.0"};
+    const QFontMetrics heading = headingMetrics(view_);
     const QFontMetrics cells = view_->fontMetrics();
     for (int c = 0; c < static_cast<int>(std::size(typical)); ++c) {
         QString sample = QString::fromUtf8(typical[c]);
@@ -541,9 +555,42 @@ void RunsWindow::fitColumns()
             sample = RunWindow::text(RunWindow::Text::ModeSimulation, english_);
         else if (c == RunsTableModel::Controller)
             sample = RunWindow::text(RunWindow::Text::Fuzzy, english_);
-        const int width = std::max(heading.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()) + 22,
-                                   cells.horizontalAdvance(sample) + 12);
+        const int width =
+            std::max(heading.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()) + kHeadingPadding,
+                     cells.horizontalAdvance(sample) + kCellPadding);
         view_->horizontalHeader()->resizeSection(c, width);
+    }
+    fitTextColumns();
+}
+
+void RunsWindow::fitTextColumns()
+{
+    // The name and the note as wide as the longest (the note on one line, as
+    // the table shows it), up to a cap: the tooltip has the rest. A width
+    // the student set stays until the texts want another.
+    const QFontMetrics heading = headingMetrics(view_);
+    const QFontMetrics cells = view_->fontMetrics();
+    const std::pair<RunsTableModel::Column, int> columns[] = {{RunsTableModel::Name, kNameColumnMost},
+                                                              {RunsTableModel::Note, kNoteColumnMost}};
+    for (std::size_t k = 0; k < std::size(columns); ++k) {
+        const auto [column, most] = columns[k];
+        int width = heading.horizontalAdvance(model_->headerData(column, Qt::Horizontal).toString()) + kHeadingPadding;
+        for (const StoredRun &r : model_->runs()) {
+            if (width >= most)
+                break;
+            const QString &text = column == RunsTableModel::Name ? r.name : r.note;
+            // most names and notes are empty or short: not measured
+            if (static_cast<qsizetype>(cells.maxWidth()) * text.size() + kCellPadding <= width)
+                continue;
+            width = std::max(width,
+                             cells.horizontalAdvance(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')))
+                                 + kCellPadding);
+        }
+        width = std::min(width, most);
+        if (width != textWidths_[k]) {
+            textWidths_[k] = width;
+            view_->horizontalHeader()->resizeSection(column, width);
+        }
     }
 }
 
@@ -653,6 +700,7 @@ void RunsWindow::refresh()
     std::vector<StoredRun> runs = lib->list();
     problem_ = lib->error().failed() ? lib->error().message() : QString();
     model_->setRuns(std::move(runs));
+    fitTextColumns();
     select(kept);
     updateStatus();
     updateActions();
@@ -775,6 +823,7 @@ bool RunsWindow::renameRun(std::int64_t id, const QString &name)
         return false;
     }
     model_->setText(id, RunsTableModel::Name, name);
+    fitTextColumns();
     relabelRunWindow();
     if (lab_)
         lab_->wakeForwarder(); // the change goes to the class server too
@@ -788,6 +837,7 @@ bool RunsWindow::setNote(std::int64_t id, const QString &note)
         return false;
     }
     model_->setText(id, RunsTableModel::Note, note);
+    fitTextColumns();
     if (lab_)
         lab_->wakeForwarder(); // the change goes to the class server too
     return true;

@@ -242,6 +242,7 @@ private:
     void updateActions();
     void updateStatus();
     void fitColumns();
+    void fitTextColumns(); // the name and the note, to their texts
     void showEvent(QShowEvent *event) override;
     RunLibrary *library();
     void failed(const LibraryError &e);
@@ -268,6 +269,8 @@ private:
     QPointer<RunWindow> runWindow_;
     std::unique_ptr<ClassWindow> classWindow_; // made at the first "Class…"
     std::vector<std::int64_t> shownIds_;       // the runs the run window shows
+    static constexpr int kNameColumnMost = 240, kNoteColumnMost = 360;
+    int textWidths_[2] = {-1, -1}; // the name's and the note's, as last fitted
 };
 
 } // namespace tervalo

@@ -13,6 +13,8 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QFile>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -233,6 +235,52 @@ TEST_F(RunsWindowTest, RenamesAndNotesAreKeptInTheLibrary)
     EXPECT_FALSE(w->sorted()->flags(w->sorted()->index(0, Column::Mode)) & Qt::ItemIsEditable);
     EXPECT_TRUE(w->sorted()->setData(name, QStringLiteral("open, flat")));
     EXPECT_EQ(storedRun(ids[2]).name, QStringLiteral("open, flat"));
+    EXPECT_TRUE(errors.empty());
+}
+
+// The name and note columns as wide as their texts (the note on one line) up
+// to a cap, the tooltip whole; a width the student set stays until the texts
+// change.
+TEST_F(RunsWindowTest, NameAndNoteColumnsFitTheirTexts)
+{
+    const QHeaderView *header = w->table()->horizontalHeader();
+    const QFontMetrics fm = w->table()->fontMetrics();
+    const auto width = [header](Column c) { return header->sectionSize(c); };
+    const auto tooltip = [this](std::int64_t id, Column c) {
+        for (int row = 0; row < w->sorted()->rowCount(); ++row) {
+            const QModelIndex at = w->sorted()->index(row, c);
+            if (at.data(RunsTableModel::IdRole).toLongLong() == id)
+                return at.data(Qt::ToolTipRole).toString();
+        }
+        return QString();
+    };
+    const int nameAlone = width(Column::Name); // no names yet: the heading's
+    EXPECT_GE(nameAlone, fm.horizontalAdvance(QStringLiteral("Name")));
+
+    const QString name = QStringLiteral("Group 3: PI, quick response with load");
+    ASSERT_TRUE(w->renameRun(ids[0], name));
+    EXPECT_GE(width(Column::Name), fm.horizontalAdvance(name) + 6);
+    const QString note = QStringLiteral("load moved at 40\nspeed fell to 800 rpm");
+    ASSERT_TRUE(w->setNote(ids[1], note));
+    EXPECT_GE(width(Column::Note), fm.horizontalAdvance(QString(note).replace('\n', ' ')) + 6);
+
+    // past the cap: cut short, whole in the tooltip
+    const QString essay = QStringLiteral("The load was moved by hand at cycle 40; ").repeated(8);
+    ASSERT_TRUE(w->setNote(ids[2], essay));
+    EXPECT_LT(width(Column::Note), fm.horizontalAdvance(essay) / 2);
+    EXPECT_LE(width(Column::Note), 400);
+    EXPECT_EQ(tooltip(ids[2], Column::Note), essay);
+    EXPECT_EQ(tooltip(ids[0], Column::Name), name);
+
+    // the student's width stays over a refresh, and goes when the names want another
+    const int fitted = width(Column::Name);
+    w->table()->horizontalHeader()->resizeSection(Column::Name, nameAlone);
+    w->refresh();
+    EXPECT_EQ(width(Column::Name), nameAlone);
+    const QString shorter = QStringLiteral("Group 3: PI, quick");
+    ASSERT_TRUE(w->renameRun(ids[0], shorter));
+    EXPECT_GE(width(Column::Name), fm.horizontalAdvance(shorter) + 6);
+    EXPECT_LT(width(Column::Name), fitted);
     EXPECT_TRUE(errors.empty());
 }
 
