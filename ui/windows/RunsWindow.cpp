@@ -57,7 +57,10 @@ const Both kTexts[] = {
     {"Refresh", "Yenile"},
     {"Name of the run:", "Deneyin adı:"},
     {"Note on the run:", "Deneyle ilgili not:"},
-    {"Delete %1 stored run(s)? This cannot be undone.", "Kayıtlı %1 deney silinsin mi? Bu geri alınamaz."},
+    {"Delete these %1 stored runs? This cannot be undone.\n%2",
+     "Bu %1 kayıtlı deney silinsin mi? Bu geri alınamaz.\n%2"},
+    {"Delete the stored run “%1”? This cannot be undone.", "Kayıtlı deney “%1” silinsin mi? Bu geri alınamaz."},
+    {"… and %1 more", "… ve %1 deney daha"},
     {"Export run (CSV + JSON)", "Deneyi dışa aktar (CSV + JSON)"},
     {"Run library", "Deney kütüphanesi"},
     {"The run library cannot be read:\n", "Deney kütüphanesi okunamıyor:\n"},
@@ -964,7 +967,7 @@ void RunsWindow::deleteAsked()
     const std::vector<std::int64_t> ids = selectedIds();
     if (ids.empty() || !confirm)
         return;
-    QString question = text(Text::DeleteQuestion).arg(ids.size());
+    QString question = deleteQuestion(ids);
     const bool sent = std::any_of(ids.begin(), ids.end(), [this](std::int64_t id) {
         const StoredRun *r = model_->run(id);
         return r && r->forward == ForwardState::Sent;
@@ -973,6 +976,23 @@ void RunsWindow::deleteAsked()
         question += text(Text::DeleteKeepsServerCopy);
     if (confirm(text(Text::Title), question))
         removeRuns(ids);
+}
+
+QString RunsWindow::deleteQuestion(const std::vector<std::int64_t> &ids) const
+{
+    const auto labelOf = [this](std::int64_t id) {
+        const StoredRun *run = model_->run(id);
+        return run ? label(*run, english_) : QStringLiteral("#%1").arg(id);
+    };
+    if (ids.size() == 1)
+        return text(Text::DeleteOne).arg(labelOf(ids.front()));
+    // one a line, the first kDeleteListed of a long selection
+    QStringList lines;
+    for (std::size_t k = 0; k < ids.size() && k < kDeleteListed; ++k)
+        lines << QStringLiteral("• ") + labelOf(ids[k]);
+    if (ids.size() > kDeleteListed)
+        lines << text(Text::DeleteMore).arg(ids.size() - kDeleteListed);
+    return text(Text::DeleteQuestion).arg(QString::number(ids.size()), lines.join(QLatin1Char('\n')));
 }
 
 void RunsWindow::exportAsked()

@@ -114,7 +114,9 @@ public:
         Refresh,
         RenamePrompt,
         NotePrompt,
-        DeleteQuestion, // %1: how many runs
+        DeleteQuestion, // several runs; %1: how many, %2: their names, one a line
+        DeleteOne,      // one run; %1: its name
+        DeleteMore,     // after the names listed: "and %1 more"
         ExportTitle,
         Failed,
         CannotOpen,
@@ -203,6 +205,8 @@ public:
     void noteAsked();
     void deleteAsked();
     void exportAsked();
+    // The question before deleting runs, naming them (as label() does).
+    QString deleteQuestion(const std::vector<std::int64_t> &ids) const;
     void openSelected();
     void compareSelected();
     void pinSelected();
@@ -270,7 +274,8 @@ private:
     std::unique_ptr<ClassWindow> classWindow_; // made at the first "Class…"
     std::vector<std::int64_t> shownIds_;       // the runs the run window shows
     static constexpr int kNameColumnMost = 240, kNoteColumnMost = 360;
-    int textWidths_[2] = {-1, -1}; // the name's and the note's, as last fitted
+    static constexpr std::size_t kDeleteListed = 10; // names in the delete question
+    int textWidths_[2] = {-1, -1};                   // the name's and the note's, as last fitted
 };
 
 } // namespace tervalo

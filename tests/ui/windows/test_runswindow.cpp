@@ -294,7 +294,11 @@ TEST_F(RunsWindowTest, DeletesOnlyWhatTheQuestionWasAnsweredFor)
     w->select({ids[0], ids[2]});
     w->action(RunsWindow::Text::Delete)->trigger();
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0], QStringLiteral("Delete 2 stored run(s)? This cannot be undone."));
+    EXPECT_EQ(questions[0],
+              QStringLiteral("Delete these 2 stored runs? This cannot be undone.\n• #%1 Open Loop\n"
+                             "• #%2 PI Kp=0.75 Ki=0.125")
+                  .arg(ids[2])
+                  .arg(ids[0]));
     EXPECT_EQ(RunLibrary(path()).list().size(), 3u);
 
     yes = true;
@@ -305,6 +309,62 @@ TEST_F(RunsWindowTest, DeletesOnlyWhatTheQuestionWasAnsweredFor)
     EXPECT_EQ(w->model()->rowCount(), 1);
     EXPECT_TRUE(w->selectedIds().empty());
     EXPECT_FALSE(w->action(RunsWindow::Text::Delete)->isEnabled());
+}
+
+// The delete question names the runs it deletes, by name or label, in the
+// window's language; a long selection names its first ten.
+TEST_F(RunsWindowTest, TheDeleteQuestionNamesTheRuns)
+{
+    ASSERT_TRUE(w->renameRun(ids[1], QStringLiteral("Group 3: fuzzy")));
+    {
+        RunLibrary library(path());
+        for (int k = 0; k < 10; ++k) {
+            RunRecord r(200);
+            RunSettings s = piSettings();
+            s.start += std::chrono::hours(1 + k);
+            fill(r, s, 20, 0.2);
+            const std::optional<std::int64_t> id = library.store(r);
+            ASSERT_TRUE(id);
+            ids.push_back(*id);
+        }
+    }
+    w->refresh();
+    const auto pi = [this](std::size_t k) { return QStringLiteral("#%1 PI Kp=0.75 Ki=0.125").arg(ids[k]); };
+    QStringList firstTen; // newest first: the ten added
+    for (std::size_t k = 12; k >= 3; --k)
+        firstTen << QString::fromUtf8("• ") + pi(k);
+
+    struct Case {
+        std::vector<std::int64_t> runs;
+        bool english;
+        QString question;
+    };
+    const Case cases[] = {
+        {{ids[0]}, true, QString::fromUtf8("Delete the stored run “%1”? This cannot be undone.").arg(pi(0))},
+        {{ids[1]}, true, QString::fromUtf8("Delete the stored run “Group 3: fuzzy”? This cannot be undone.")},
+        {{ids[1]}, false, QString::fromUtf8("Kayıtlı deney “Group 3: fuzzy” silinsin mi? Bu geri alınamaz.")},
+        {{ids[1], ids[2]},
+         false,
+         QString::fromUtf8("Bu 2 kayıtlı deney silinsin mi? Bu geri alınamaz.\n• #%1 Denetimsiz\n• Group 3: fuzzy")
+             .arg(ids[2])},
+        {ids, true,
+         QString::fromUtf8("Delete these 13 stored runs? This cannot be undone.\n%1\n… and 3 more")
+             .arg(firstTen.join('\n'))},
+    };
+    std::vector<QString> asked;
+    w->confirm = [&asked](const QString &, const QString &question) {
+        asked.push_back(question);
+        return false;
+    };
+    for (const Case &c : cases) {
+        w->setLanguage(c.english);
+        w->select(c.runs);
+        asked.clear();
+        w->action(RunsWindow::Text::Delete)->trigger();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].toStdString(), c.question.toStdString());
+    }
+    EXPECT_EQ(RunLibrary(path()).list().size(), 13u); // all answered no
 }
 
 TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
