@@ -278,7 +278,8 @@ QVariant RunsTableModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags RunsTableModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && (index.column() == Name || index.column() == Note))
+    // the name in place; a note, of several lines, in the note's editor
+    if (index.isValid() && index.column() == Name)
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -322,6 +323,11 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
         if (!ok)
             return std::nullopt;
         return answer;
+    };
+    askNote = [this](const QString &title, const QString &label, const QString &current) -> std::optional<QString> {
+        bool ok = false;
+        const QString answer = QInputDialog::getMultiLineText(this, title, label, current, &ok);
+        return ok ? std::optional<QString>(answer) : std::nullopt;
     };
     confirm = [this](const QString &title, const QString &question) {
         return QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
@@ -431,8 +437,13 @@ void RunsWindow::build()
     // squeezed to nothing; the columns scroll sideways instead
     header->setStretchLastSection(false);
     connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
-        if (at.column() != RunsTableModel::Name && at.column() != RunsTableModel::Note)
-            openRun(at.data(RunsTableModel::IdRole).toLongLong());
+        const std::int64_t id = at.data(RunsTableModel::IdRole).toLongLong();
+        if (at.column() == RunsTableModel::Note) {
+            select({id});
+            noteAsked();
+        } else if (at.column() != RunsTableModel::Name) {
+            openRun(id);
+        }
     });
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateActions(); });
 
@@ -955,9 +966,9 @@ void RunsWindow::noteAsked()
 {
     const std::int64_t id = currentId();
     const StoredRun *run = model_->run(id);
-    if (!run || !askText)
+    if (!run || !askNote)
         return;
-    const std::optional<QString> note = askText(text(Text::Title), text(Text::NotePrompt), run->note);
+    const std::optional<QString> note = askNote(text(Text::Title), text(Text::NotePrompt), run->note);
     if (note)
         setNote(id, *note);
 }

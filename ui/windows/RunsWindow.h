@@ -221,6 +221,8 @@ public:
     // ---- hooks -------------------------------------------------------------
     // A line of text (current: what the field starts with); nothing = cancelled.
     std::function<std::optional<QString>(const QString &title, const QString &label, const QString &current)> askText;
+    // A run's note, in an editor of several lines; as askText.
+    std::function<std::optional<QString>(const QString &title, const QString &label, const QString &current)> askNote;
     // A yes/no question; true = go ahead.
     std::function<bool(const QString &title, const QString &question)> confirm;
     // A file name to save to ("" = cancelled).

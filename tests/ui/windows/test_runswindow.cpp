@@ -134,6 +134,10 @@ protected:
             ADD_FAILURE() << "no text expected";
             return std::nullopt;
         };
+        w->askNote = [](const QString &, const QString &, const QString &) -> std::optional<QString> {
+            ADD_FAILURE() << "no note expected";
+            return std::nullopt;
+        };
         w->refresh();
     }
 
@@ -225,6 +229,7 @@ TEST_F(RunsWindowTest, RenamesAndNotesAreKeptInTheLibrary)
     EXPECT_EQ(asked[1], QStringLiteral("Name of the run:|PI, quick"));
 
     answer = QStringLiteral("load moved\nat cycle 40");
+    w->askNote = w->askText; // the note's editor answers the same way
     w->action(RunsWindow::Text::EditNote)->trigger();
     EXPECT_EQ(storedRun(ids[0]).note, QStringLiteral("load moved\nat cycle 40"));
     EXPECT_EQ(cell(ids[0], Column::Note), QStringLiteral("load moved at cycle 40")); // one line
@@ -235,6 +240,46 @@ TEST_F(RunsWindowTest, RenamesAndNotesAreKeptInTheLibrary)
     EXPECT_FALSE(w->sorted()->flags(w->sorted()->index(0, Column::Mode)) & Qt::ItemIsEditable);
     EXPECT_TRUE(w->sorted()->setData(name, QStringLiteral("open, flat")));
     EXPECT_EQ(storedRun(ids[2]).name, QStringLiteral("open, flat"));
+    EXPECT_TRUE(errors.empty());
+}
+
+// "Edit note…" asks through the editor of several lines, starting at the
+// run's note; a cancelled editor leaves the note as it was.
+TEST_F(RunsWindowTest, TheNoteIsEditedOnSeveralLines)
+{
+    std::vector<QString> asked;
+    std::optional<QString> answer = QStringLiteral("load moved at cycle 40\nspeed fell to 800 rpm\nback at 60");
+    w->askNote = [&](const QString &title, const QString &label, const QString &current) {
+        asked.push_back(title + '|' + label + '|' + current);
+        return answer;
+    };
+    w->select({ids[1]});
+    w->action(RunsWindow::Text::EditNote)->trigger();
+    EXPECT_EQ(storedRun(ids[1]).note, *answer);
+    EXPECT_EQ(cell(ids[1], Column::Note), QStringLiteral("load moved at cycle 40 speed fell to 800 rpm back at 60"));
+
+    const QString kept = *answer;
+    answer.reset(); // cancelled
+    w->setLanguage(false);
+    w->action(RunsWindow::Text::EditNote)->trigger();
+    EXPECT_EQ(storedRun(ids[1]).note, kept);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], QStringLiteral("Runs|Note on the run:|"));
+    EXPECT_EQ(asked[1], QString::fromUtf8("Deneyler|Deneyle ilgili not:|") + kept);
+
+    // a double click on a note opens its editor, not an editor of one line
+    answer = QStringLiteral("flat\nas expected");
+    for (int row = 0; row < w->sorted()->rowCount(); ++row) {
+        const QModelIndex at = w->sorted()->index(row, Column::Note);
+        if (at.data(RunsTableModel::IdRole).toLongLong() != ids[2])
+            continue;
+        EXPECT_FALSE(w->sorted()->flags(at) & Qt::ItemIsEditable);
+        emit w->table()->doubleClicked(at);
+    }
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(storedRun(ids[2]).note, *answer);
+    EXPECT_EQ(w->selectedIds(), std::vector<std::int64_t>{ids[2]});
+    EXPECT_EQ(w->runWindow(), nullptr); // nothing opened
     EXPECT_TRUE(errors.empty());
 }
 
