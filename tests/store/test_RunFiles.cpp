@@ -9,8 +9,10 @@
 #include "fileio/AtomicFile.h"
 #include "runtime/NumberText.h"
 #include "store/ExportNames.h"
+#include "store/RunLibrary.h"
 #include "store/RunSettingsJson.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -356,4 +358,44 @@ TEST(ExportNames, OfferedNamesAndAddedEndings)
     };
     for (const auto &[chosen, written] : endings)
         EXPECT_EQ(ExportNames::withEnding(chosen, "pdf"), written) << chosen;
+}
+
+// The name of an unnamed run: its mode, controller (none in open loop) and
+// local start to the minute; what the file holds after; its own name first.
+TEST(ExportNames, NamesFromTheModeControllerAndStart)
+{
+    // 2026-12-11 13:30:25 UTC, as the local clock tells it
+    const QString utc = QStringLiteral("2026-12-11T13:30:25Z");
+    const QString local =
+        QDateTime::fromString(utc, Qt::ISODate).toLocalTime().toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+    struct Case {
+        const char *mode, *controller, *name, *what, *ending, *offered; // %1: the local start
+    };
+    const Case cases[] = {
+        {"kit", "PI", "", "", "csv", "/d/kit-PI-%1.csv"},
+        {"simulation", "fuzzy", "", "", "pdf", "/d/simulation-fuzzy-%1.pdf"},
+        {"open", "P", "", "", "png", "/d/open-%1.png"},
+        {"simulation", "fuzzy", "", "surface", "png", "/d/simulation-fuzzy-%1-surface.png"},
+        {"kit", "PID", "Group 3: PI", "", "csv", "/d/Group 3_ PI.csv"},
+        {"kit", "PID", "...", "", "csv", "/d/kit-PID-%1.csv"},
+        {"", "PI", "", "", "csv", "/d/run_2026-12-11_13-30-25.csv"}, // no mode known
+    };
+    for (const Case &c : cases) {
+        const ExportNames::RunNaming run{utc, c.mode, c.controller, QString::fromUtf8(c.name), c.what};
+        EXPECT_EQ(ExportNames::runFile("/d", run, c.ending), QString::fromUtf8(c.offered).arg(local)) << c.offered;
+    }
+
+    // from the settings of a run and from a stored one
+    RunSettings s;
+    s.start = std::chrono::system_clock::time_point{} + std::chrono::seconds(1796995825); // 2026-12-11 13:30:25
+    s.mode = RunMode::Kit;
+    s.controller = RunController::PI;
+    EXPECT_EQ(ExportNames::runFile("/d", ExportNames::naming(s)), "/d/kit-PI-" + local + ".csv");
+    StoredRun stored;
+    stored.startUtc = utc;
+    stored.mode = QStringLiteral("open");
+    stored.controller = QStringLiteral("PID");
+    EXPECT_EQ(ExportNames::runFile("/d", ExportNames::naming(stored), "csv"), "/d/open-" + local + ".csv");
+    stored.name = QStringLiteral("flat");
+    EXPECT_EQ(ExportNames::runFile("/d", ExportNames::naming(stored), "csv"), "/d/flat.csv");
 }

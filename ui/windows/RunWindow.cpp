@@ -30,6 +30,7 @@
 #include <QPdfWriter>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSplitter>
 #include <QSvgGenerator>
 #include <QTableWidget>
 #include <QTextDocument>
@@ -127,6 +128,12 @@ constexpr std::size_t kBuckets = 1000;
 // its points whenever one changes.
 constexpr int kChunk = 64;
 
+// The window on a 1024 x 768 screen, title bar and panel included; the plot
+// at least this big; a column of figures at most this wide.
+constexpr QSize kInitialSize(1000, 660);
+constexpr QSize kPlotMinimum(360, 240);
+constexpr int kColumnMost = 150;
+
 } // namespace
 
 // The plot of one quantity, thinned (engine/PlotThinning), and its finished
@@ -165,14 +172,14 @@ RunWindow::RunWindow(std::shared_ptr<const RunRecord> record, QWidget *parent) :
 RunWindow::RunWindow(const RunRecord &record, QWidget *parent)
     : QWidget(parent, Qt::Window), record_(&record), tracesOwner_(new Trace[4]), traces_(tracesOwner_.get())
 {
-    askPath = [this](Purpose, const QString &title, const QString &filter) {
-        return QFileDialog::getSaveFileName(this, title, QString(), filter);
+    askPath = [this](Purpose, const QString &title, const QString &filter, const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, title, suggested, filter);
     };
     showError = [this](const QString &title, const QString &message) { QMessageBox::warning(this, title, message); };
     build();
+    resize(kInitialSize); // before the figures, which size the table by it
     retranslate();
     reload();
-    resize(1100, 640);
 }
 
 RunWindow::~RunWindow() = default;
@@ -269,7 +276,7 @@ void RunWindow::build()
     // smooth lines cost a third more on every repaint of a live run; the
     // pictures saved or copied get them
     view_->setRenderHint(QPainter::Antialiasing, false);
-    view_->setMinimumSize(480, 320);
+    view_->setMinimumSize(kPlotMinimum);
 
     table_ = new QTableWidget(static_cast<int>(kMetricCount), 2, this);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -282,7 +289,9 @@ void RunWindow::build()
         table_->setItem(k, 1, new QTableWidgetItem);
     }
 
-    auto *side = new QVBoxLayout;
+    auto *sidePanel = new QWidget(this);
+    auto *side = new QVBoxLayout(sidePanel);
+    side->setContentsMargins(0, 0, 0, 0);
     side->addWidget(table_, 1);
     for (int k = 0; k < 4; ++k) {
         buttons_[k] = new QPushButton(this);
@@ -293,17 +302,54 @@ void RunWindow::build()
     connect(buttons_[2], &QPushButton::clicked, this, &RunWindow::copyPlot);
     connect(buttons_[3], &QPushButton::clicked, this, &RunWindow::onSaveReport);
 
+    // the plot and the figures side by side, the figures as wide as their
+    // columns want when the window has room (fitFigures), the line between
+    // them for the student to move
+    splitter_ = new QSplitter(Qt::Horizontal, this);
+    splitter_->setChildrenCollapsible(false);
+    splitter_->addWidget(view_);
+    splitter_->addWidget(sidePanel);
+    splitter_->setStretchFactor(0, 3);
+    splitter_->setStretchFactor(1, 1);
     // the run in one line above the plot and the figures
     header_ = new QLabel(this);
     header_->setWordWrap(true);
     header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    auto *outer = new QVBoxLayout(this);
-    outer->addWidget(header_);
-    auto *layout = new QHBoxLayout;
-    layout->addWidget(view_, 3);
-    layout->addLayout(side, 1);
-    outer->addLayout(layout, 1);
-    plotRow_ = layout;
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(header_);
+    layout->addWidget(splitter_, 1);
+}
+
+bool RunWindow::fitDue() const
+{
+    return fitted_ != std::pair<int, bool>(table_->columnCount(), english_);
+}
+
+void RunWindow::fitFigures()
+{
+    // the figure names whole (never cut), the other columns at most
+    // kColumnMost wide: a long "n/a (why)" is cut short, its tooltip has it
+    table_->resizeColumnsToContents();
+    int wanted = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
+    for (int c = 0; c < table_->columnCount(); ++c) {
+        if (c > 0 && table_->columnCount() > 2)
+            table_->setColumnWidth(c, std::min(table_->columnWidth(c), kColumnMost));
+        wanted += table_->columnWidth(c);
+    }
+    // the line between the plot and the table is put again when the columns
+    // or the language change, not at every new run: where the student moved
+    // it, it stays
+    if (!fitDue())
+        return;
+    fitted_ = {table_->columnCount(), english_};
+    // the plot keeps its share; the table scrolls sideways past it
+    const int room = std::max(splitter_->width(), width() - 24);
+    const int plot = std::max(kPlotMinimum.width(), room * 3 / 5);
+    const int side = std::max(std::min(wanted, room - plot), room / 4);
+    QList<int> sizes;
+    for (int k = 0; k < splitter_->count(); ++k)
+        sizes << (k == splitter_->count() - 1 ? side : room - side); // the figures last
+    splitter_->setSizes(sizes);
 }
 
 void RunWindow::setLanguage(bool english)
@@ -590,21 +636,12 @@ void RunWindow::refreshFigures()
         for (std::size_t k = 0; k < kMetricCount; ++k)
             showFigure(itemAt(static_cast<int>(k), column), st.figures[kMetrics[k].metric], kMetrics[k].metric);
     }
-    if (columnsChanged) {
-        // the columns side by side in view, as far as the screen allows
-        if (count) {
-            // a long "n/a (why)" is cut short; the tooltip has it whole
-            table_->resizeColumnsToContents();
-            int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
-            for (int c = 0; c < table_->columnCount(); ++c) {
-                table_->setColumnWidth(c, std::min(table_->columnWidth(c), 150));
-                width += table_->columnWidth(c);
-            }
-            table_->setMinimumWidth(std::min(width, 560));
-        } else {
-            table_->setMinimumWidth(0);
-        }
-    }
+    if (columnsChanged)
+        table_->horizontalHeader()->setSectionResizeMode(
+            0, count ? QHeaderView::Interactive : QHeaderView::ResizeToContents);
+    // the columns side by side in view, as far as the window allows
+    if (columnsChanged || fitDue())
+        fitFigures();
 }
 
 void RunWindow::ensureLaidOut()
@@ -613,6 +650,7 @@ void RunWindow::ensureLaidOut()
         if (!testAttribute(Qt::WA_WState_Polished))
             ensurePolished();
         layout()->activate();
+        splitter_->refresh(); // a hidden splitter sizes its widgets only when asked
     }
 }
 
@@ -841,24 +879,35 @@ void RunWindow::report(const FileError &e)
         showError(text(Text::SaveFailed), e.message());
 }
 
+QString RunWindow::suggestedPath(Purpose p) const
+{
+    const RunRecord &run = comparing() ? *compared_.front().record : *record_;
+    const char *ending = p == Purpose::Data ? "csv" : p == Purpose::Plot ? "png" : "pdf";
+    return ExportNames::runFile(ExportNames::folder(), ExportNames::naming(run.settings()), ending);
+}
+
+QString RunWindow::asked(Purpose p, Text title, Text filter)
+{
+    return askPath ? askPath(p, text(title), text(filter), suggestedPath(p)) : QString();
+}
+
 void RunWindow::onSaveData()
 {
-    const QString path = askPath ? askPath(Purpose::Data, text(Text::SaveData), text(Text::DataFilter)) : QString();
+    const QString path = asked(Purpose::Data, Text::SaveData, Text::DataFilter);
     if (!path.isEmpty())
         report(saveData(path));
 }
 
 void RunWindow::onSavePlot()
 {
-    const QString path = askPath ? askPath(Purpose::Plot, text(Text::SavePlot), text(Text::PlotFilter)) : QString();
+    const QString path = asked(Purpose::Plot, Text::SavePlot, Text::PlotFilter);
     if (!path.isEmpty())
         report(savePlot(path));
 }
 
 void RunWindow::onSaveReport()
 {
-    const QString path =
-        askPath ? askPath(Purpose::Report, text(Text::SaveReport), text(Text::ReportFilter)) : QString();
+    const QString path = asked(Purpose::Report, Text::SaveReport, Text::ReportFilter);
     if (!path.isEmpty())
         report(saveReport(path));
 }
@@ -959,9 +1008,11 @@ void RunWindow::buildCompare()
     compareChart_->setMargins(QMargins(4, 4, 4, 4));
     compareView_ = new QChartView(compareChart_, this);
     compareView_->setRenderHint(QPainter::Antialiasing, false);
-    compareView_->setMinimumSize(480, 320);
+    compareView_->setMinimumSize(kPlotMinimum);
     compareView_->hide();
-    plotRow_->insertWidget(1, compareView_, 3);
+    splitter_->insertWidget(1, compareView_);
+    splitter_->setStretchFactor(1, 3);
+    splitter_->setStretchFactor(2, 1);
 }
 
 void RunWindow::showCompare(bool on)
@@ -973,7 +1024,6 @@ void RunWindow::showCompare(bool on)
             compareView_->hide();
         view_->show();
         table_->setColumnCount(2);
-        table_->setMinimumWidth(0);
         table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
         table_->horizontalHeader()->setStretchLastSection(true);
         for (int k = 0; k < static_cast<int>(kMetricCount); ++k)
@@ -1111,12 +1161,8 @@ void RunWindow::retranslateCompare()
             item->setToolTip(v.isNull() ? QString() : QString::fromStdString(shortestDecimal(v.toDouble())));
         }
     }
-    // the columns side by side in view, as far as the screen allows
-    table_->resizeColumnsToContents();
-    int width = 2 * table_->frameWidth() + table_->verticalScrollBar()->sizeHint().width();
-    for (int c = 0; c < table_->columnCount(); ++c)
-        width += table_->columnWidth(c);
-    table_->setMinimumWidth(std::min(width, 720));
+    // the columns side by side in view, as far as the window allows
+    fitFigures();
     compareTime_->setTitleText(text(Text::TimeAxis));
     // mixed: the kit's runs on the left, the simulated ones on the right
     const bool sim = !mixedUnits(compared_) && compared_.front().record->settings().mode == RunMode::Simulation;

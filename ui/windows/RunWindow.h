@@ -31,15 +31,16 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <utility>
 #include <vector>
 
 class QAreaSeries;
 class QChart;
 class QChartView;
 class QLineSeries;
-class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QTableWidget;
 class QTableWidgetItem;
 class QValueAxis;
@@ -182,9 +183,14 @@ public:
     QImage plotImage();
     QByteArray reportPdf();
 
-    // Dialog hooks: askPath returns the chosen name ("" = cancelled);
-    // showError shows a failure's message.
-    std::function<QString(Purpose, const QString &title, const QString &filter)> askPath;
+    // The name a save dialog offers: the run's (the first compared run's)
+    // mode, controller and start in the experiment folder, ending as the
+    // purpose's file ("…/kit-PI-2026-12-11-1430.png" for the plot).
+    QString suggestedPath(Purpose p) const;
+
+    // Dialog hooks: askPath returns the chosen name ("" = cancelled), the
+    // dialog starting at suggested; showError shows a failure's message.
+    std::function<QString(Purpose, const QString &title, const QString &filter, const QString &suggested)> askPath;
     std::function<void(const QString &title, const QString &message)> showError;
 
     // For tests and the benchmark.
@@ -208,7 +214,10 @@ private:
     void refreshFigures();
     void showFigure(QTableWidgetItem *item, const Figure &fig, Metric m) const;
     void ensureLaidOut();
+    void fitFigures(); // the table's columns and its share of the window
+    bool fitDue() const;
     void report(const FileError &e);
+    QString asked(Purpose p, Text title, Text filter); // askPath with the suggested name
     void onSaveData();
     void onSavePlot();
     void onSaveReport();
@@ -222,7 +231,6 @@ private:
     QString label_;
     QString name_, note_;
     QLabel *header_ = nullptr;
-    QHBoxLayout *plotRow_ = nullptr; // the plot (or the comparison) and the figures
     bool english_ = true;
     std::uint64_t run_ = 0;
     std::size_t shown_ = 0;  // rows taken into the plot
@@ -253,6 +261,8 @@ private:
     QValueAxis *time_ = nullptr, *left_ = nullptr, *right_ = nullptr;
     QTableWidget *table_ = nullptr;
     QPushButton *buttons_[4] = {};
+    QSplitter *splitter_ = nullptr;        // the plot (or the comparison) | the figures and buttons
+    std::pair<int, bool> fitted_{0, true}; // the table's columns and language at the last fit
 
     // the comparison, made at the first compare()
     std::vector<ComparedRun> compared_;

@@ -21,7 +21,6 @@
 #include <QMessageBox>
 #include <QShowEvent>
 #include <QSortFilterProxyModel>
-#include <QStandardPaths>
 #include <QTableView>
 #include <QTimer>
 #include <QToolBar>
@@ -59,7 +58,10 @@ const Both kTexts[] = {
     {"Refresh", "Yenile"},
     {"Name of the run:", "Çalışmanın adı:"},
     {"Note on the run:", "Çalışmayla ilgili not:"},
-    {"Delete %1 stored run(s)? This cannot be undone.", "Kayıtlı %1 çalışma silinsin mi? Bu geri alınamaz."},
+    {"Delete these %1 stored runs? This cannot be undone.\n%2",
+     "Bu %1 kayıtlı çalışma silinsin mi? Bu geri alınamaz.\n%2"},
+    {"Delete the stored run “%1”? This cannot be undone.", "Kayıtlı çalışma “%1” silinsin mi? Bu geri alınamaz."},
+    {"… and %1 more", "… ve %1 çalışma daha"},
     {"Export run (CSV + JSON)", "Çalışmayı dışa aktar (CSV + JSON)"},
     {"Run library", "Çalışma kütüphanesi"},
     {"The run library cannot be read:\n", "Çalışma kütüphanesi okunamıyor:\n"},
@@ -279,7 +281,8 @@ QVariant RunsTableModel::headerData(int section, Qt::Orientation orientation, in
 Qt::ItemFlags RunsTableModel::flags(const QModelIndex &index) const
 {
     Qt::ItemFlags f = QAbstractTableModel::flags(index);
-    if (index.isValid() && (index.column() == Name || index.column() == Note))
+    // the name in place; a note, of several lines, in the note's editor
+    if (index.isValid() && index.column() == Name)
         f |= Qt::ItemIsEditable;
     return f;
 }
@@ -324,6 +327,11 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
             return std::nullopt;
         return answer;
     };
+    askNote = [this](const QString &title, const QString &label, const QString &current) -> std::optional<QString> {
+        bool ok = false;
+        const QString answer = QInputDialog::getMultiLineText(this, title, label, current, &ok);
+        return ok ? std::optional<QString>(answer) : std::nullopt;
+    };
     confirm = [this](const QString &title, const QString &question) {
         return QMessageBox::question(this, title, question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             == QMessageBox::Yes;
@@ -340,7 +348,7 @@ RunsWindow::RunsWindow(const QString &path, QWidget *parent) : QWidget(parent, Q
     };
     build();
     retranslate();
-    resize(1240, 520);
+    resize(1000, 600); // on a 1024 x 768 screen; the columns past it scroll
 }
 
 RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath(), parent)
@@ -375,9 +383,9 @@ RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath()
     auto *classWindowEntry = new QAction(this);
     actions_.emplace_back(Text::ClassEntry, classWindowEntry);
     connect(classWindowEntry, &QAction::triggered, this, [this] { classWindowAsked(); });
-    tools_->addSeparator();
-    tools_->addAction(classEntry);
-    tools_->addAction(classWindowEntry);
+    libraryTools_->addSeparator();
+    libraryTools_->addAction(classEntry);
+    libraryTools_->addAction(classWindowEntry);
     classEntry->setText(text(Text::ClassServerEntry));
     classWindowEntry->setText(text(Text::ClassEntry));
     setLanguage(lab.english());
@@ -428,15 +436,27 @@ void RunsWindow::build()
     view_->verticalHeader()->setDefaultSectionSize(view_->fontMetrics().height() + 6);
     QHeaderView *header = view_->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Interactive);
-    header->setStretchLastSection(true);
+    // no stretched last column: past the window's width the note would be
+    // squeezed to nothing; the columns scroll sideways instead
+    header->setStretchLastSection(false);
     connect(view_, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex &at) {
-        if (at.column() != RunsTableModel::Name && at.column() != RunsTableModel::Note)
-            openRun(at.data(RunsTableModel::IdRole).toLongLong());
+        const std::int64_t id = at.data(RunsTableModel::IdRole).toLongLong();
+        if (at.column() == RunsTableModel::Note) {
+            select({id});
+            noteAsked();
+        } else if (at.column() != RunsTableModel::Name) {
+            openRun(id);
+        }
     });
     connect(view_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateActions(); });
 
+    // two rows, so that every entry shows in either language at the
+    // window's first size: what is done to the selected runs, then the
+    // library's own
     tools_ = new QToolBar(this);
-    tools_->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    libraryTools_ = new QToolBar(this);
+    for (QToolBar *bar : {tools_, libraryTools_})
+        bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     const std::pair<Text, void (RunsWindow::*)()> entries[] = {
         {Text::Open, &RunsWindow::openSelected},
         {Text::Compare, &RunsWindow::compareSelected},
@@ -454,16 +474,14 @@ void RunsWindow::build()
         if (slot)
             connect(a, &QAction::triggered, this, slot);
         actions_.emplace_back(which, a);
-        if (which == Text::Retry)
-            tools_->addSeparator();
-        tools_->addAction(a);
+        (which == Text::Retry || which == Text::Refresh ? libraryTools_ : tools_)->addAction(a);
         view_->addAction(a);
     }
     auto *bumpTests = new QAction(this);
     bumpTests->setCheckable(true);
     actions_.emplace_back(Text::BumpTests, bumpTests);
-    tools_->addSeparator();
-    tools_->addAction(bumpTests);
+    libraryTools_->addSeparator();
+    libraryTools_->addAction(bumpTests);
     connect(bumpTests, &QAction::toggled, this, [this](bool on) { showBumpTests(on); });
     connect(action(Text::Retry), &QAction::triggered, this, [this] {
         if (retrySaving)
@@ -482,6 +500,7 @@ void RunsWindow::build()
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(tools_);
+    layout->addWidget(libraryTools_);
     layout->addWidget(view_, 1);
     layout->addWidget(status_);
     updateActions();
@@ -525,15 +544,27 @@ void RunsWindow::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+namespace {
+
+QFontMetrics headingMetrics(const QTableView *view)
+{
+    QFont bold = view->horizontalHeader()->font();
+    bold.setBold(true);
+    return QFontMetrics(bold);
+}
+
+constexpr int kHeadingPadding = 22; // the sort arrow and the margins
+constexpr int kCellPadding = 12;
+
+} // namespace
+
 void RunsWindow::fitColumns()
 {
     // Widths from the headings and typical contents, not measured over every
     // row: a long list stays quick to show.
     const char *typical[] = {
-        "2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00", "00000.0", "a name"};
-    QFont bold = view_->horizontalHeader()->font();
-    bold.setBold(true);
-    const QFontMetrics heading(bold);
+        "2026-12-10 07:22:14", "", "", "Kp=0.199 Ki=0.499 Kd=0.099", "00.00", "000.0", "00.00", "00000.0"};
+    const QFontMetrics heading = headingMetrics(view_);
     const QFontMetrics cells = view_->fontMetrics();
     for (int c = 0; c < static_cast<int>(std::size(typical)); ++c) {
         QString sample = QString::fromUtf8(typical[c]);
@@ -541,9 +572,42 @@ void RunsWindow::fitColumns()
             sample = RunWindow::text(RunWindow::Text::ModeSimulation, english_);
         else if (c == RunsTableModel::Controller)
             sample = RunWindow::text(RunWindow::Text::Fuzzy, english_);
-        const int width = std::max(heading.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()) + 22,
-                                   cells.horizontalAdvance(sample) + 12);
+        const int width =
+            std::max(heading.horizontalAdvance(model_->headerData(c, Qt::Horizontal).toString()) + kHeadingPadding,
+                     cells.horizontalAdvance(sample) + kCellPadding);
         view_->horizontalHeader()->resizeSection(c, width);
+    }
+    fitTextColumns();
+}
+
+void RunsWindow::fitTextColumns()
+{
+    // The name and the note as wide as the longest (the note on one line, as
+    // the table shows it), up to a cap: the tooltip has the rest. A width
+    // the student set stays until the texts want another.
+    const QFontMetrics heading = headingMetrics(view_);
+    const QFontMetrics cells = view_->fontMetrics();
+    const std::pair<RunsTableModel::Column, int> columns[] = {{RunsTableModel::Name, kNameColumnMost},
+                                                              {RunsTableModel::Note, kNoteColumnMost}};
+    for (std::size_t k = 0; k < std::size(columns); ++k) {
+        const auto [column, most] = columns[k];
+        int width = heading.horizontalAdvance(model_->headerData(column, Qt::Horizontal).toString()) + kHeadingPadding;
+        for (const StoredRun &r : model_->runs()) {
+            if (width >= most)
+                break;
+            const QString &text = column == RunsTableModel::Name ? r.name : r.note;
+            // most names and notes are empty or short: not measured
+            if (static_cast<qsizetype>(cells.maxWidth()) * text.size() + kCellPadding <= width)
+                continue;
+            width = std::max(width,
+                             cells.horizontalAdvance(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')))
+                                 + kCellPadding);
+        }
+        width = std::min(width, most);
+        if (width != textWidths_[k]) {
+            textWidths_[k] = width;
+            view_->horizontalHeader()->resizeSection(column, width);
+        }
     }
 }
 
@@ -653,6 +717,7 @@ void RunsWindow::refresh()
     std::vector<StoredRun> runs = lib->list();
     problem_ = lib->error().failed() ? lib->error().message() : QString();
     model_->setRuns(std::move(runs));
+    fitTextColumns();
     select(kept);
     updateStatus();
     updateActions();
@@ -775,6 +840,7 @@ bool RunsWindow::renameRun(std::int64_t id, const QString &name)
         return false;
     }
     model_->setText(id, RunsTableModel::Name, name);
+    fitTextColumns();
     relabelRunWindow();
     if (lab_)
         lab_->wakeForwarder(); // the change goes to the class server too
@@ -788,6 +854,7 @@ bool RunsWindow::setNote(std::int64_t id, const QString &note)
         return false;
     }
     model_->setText(id, RunsTableModel::Note, note);
+    fitTextColumns();
     if (lab_)
         lab_->wakeForwarder(); // the change goes to the class server too
     return true;
@@ -904,9 +971,9 @@ void RunsWindow::noteAsked()
 {
     const std::int64_t id = currentId();
     const StoredRun *run = model_->run(id);
-    if (!run || !askText)
+    if (!run || !askNote)
         return;
-    const std::optional<QString> note = askText(text(Text::Title), text(Text::NotePrompt), run->note);
+    const std::optional<QString> note = askNote(text(Text::Title), text(Text::NotePrompt), run->note);
     if (note)
         setNote(id, *note);
 }
@@ -916,7 +983,7 @@ void RunsWindow::deleteAsked()
     const std::vector<std::int64_t> ids = selectedIds();
     if (ids.empty() || !confirm)
         return;
-    QString question = text(Text::DeleteQuestion).arg(ids.size());
+    QString question = deleteQuestion(ids);
     const bool sent = std::any_of(ids.begin(), ids.end(), [this](std::int64_t id) {
         const StoredRun *r = model_->run(id);
         return r && r->forward == ForwardState::Sent;
@@ -927,15 +994,31 @@ void RunsWindow::deleteAsked()
         removeRuns(ids);
 }
 
+QString RunsWindow::deleteQuestion(const std::vector<std::int64_t> &ids) const
+{
+    const auto labelOf = [this](std::int64_t id) {
+        const StoredRun *run = model_->run(id);
+        return run ? label(*run, english_) : QStringLiteral("#%1").arg(id);
+    };
+    if (ids.size() == 1)
+        return text(Text::DeleteOne).arg(labelOf(ids.front()));
+    // one a line, the first kDeleteListed of a long selection
+    QStringList lines;
+    for (std::size_t k = 0; k < ids.size() && k < kDeleteListed; ++k)
+        lines << QStringLiteral("• ") + labelOf(ids[k]);
+    if (ids.size() > kDeleteListed)
+        lines << text(Text::DeleteMore).arg(ids.size() - kDeleteListed);
+    return text(Text::DeleteQuestion).arg(QString::number(ids.size()), lines.join(QLatin1Char('\n')));
+}
+
 void RunsWindow::exportAsked()
 {
     const std::int64_t id = currentId();
     const StoredRun *run = model_->run(id);
     if (!run || !askPath)
         return;
-    // the run's name, or run_2026-12-10_05-50-00.csv, in the documents folder
-    const QString suggested = ExportNames::runFile(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation),
-                                                   run->startUtc, run->name);
+    // the run's name, or kit-PI-2026-12-11-1430.csv, in the experiment folder
+    const QString suggested = ExportNames::runFile(ExportNames::folder(), ExportNames::naming(*run));
     const QString chosen =
         askPath(text(Text::ExportTitle), RunWindow::text(RunWindow::Text::DataFilter, english_), suggested);
     if (!chosen.isEmpty())

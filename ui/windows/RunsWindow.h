@@ -114,7 +114,9 @@ public:
         Refresh,
         RenamePrompt,
         NotePrompt,
-        DeleteQuestion, // %1: how many runs
+        DeleteQuestion, // several runs; %1: how many, %2: their names, one a line
+        DeleteOne,      // one run; %1: its name
+        DeleteMore,     // after the names listed: "and %1 more"
         ExportTitle,
         Failed,
         CannotOpen,
@@ -203,6 +205,8 @@ public:
     void noteAsked();
     void deleteAsked();
     void exportAsked();
+    // The question before deleting runs, naming them (as label() does).
+    QString deleteQuestion(const std::vector<std::int64_t> &ids) const;
     void openSelected();
     void compareSelected();
     void pinSelected();
@@ -217,6 +221,8 @@ public:
     // ---- hooks -------------------------------------------------------------
     // A line of text (current: what the field starts with); nothing = cancelled.
     std::function<std::optional<QString>(const QString &title, const QString &label, const QString &current)> askText;
+    // A run's note, in an editor of several lines; as askText.
+    std::function<std::optional<QString>(const QString &title, const QString &label, const QString &current)> askNote;
     // A yes/no question; true = go ahead.
     std::function<bool(const QString &title, const QString &question)> confirm;
     // A file name to save to ("" = cancelled).
@@ -242,6 +248,7 @@ private:
     void updateActions();
     void updateStatus();
     void fitColumns();
+    void fitTextColumns(); // the name and the note, to their texts
     void showEvent(QShowEvent *event) override;
     RunLibrary *library();
     void failed(const LibraryError &e);
@@ -262,12 +269,15 @@ private:
     RunsTableModel *model_ = nullptr;
     QSortFilterProxyModel *proxy_ = nullptr;
     QTableView *view_ = nullptr;
-    QToolBar *tools_ = nullptr;
+    QToolBar *tools_ = nullptr, *libraryTools_ = nullptr;
     QLabel *status_ = nullptr;
     std::vector<std::pair<Text, QAction *>> actions_;
     QPointer<RunWindow> runWindow_;
     std::unique_ptr<ClassWindow> classWindow_; // made at the first "Class…"
     std::vector<std::int64_t> shownIds_;       // the runs the run window shows
+    static constexpr int kNameColumnMost = 240, kNoteColumnMost = 360;
+    static constexpr std::size_t kDeleteListed = 10; // names in the delete question
+    int textWidths_[2] = {-1, -1};                   // the name's and the note's, as last fitted
 };
 
 } // namespace tervalo

@@ -2,6 +2,7 @@
 
 #include "fileio/AtomicFile.h"
 #include "session/Lab.h"
+#include "store/ExportNames.h"
 #include "ui/texts/TuningTexts.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <exception>
 
@@ -87,8 +89,8 @@ SurfaceWindow::SurfaceWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Wi
     QObject::connect(png_, &QPushButton::clicked, this, [this] { saveWith(true); });
     QObject::connect(csv_, &QPushButton::clicked, this, [this] { saveWith(false); });
 
-    askPath = [this](const QString &title, const QString &filter) {
-        return QFileDialog::getSaveFileName(this, title, QString(), filter);
+    askPath = [this](const QString &title, const QString &filter, const QString &suggested) {
+        return QFileDialog::getSaveFileName(this, title, suggested, filter);
     };
 
     lab_.watchCycles(this);
@@ -294,11 +296,22 @@ QString SurfaceWindow::saveCsv(const QString &path) const
     return err ? err.message() : QString();
 }
 
+QString SurfaceWindow::suggestedPath(bool png) const
+{
+    RunSettings now = lab_.controls().settings();
+    now.start = std::chrono::system_clock::now();
+    now.controller = RunController::Fuzzy;
+    ExportNames::RunNaming naming = ExportNames::naming(now);
+    naming.what = QStringLiteral("surface");
+    return ExportNames::runFile(ExportNames::folder(), naming, png ? "png" : "csv");
+}
+
 void SurfaceWindow::saveWith(bool png)
 {
-    const QString path = askPath ? askPath(tuneText(png ? TuneText::SavePng : TuneText::SaveCsv, english_),
-                                           png ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"))
-                                 : QString();
+    const QString path = askPath
+        ? askPath(tuneText(png ? TuneText::SavePng : TuneText::SaveCsv, english_),
+                  png ? QStringLiteral("PNG (*.png)") : QStringLiteral("CSV (*.csv)"), suggestedPath(png))
+        : QString();
     if (path.isEmpty())
         return;
     const QString failure = png ? savePng(path) : saveCsv(path);

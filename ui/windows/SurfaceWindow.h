@@ -65,8 +65,14 @@ public:
     QString savePng(const QString &path) const;
     QString saveCsv(const QString &path) const;
 
-    // The file dialog (a test answers it): the chosen name, "" = cancelled.
-    std::function<QString(const QString &title, const QString &filter)> askPath;
+    // The name a save offers: the lab's mode, the fuzzy controller and the
+    // time now, then "surface", in the experiment folder
+    // ("…/simulation-fuzzy-2026-12-11-1430-surface.png").
+    QString suggestedPath(bool png) const;
+
+    // The file dialog (a test answers it), starting at suggested: the chosen
+    // name, "" = cancelled.
+    std::function<QString(const QString &title, const QString &filter, const QString &suggested)> askPath;
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -24,6 +24,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -142,7 +143,8 @@ TuningWindow::TuningWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Wind
     model_ = new QLabel(this);
     model_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     model_->setWordWrap(true);
-    model_->setFixedWidth(250);
+    model_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    model_->setMinimumWidth(160);
     lawLabel_ = new QLabel(this);
     law_ = new QComboBox(this);
     for (const ClassicPanel &panel : ClassicPanels::all())
@@ -157,9 +159,11 @@ TuningWindow::TuningWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Wind
     run_ = new QPushButton(this);
     table_ = new QTableWidget(0, 2, this);
     table_->verticalHeader()->hide();
+    // the figure names whole on one line; a long value is cut short
+    table_->setWordWrap(false);
+    table_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     table_->horizontalHeader()->setStretchLastSection(true);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table_->setMinimumWidth(300);
 
     // measured speeds as the main graph's Y, the model's in a colour of its own
     fit_ = makePlot({look::output(), look::model()});
@@ -168,7 +172,7 @@ TuningWindow::TuningWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Wind
     auto view = [this](Plot &p) {
         auto *v = new QChartView(p.chart, this);
         v->setRenderHint(QPainter::Antialiasing);
-        v->setMinimumSize(360, 240);
+        v->setMinimumSize(240, 160);
         return v;
     };
 
@@ -184,10 +188,13 @@ TuningWindow::TuningWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Wind
     top->addWidget(bump_);
     top->addStretch(1);
 
-    auto *plots = new QHBoxLayout;
-    plots->addWidget(view(fit_), 3);
-    plots->addWidget(view(residual_), 2);
+    // the bump test's plots and model over the suggestion's table and run,
+    // each part and each side of it between lines the student can move
+    auto *plots = new QSplitter(Qt::Horizontal);
+    plots->addWidget(view(fit_));
+    plots->addWidget(view(residual_));
     plots->addWidget(model_);
+    plots->setSizes({400, 300, 260});
 
     auto *lawRow = new QHBoxLayout;
     lawRow->addWidget(lawLabel_);
@@ -199,17 +206,29 @@ TuningWindow::TuningWindow(Lab &lab, QWidget *parent) : QWidget(parent, Qt::Wind
     lawRow->addWidget(run_);
     lawRow->addStretch(1);
 
-    auto *bottom = new QHBoxLayout;
-    bottom->addWidget(table_, 2);
-    bottom->addWidget(view(run_Plot_), 3);
+    auto *bottom = new QSplitter(Qt::Horizontal);
+    bottom->addWidget(table_);
+    bottom->addWidget(view(run_Plot_));
+    bottom->setSizes({380, 580});
+
+    auto *tuning = new QWidget;
+    auto *tuningLayout = new QVBoxLayout(tuning);
+    tuningLayout->setContentsMargins(0, 0, 0, 0);
+    tuningLayout->addLayout(lawRow);
+    tuningLayout->addWidget(bottom, 1);
+
+    auto *parts = new QSplitter(Qt::Vertical);
+    parts->addWidget(plots);
+    parts->addWidget(tuning);
+    parts->setSizes({300, 340});
+    for (QSplitter *s : {plots, bottom, parts})
+        s->setChildrenCollapsible(false);
 
     auto *layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(status_Label_);
-    layout->addLayout(plots, 1);
-    layout->addLayout(lawRow);
-    layout->addLayout(bottom, 1);
-    resize(1000, 720);
+    layout->addWidget(parts, 1);
+    resize(1000, 680); // on a 1024 x 768 screen with the title bar and panel
 
     QObject::connect(bump_, &QPushButton::clicked, this, [this] { startBumpTest(); });
     QObject::connect(suggest_, &QPushButton::clicked, this, [this] { suggest(); });

@@ -4,6 +4,7 @@
 #include "engine/RunRecord.h"
 #include "engine/StepFigures.h"
 #include "store/RunLibrary.h"
+#include "tests/support/ScratchHome.h"
 #include "ui/texts/LabTexts.h"
 #include "ui/windows/RunWindow.h"
 #include "ui/windows/RunsWindow.h"
@@ -14,6 +15,8 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QFile>
+#include <QFontMetrics>
+#include <QHeaderView>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
@@ -133,6 +136,10 @@ protected:
             ADD_FAILURE() << "no text expected";
             return std::nullopt;
         };
+        w->askNote = [](const QString &, const QString &, const QString &) -> std::optional<QString> {
+            ADD_FAILURE() << "no note expected";
+            return std::nullopt;
+        };
         w->refresh();
     }
 
@@ -225,6 +232,7 @@ TEST_F(RunsWindowTest, RenamesAndNotesAreKeptInTheLibrary)
     EXPECT_EQ(asked[1], QStringLiteral("Name of the run:|PI, quick"));
 
     answer = QStringLiteral("load moved\nat cycle 40");
+    w->askNote = w->askText; // the note's editor answers the same way
     w->action(RunsWindow::Text::EditNote)->trigger();
     EXPECT_EQ(storedRun(ids[0]).note, QStringLiteral("load moved\nat cycle 40"));
     EXPECT_EQ(cell(ids[0], Column::Note), QStringLiteral("load moved at cycle 40")); // one line
@@ -238,6 +246,92 @@ TEST_F(RunsWindowTest, RenamesAndNotesAreKeptInTheLibrary)
     EXPECT_TRUE(errors.empty());
 }
 
+// "Edit note…" asks through the editor of several lines, starting at the
+// run's note; a cancelled editor leaves the note as it was.
+TEST_F(RunsWindowTest, TheNoteIsEditedOnSeveralLines)
+{
+    std::vector<QString> asked;
+    std::optional<QString> answer = QStringLiteral("load moved at cycle 40\nspeed fell to 800 rpm\nback at 60");
+    w->askNote = [&](const QString &title, const QString &label, const QString &current) {
+        asked.push_back(title + '|' + label + '|' + current);
+        return answer;
+    };
+    w->select({ids[1]});
+    w->action(RunsWindow::Text::EditNote)->trigger();
+    EXPECT_EQ(storedRun(ids[1]).note, *answer);
+    EXPECT_EQ(cell(ids[1], Column::Note), QStringLiteral("load moved at cycle 40 speed fell to 800 rpm back at 60"));
+
+    const QString kept = *answer;
+    answer.reset(); // cancelled
+    w->setLanguage(false);
+    w->action(RunsWindow::Text::EditNote)->trigger();
+    EXPECT_EQ(storedRun(ids[1]).note, kept);
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0], QStringLiteral("Runs|Note on the run:|"));
+    EXPECT_EQ(asked[1], QString::fromUtf8("Çalışmalar|Çalışmayla ilgili not:|") + kept);
+
+    // a double click on a note opens its editor, not an editor of one line
+    answer = QStringLiteral("flat\nas expected");
+    for (int row = 0; row < w->sorted()->rowCount(); ++row) {
+        const QModelIndex at = w->sorted()->index(row, Column::Note);
+        if (at.data(RunsTableModel::IdRole).toLongLong() != ids[2])
+            continue;
+        EXPECT_FALSE(w->sorted()->flags(at) & Qt::ItemIsEditable);
+        emit w->table()->doubleClicked(at);
+    }
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(storedRun(ids[2]).note, *answer);
+    EXPECT_EQ(w->selectedIds(), std::vector<std::int64_t>{ids[2]});
+    EXPECT_EQ(w->runWindow(), nullptr); // nothing opened
+    EXPECT_TRUE(errors.empty());
+}
+
+// The name and note columns as wide as their texts (the note on one line) up
+// to a cap, the tooltip whole; a width the student set stays until the texts
+// change.
+TEST_F(RunsWindowTest, NameAndNoteColumnsFitTheirTexts)
+{
+    const QHeaderView *header = w->table()->horizontalHeader();
+    const QFontMetrics fm = w->table()->fontMetrics();
+    const auto width = [header](Column c) { return header->sectionSize(c); };
+    const auto tooltip = [this](std::int64_t id, Column c) {
+        for (int row = 0; row < w->sorted()->rowCount(); ++row) {
+            const QModelIndex at = w->sorted()->index(row, c);
+            if (at.data(RunsTableModel::IdRole).toLongLong() == id)
+                return at.data(Qt::ToolTipRole).toString();
+        }
+        return QString();
+    };
+    const int nameAlone = width(Column::Name); // no names yet: the heading's
+    EXPECT_GE(nameAlone, fm.horizontalAdvance(QStringLiteral("Name")));
+
+    const QString name = QStringLiteral("Group 3: PI, quick response with load");
+    ASSERT_TRUE(w->renameRun(ids[0], name));
+    EXPECT_GE(width(Column::Name), fm.horizontalAdvance(name) + 6);
+    const QString note = QStringLiteral("load moved at 40\nspeed fell to 800 rpm");
+    ASSERT_TRUE(w->setNote(ids[1], note));
+    EXPECT_GE(width(Column::Note), fm.horizontalAdvance(QString(note).replace('\n', ' ')) + 6);
+
+    // past the cap: cut short, whole in the tooltip
+    const QString essay = QStringLiteral("The load was moved by hand at cycle 40; ").repeated(8);
+    ASSERT_TRUE(w->setNote(ids[2], essay));
+    EXPECT_LT(width(Column::Note), fm.horizontalAdvance(essay) / 2);
+    EXPECT_LE(width(Column::Note), 400);
+    EXPECT_EQ(tooltip(ids[2], Column::Note), essay);
+    EXPECT_EQ(tooltip(ids[0], Column::Name), name);
+
+    // the student's width stays over a refresh, and goes when the names want another
+    const int fitted = width(Column::Name);
+    w->table()->horizontalHeader()->resizeSection(Column::Name, nameAlone);
+    w->refresh();
+    EXPECT_EQ(width(Column::Name), nameAlone);
+    const QString shorter = QStringLiteral("Group 3: PI, quick");
+    ASSERT_TRUE(w->renameRun(ids[0], shorter));
+    EXPECT_GE(width(Column::Name), fm.horizontalAdvance(shorter) + 6);
+    EXPECT_LT(width(Column::Name), fitted);
+    EXPECT_TRUE(errors.empty());
+}
+
 TEST_F(RunsWindowTest, DeletesOnlyWhatTheQuestionWasAnsweredFor)
 {
     bool yes = false;
@@ -248,7 +342,11 @@ TEST_F(RunsWindowTest, DeletesOnlyWhatTheQuestionWasAnsweredFor)
     w->select({ids[0], ids[2]});
     w->action(RunsWindow::Text::Delete)->trigger();
     ASSERT_EQ(questions.size(), 1u);
-    EXPECT_EQ(questions[0], QStringLiteral("Delete 2 stored run(s)? This cannot be undone."));
+    EXPECT_EQ(questions[0],
+              QStringLiteral("Delete these 2 stored runs? This cannot be undone.\n• #%1 Open Loop\n"
+                             "• #%2 PI Kp=0.75 Ki=0.125")
+                  .arg(ids[2])
+                  .arg(ids[0]));
     EXPECT_EQ(RunLibrary(path()).list().size(), 3u);
 
     yes = true;
@@ -261,8 +359,65 @@ TEST_F(RunsWindowTest, DeletesOnlyWhatTheQuestionWasAnsweredFor)
     EXPECT_FALSE(w->action(RunsWindow::Text::Delete)->isEnabled());
 }
 
+// The delete question names the runs it deletes, by name or label, in the
+// window's language; a long selection names its first ten.
+TEST_F(RunsWindowTest, TheDeleteQuestionNamesTheRuns)
+{
+    ASSERT_TRUE(w->renameRun(ids[1], QStringLiteral("Group 3: fuzzy")));
+    {
+        RunLibrary library(path());
+        for (int k = 0; k < 10; ++k) {
+            RunRecord r(200);
+            RunSettings s = piSettings();
+            s.start += std::chrono::hours(1 + k);
+            fill(r, s, 20, 0.2);
+            const std::optional<std::int64_t> id = library.store(r);
+            ASSERT_TRUE(id);
+            ids.push_back(*id);
+        }
+    }
+    w->refresh();
+    const auto pi = [this](std::size_t k) { return QStringLiteral("#%1 PI Kp=0.75 Ki=0.125").arg(ids[k]); };
+    QStringList firstTen; // newest first: the ten added
+    for (std::size_t k = 12; k >= 3; --k)
+        firstTen << QString::fromUtf8("• ") + pi(k);
+
+    struct Case {
+        std::vector<std::int64_t> runs;
+        bool english;
+        QString question;
+    };
+    const Case cases[] = {
+        {{ids[0]}, true, QString::fromUtf8("Delete the stored run “%1”? This cannot be undone.").arg(pi(0))},
+        {{ids[1]}, true, QString::fromUtf8("Delete the stored run “Group 3: fuzzy”? This cannot be undone.")},
+        {{ids[1]}, false, QString::fromUtf8("Kayıtlı çalışma “Group 3: fuzzy” silinsin mi? Bu geri alınamaz.")},
+        {{ids[1], ids[2]},
+         false,
+         QString::fromUtf8("Bu 2 kayıtlı çalışma silinsin mi? Bu geri alınamaz.\n• #%1 Denetimsiz\n• Group 3: fuzzy")
+             .arg(ids[2])},
+        {ids, true,
+         QString::fromUtf8("Delete these 13 stored runs? This cannot be undone.\n%1\n… and 3 more")
+             .arg(firstTen.join('\n'))},
+    };
+    std::vector<QString> asked;
+    w->confirm = [&asked](const QString &, const QString &question) {
+        asked.push_back(question);
+        return false;
+    };
+    for (const Case &c : cases) {
+        w->setLanguage(c.english);
+        w->select(c.runs);
+        asked.clear();
+        w->action(RunsWindow::Text::Delete)->trigger();
+        ASSERT_EQ(asked.size(), 1u);
+        EXPECT_EQ(asked[0].toStdString(), c.question.toStdString());
+    }
+    EXPECT_EQ(RunLibrary(path()).list().size(), 13u); // all answered no
+}
+
 TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
 {
+    test::ScratchHome home;
     QString chosen = dir.filePath(QStringLiteral("exported"));
     QString suggested;
     w->askPath = [&](const QString &, const QString &, const QString &s) {
@@ -271,7 +426,11 @@ TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
     };
     w->select({ids[1]});
     w->action(RunsWindow::Text::Export)->trigger();
-    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/run_2026-12-10_02-35-00.csv"))) << suggested.toStdString();
+    // an unnamed run: its mode, controller and local start, in the experiment folder
+    const QString start = QDateTime::fromString(QStringLiteral("2026-12-10T02:35:00Z"), Qt::ISODate)
+                              .toLocalTime()
+                              .toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+    EXPECT_EQ(suggested, home.experimentFolder() + "/kit-fuzzy-" + start + ".csv");
     QFile csv(dir.filePath(QStringLiteral("exported.csv")));
     ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
     EXPECT_EQ(csv.readAll().count("\r\n"), 91); // the header and 90 rows
@@ -288,7 +447,7 @@ TEST_F(RunsWindowTest, ExportsCsvAndJsonOrSaysWhyNot)
     ASSERT_TRUE(w->setNote(ids[1], QStringLiteral("load moved\nat cycle 40")));
     chosen = dir.filePath(QStringLiteral("named.csv"));
     w->action(RunsWindow::Text::Export)->trigger();
-    EXPECT_TRUE(suggested.endsWith(QStringLiteral("/Group 3_ fuzzy, slow.csv"))) << suggested.toStdString();
+    EXPECT_EQ(suggested, home.experimentFolder() + "/Group 3_ fuzzy, slow.csv");
     QFile named(dir.filePath(QStringLiteral("named.json")));
     ASSERT_TRUE(named.open(QIODevice::ReadOnly));
     const QJsonObject n = QJsonDocument::fromJson(named.readAll()).object();

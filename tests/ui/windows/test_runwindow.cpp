@@ -5,12 +5,15 @@
 
 #include "engine/FuzzyController.h"
 #include "engine/SimulatedPlant.h"
+#include "tests/support/ScratchHome.h"
 
 #include <QAreaSeries>
 #include <QChart>
 #include <QChartView>
 #include <QClipboard>
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QGuiApplication>
@@ -415,7 +418,7 @@ TEST_F(RunWindowTest, ButtonsUseTheDialogHooks)
     QString answer;
     std::vector<RunWindow::Purpose> asked;
     QStringList errors;
-    w.askPath = [&](RunWindow::Purpose p, const QString &, const QString &) {
+    w.askPath = [&](RunWindow::Purpose p, const QString &, const QString &, const QString &) {
         asked.push_back(p);
         return answer;
     };
@@ -444,4 +447,59 @@ TEST_F(RunWindowTest, ButtonsUseTheDialogHooks)
     EXPECT_TRUE(errors[0].startsWith("Could not save|" + path("missing/data.")));
     EXPECT_TRUE(errors[0].endsWith(": No such file or directory"));
     EXPECT_EQ(record.size(), 40u);
+}
+
+// Every save offers the run's mode, controller and local start in the
+// experiment folder, ending as its file; a comparison offers the first run's.
+TEST_F(RunWindowTest, SaveDialogsOfferTheRunsNameInTheExperimentFolder)
+{
+    test::ScratchHome home;
+    RunSettings s = fuzzySettings();
+    s.start = std::chrono::system_clock::time_point{} + std::chrono::seconds(1796995825); // 2026-12-11 13:30:25 UTC
+    s.mode = RunMode::Kit;
+    s.controller = RunController::PI;
+    s.kp = 0.5;
+    record.start(s);
+    for (int k = 1; k <= 20; ++k)
+        record.append(rowOf(k, 50 * k, 1500));
+    const QString local = QDateTime::fromString(QStringLiteral("2026-12-11T13:30:25Z"), Qt::ISODate)
+                              .toLocalTime()
+                              .toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+
+    RunWindow w(record);
+    std::vector<std::pair<RunWindow::Purpose, QString>> offered;
+    w.askPath = [&](RunWindow::Purpose p, const QString &, const QString &, const QString &suggested) {
+        offered.emplace_back(p, suggested);
+        return QString(); // cancelled: nothing saved
+    };
+    const std::tuple<Text, RunWindow::Purpose, const char *> buttons[] = {
+        {Text::SaveData, RunWindow::Purpose::Data, "csv"},
+        {Text::SavePlot, RunWindow::Purpose::Plot, "png"},
+        {Text::SaveReport, RunWindow::Purpose::Report, "pdf"},
+    };
+    for (const auto &[button, purpose, ending] : buttons) {
+        offered.clear();
+        w.button(button)->click();
+        ASSERT_EQ(offered.size(), 1u);
+        EXPECT_EQ(offered[0].first, purpose);
+        EXPECT_EQ(offered[0].second, home.experimentFolder() + "/kit-PI-" + local + "." + ending);
+    }
+    EXPECT_TRUE(QDir(home.experimentFolder()).exists()); // made for the dialog
+    EXPECT_TRUE(QDir(home.experimentFolder()).isEmpty());
+
+    RunSettings open = s;
+    open.mode = RunMode::OpenLoop;
+    open.start += std::chrono::hours(24);
+    auto second = std::make_shared<RunRecord>(100);
+    second->start(open);
+    second->append(rowOf(1, 0, 0));
+    second->stop();
+    w.compare({{"open", second}, {"kit", std::make_shared<RunRecord>(record)}});
+    offered.clear();
+    w.button(Text::SavePlot)->click();
+    ASSERT_EQ(offered.size(), 1u);
+    const QString nextDay = QDateTime::fromString(QStringLiteral("2026-12-12T13:30:25Z"), Qt::ISODate)
+                                .toLocalTime()
+                                .toString(QStringLiteral("yyyy-MM-dd-HHmm"));
+    EXPECT_EQ(offered[0].second, home.experimentFolder() + "/open-" + nextDay + ".png");
 }

@@ -4,6 +4,7 @@
 #include "store/ExperimentFile.h"
 #include "store/RunLibrary.h"
 #include "tests/support/FakeLab.h"
+#include "tests/support/ScratchHome.h"
 #include "ui/windows/ExperimentMenu.h"
 #include "ui/windows/RunsWindow.h"
 #include "ui/windows/SurfaceWindow.h"
@@ -11,6 +12,8 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QSortFilterProxyModel>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -68,6 +71,33 @@ TEST_F(WindowsOnLab, EntriesAreAddedAndRetitledWithTheLanguage)
     EXPECT_NE(graphMenu.actions()[0]->text(), tuneEnglish);
     EXPECT_EQ(surface->parentWidget(), &window);
     EXPECT_EQ(tuning->parentWidget(), &window);
+}
+
+// The surface's saves open in the experiment folder with the lab's mode, the
+// fuzzy controller and the time now as the name.
+TEST_F(WindowsOnLab, TheSurfacesSavesOfferANameInTheExperimentFolder)
+{
+    test::ScratchHome home;
+    f.mode = RunMode::Kit;
+    f.controller = RunController::PI; // the surface is the fuzzy controller's all the same
+    SurfaceWindow surface(f.lab);
+    std::vector<QString> offered;
+    surface.askPath = [&offered](const QString &, const QString &, const QString &suggested) {
+        offered.push_back(suggested);
+        return QString();
+    };
+    const QList<QPushButton *> buttons = surface.findChildren<QPushButton *>();
+    ASSERT_EQ(buttons.size(), 2);
+    for (QPushButton *b : buttons)
+        b->click();
+    ASSERT_EQ(offered.size(), 2u);
+    const QRegularExpression name(
+        QRegularExpression::anchoredPattern(QRegularExpression::escape(home.experimentFolder())
+                                            + "/kit-fuzzy-\\d{4}-\\d\\d-\\d\\d-\\d{4}-surface\\.(png|csv)"));
+    for (const QString &path : offered)
+        EXPECT_TRUE(name.match(path).hasMatch()) << path.toStdString();
+    EXPECT_TRUE(offered[0].endsWith(".png"));
+    EXPECT_TRUE(offered[1].endsWith(".csv"));
 }
 
 // The surface is computed from the lab's set-up, and follows its edits.
