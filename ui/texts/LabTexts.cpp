@@ -98,7 +98,7 @@ QString LabTexts::significant(double value, int digits)
     if (!std::isfinite(value))
         return QString::number(value);
     if (value == 0)
-        return QString::number(0.0, 'f', std::max(0, digits - 1));
+        return QStringLiteral("0");
     // the whole part is never rounded away: 4095 stays 4095
     if (std::fabs(value) >= std::pow(10.0, digits - 1))
         return QString::number(std::round(value), 'f', 0);

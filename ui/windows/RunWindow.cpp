@@ -104,6 +104,7 @@ const Both kTexts[] = {
     {"load %1 from cycle %2", "yük %1, çevrim %2'den"},
     {"Times from the load change", "Süreler yük değişiminden itibaren"},
     {"Test program", "Test programı"},
+    {"U limits", "U sınırları"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
 
@@ -269,7 +270,11 @@ void RunWindow::build()
     time_->setLabelFormat(QStringLiteral("%g"));
     left_->setLabelFormat(QStringLiteral("%g"));
     right_->setLabelFormat(QStringLiteral("%g"));
+    right_->setGridLineVisible(false); // one grid: the left axis's
     chart_->legend()->setAlignment(Qt::AlignBottom);
+    // in the window the legend below the plots wraps (legend_); the chart's
+    // own, which cuts long names short, is shown only in saved pictures
+    chart_->legend()->setVisible(false);
     chart_->setMargins(QMargins(4, 4, 4, 4));
 
     view_ = new QChartView(chart_, this);
@@ -315,10 +320,56 @@ void RunWindow::build()
     header_ = new QLabel(this);
     header_->setWordWrap(true);
     header_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    legend_ = new QLabel(this);
+    legend_->setWordWrap(true);
+    legend_->setTextFormat(Qt::RichText);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(header_);
     layout->addWidget(splitter_, 1);
+    layout->addWidget(legend_);
 }
+
+// What the plot shown draws, each with its colour, in a line that wraps
+// between entries (never inside one).
+void RunWindow::refreshLegend()
+{
+    const QChart *chart = comparing() ? compareChart_ : chart_;
+    QStringList entries;
+    for (QAbstractSeries *s : chart->series()) {
+        if (s->name().isEmpty() || s == uMax_) // the limits are one entry
+            continue;
+        QColor colour;
+        if (auto *line = qobject_cast<QLineSeries *>(s))
+            colour = line->pen().color();
+        else if (auto *area = qobject_cast<QAreaSeries *>(s)) {
+            if (saturated_.spans().empty())
+                continue; // "U at a limit" once there is such a stretch
+            colour = area->color();
+            colour.setAlpha(255);
+        }
+        const QString name = s == uMin_ ? text(Text::ActuatorLimits) : s->name();
+        entries << QStringLiteral("<span style='white-space:nowrap'><span style='color:%1'>■</span>&nbsp;%2</span>")
+                       .arg(colour.name(), name.toHtmlEscaped());
+    }
+    legend_->setText(entries.join(QStringLiteral(" &nbsp; ")));
+}
+
+QString RunWindow::legendText() const
+{
+    return legend_->text();
+}
+
+// The chart's own legend for a picture: the picture has no wrapping one.
+class RunWindow::PictureLegend {
+public:
+    explicit PictureLegend(QChart *chart) : chart_(chart) { chart_->legend()->setVisible(true); }
+    ~PictureLegend() { chart_->legend()->setVisible(false); }
+    PictureLegend(const PictureLegend &) = delete;
+    PictureLegend &operator=(const PictureLegend &) = delete;
+
+private:
+    QChart *chart_;
+};
 
 bool RunWindow::fitDue() const
 {
@@ -380,6 +431,7 @@ void RunWindow::retranslate()
     uMin_->setName(text(Text::ActuatorMin));
     uMax_->setName(text(Text::ActuatorMax));
     sat_->setName(text(Text::Saturated));
+    refreshLegend();
     time_->setTitleText(text(Text::TimeAxis));
     const bool sim = record_->settings().mode == RunMode::Simulation;
     left_->setTitleText(QStringLiteral("R, Y, E (%1)").arg(text(sim ? Text::UnitSimulation : Text::UnitKit)));
@@ -500,6 +552,7 @@ void RunWindow::publish(std::size_t from)
         // "U at a limit" in the legend only once there is such a stretch
         for (QLegendMarker *m : chart_->legend()->markers(sat_))
             m->setVisible(!saturated_.spans().empty());
+        refreshLegend();
     }
 
     const double end = shown_ ? record_->row(shown_ - 1).time_s() : 0;
@@ -665,6 +718,7 @@ QImage RunWindow::reportPlotImage()
 {
     ensureLaidOut();
     QChart *chart = shownView()->chart();
+    const PictureLegend legend(chart);
     const QSizeF shown = chart->size();
     const QSizeF page(900, 480);
     chart->resize(page);
@@ -687,6 +741,7 @@ QImage RunWindow::plotImage()
 {
     ensureLaidOut();
     QChartView *view = shownView();
+    const PictureLegend legend(view->chart());
     view->setRenderHint(QPainter::Antialiasing, true);
     const QImage image = view->grab().toImage();
     view->setRenderHint(QPainter::Antialiasing, false);
@@ -707,6 +762,7 @@ FileError RunWindow::savePlot(const QString &chosen)
     if (suffix == QLatin1String("svg")) {
         ensureLaidOut();
         QChartView *view = shownView();
+        const PictureLegend legend(view->chart());
         QSvgGenerator svg;
         svg.setOutputDevice(&buffer);
         svg.setSize(view->size());
@@ -1005,6 +1061,7 @@ void RunWindow::buildCompare()
     compareTime_->setLabelFormat(QStringLiteral("%g"));
     compareLeft_->setLabelFormat(QStringLiteral("%g"));
     compareChart_->legend()->setAlignment(Qt::AlignBottom);
+    compareChart_->legend()->setVisible(false); // the window's legend_ wraps
     compareChart_->setMargins(QMargins(4, 4, 4, 4));
     compareView_ = new QChartView(compareChart_, this);
     compareView_->setRenderHint(QPainter::Antialiasing, false);
@@ -1146,6 +1203,7 @@ void RunWindow::retranslateCompare()
         header << (run.heading.isEmpty() ? run.label : run.heading);
         compareOutputs_[k]->setName(run.label);
     }
+    refreshLegend();
     table_->setHorizontalHeaderLabels(header);
     for (std::size_t k = 0; k < compared_.size(); ++k)
         table_->horizontalHeaderItem(static_cast<int>(k) + 1)->setToolTip(compared_[k].label);

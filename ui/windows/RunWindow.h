@@ -105,7 +105,8 @@ public:
         StretchTip,      // what a stretch's column counts its times from
         StretchLoadHead, // "load %1 from cycle %2"
         StretchLoadTip,
-        TestProgram, // the report's list of the run's events
+        TestProgram,    // the report's list of the run's events
+        ActuatorLimits, // the legend's one entry for both limits
         Count
     };
 
@@ -170,6 +171,8 @@ public:
     const std::vector<ComparedRun> &comparedRuns() const { return compared_; }
     // The names the legend of the shown plot carries.
     QStringList legendNames() const;
+    // The legend under the plot as the window shows it (rich text).
+    QString legendText() const;
     // The output points drawn for compared run k (thinned like the plot).
     QList<QPointF> comparedPoints(std::size_t k) const;
     QChartView *compareView() const { return compareView_; }
@@ -231,6 +234,9 @@ private:
     QString label_;
     QString name_, note_;
     QLabel *header_ = nullptr;
+    QLabel *legend_ = nullptr;
+    class PictureLegend;
+    void refreshLegend();
     bool english_ = true;
     std::uint64_t run_ = 0;
     std::size_t shown_ = 0;  // rows taken into the plot
