@@ -91,7 +91,7 @@ const Both kTexts[] = {
     {"rows past the limit not kept", "sınırı aşan satır tutulmadı"},
     {"", ""}, // the lab's "no run yet"
     {"CSV files (*.csv)", "CSV dosyaları (*.csv)"},
-    {"PNG image (*.png);;SVG image (*.svg)", "PNG resmi (*.png);;SVG resmi (*.svg)"},
+    {"PNG image (*.png);;SVG image (*.svg);;PDF (*.pdf)", "PNG resmi (*.png);;SVG resmi (*.svg);;PDF (*.pdf)"},
     {"PDF document (*.pdf)", "PDF belgesi (*.pdf)"},
     {"Could not save", "Kaydedilemedi"},
     {"Run…", "Çalışma…"},
@@ -105,6 +105,8 @@ const Both kTexts[] = {
     {"Times from the load change", "Süreler yük değişiminden itibaren"},
     {"Test program", "Test programı"},
     {"U limits", "U sınırları"},
+    {"Save figures…", "Ölçütleri kaydet…"},
+    {"CSV files (*.csv)", "CSV dosyaları (*.csv)"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunWindow::Text::Count), "one text per entry");
 
@@ -218,6 +220,7 @@ QPushButton *RunWindow::button(Text t) const
     case Text::SavePlot: return buttons_[1];
     case Text::CopyPlot: return buttons_[2];
     case Text::SaveReport: return buttons_[3];
+    case Text::SaveFigures: return figuresButton_;
     default: return nullptr;
     }
 }
@@ -302,6 +305,16 @@ void RunWindow::build()
         buttons_[k] = new QPushButton(this);
         side->addWidget(buttons_[k]);
     }
+    figuresButton_ = new QPushButton(this);
+    figuresButton_->hide();
+    side->addWidget(figuresButton_);
+    connect(figuresButton_, &QPushButton::clicked, this, [this] {
+        const QString path = askPath
+            ? askPath(Purpose::Data, text(Text::SaveFigures), text(Text::FiguresFilter), suggestedPath(Purpose::Data))
+            : QString();
+        if (!path.isEmpty())
+            report(saveComparedFigures(path));
+    });
     connect(buttons_[0], &QPushButton::clicked, this, &RunWindow::onSaveData);
     connect(buttons_[1], &QPushButton::clicked, this, &RunWindow::onSavePlot);
     connect(buttons_[2], &QPushButton::clicked, this, &RunWindow::copyPlot);
@@ -424,6 +437,7 @@ void RunWindow::retranslate()
     buttons_[1]->setText(text(Text::SavePlot));
     buttons_[2]->setText(text(Text::CopyPlot));
     buttons_[3]->setText(text(Text::SaveReport));
+    figuresButton_->setText(text(Text::SaveFigures));
     r_->setName(text(Text::Reference));
     y_->setName(text(Text::Output));
     e_->setName(text(Text::Error));
@@ -748,6 +762,34 @@ QImage RunWindow::plotImage()
     return image;
 }
 
+QByteArray RunWindow::comparedFiguresCsv() const
+{
+    const auto field = [](const QString &v) {
+        if (!v.contains(QLatin1Char(',')) && !v.contains(QLatin1Char('"')) && !v.contains(QLatin1Char('\n')))
+            return v;
+        return QLatin1Char('"') + QString(v).replace(QLatin1Char('"'), QStringLiteral("\"\"")) + QLatin1Char('"');
+    };
+    QStringList head{QStringLiteral("figure")};
+    for (const ComparedRun &r : compared_)
+        head << field(r.label);
+    QString out = head.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    std::vector<StepFigures> figures;
+    for (const ComparedRun &r : compared_)
+        figures.push_back(r.record->figures());
+    for (const MetricInfo &m : kMetrics) {
+        QStringList line{QLatin1String(m.key)};
+        for (const StepFigures &f : figures)
+            line << (f[m.metric].available() ? QString::fromStdString(shortestDecimal(f[m.metric].value)) : QString());
+        out += line.join(QLatin1Char(',')) + QStringLiteral("\r\n");
+    }
+    return out.toUtf8();
+}
+
+FileError RunWindow::saveComparedFigures(const QString &chosen)
+{
+    return writeFileAtomically(ExportNames::withEnding(chosen, "csv"), comparedFiguresCsv());
+}
+
 FileError RunWindow::saveData(const QString &chosen)
 {
     return RunFiles::save(*record_, chosen);
@@ -769,6 +811,18 @@ FileError RunWindow::savePlot(const QString &chosen)
         svg.setViewBox(QRect(QPoint(0, 0), view->size()));
         svg.setTitle(windowTitle());
         QPainter painter(&svg);
+        painter.setRenderHint(QPainter::Antialiasing);
+        view->render(&painter);
+    } else if (suffix == QLatin1String("pdf")) {
+        ensureLaidOut();
+        QChartView *view = shownView();
+        const PictureLegend legend(view->chart());
+        QPdfWriter pdf(&buffer);
+        pdf.setPageSize(QPageSize(QPageSize::A4));
+        pdf.setPageOrientation(QPageLayout::Landscape);
+        pdf.setTitle(windowTitle());
+        pdf.setCreator(QStringLiteral("Tervalo"));
+        QPainter painter(&pdf);
         painter.setRenderHint(QPainter::Antialiasing);
         view->render(&painter);
     } else {
@@ -1092,6 +1146,7 @@ void RunWindow::showCompare(bool on)
     }
     buttons_[0]->setEnabled(!on); // the data and the report of one run
     buttons_[3]->setEnabled(!on);
+    figuresButton_->setVisible(on); // a comparison saves its figures
 }
 
 void RunWindow::compare(std::vector<ComparedRun> runs)
@@ -1197,6 +1252,7 @@ void RunWindow::retranslateCompare()
     buttons_[1]->setText(text(Text::SavePlot));
     buttons_[2]->setText(text(Text::CopyPlot));
     buttons_[3]->setText(text(Text::SaveReport));
+    figuresButton_->setText(text(Text::SaveFigures));
     QStringList header{text(Text::Figure)};
     for (std::size_t k = 0; k < compared_.size(); ++k) {
         const ComparedRun &run = compared_[k];
@@ -1205,8 +1261,11 @@ void RunWindow::retranslateCompare()
     }
     refreshLegend();
     table_->setHorizontalHeaderLabels(header);
-    for (std::size_t k = 0; k < compared_.size(); ++k)
-        table_->horizontalHeaderItem(static_cast<int>(k) + 1)->setToolTip(compared_[k].label);
+    for (std::size_t k = 0; k < compared_.size(); ++k) {
+        QTableWidgetItem *head = table_->horizontalHeaderItem(static_cast<int>(k) + 1);
+        head->setToolTip(compared_[k].label);
+        head->setForeground(kCompareColours[k % std::size(kCompareColours)]); // its trace's colour
+    }
     for (int k = 0; k < static_cast<int>(kMetricCount); ++k) {
         table_->item(k, 0)->setText(metricText(kMetrics[static_cast<std::size_t>(k)].metric, english_));
         for (int c = 1; c < table_->columnCount(); ++c) {

@@ -107,6 +107,8 @@ public:
         StretchLoadTip,
         TestProgram,    // the report's list of the run's events
         ActuatorLimits, // the legend's one entry for both limits
+        SaveFigures,    // a comparison's figures side by side
+        FiguresFilter,
         Count
     };
 
@@ -179,7 +181,11 @@ public:
 
     // The buttons' work, callable without the dialogs.
     FileError saveData(const QString &chosen);
-    FileError savePlot(const QString &chosen); // ".svg": SVG, otherwise PNG (".png" added if no ending)
+    FileError savePlot(const QString &chosen); // ".svg": SVG, ".pdf": PDF, otherwise PNG (".png" added if no ending)
+    // A comparison's figures side by side as CSV (figure, then one column a
+    // run by its label; whole values, empty where not available).
+    QByteArray comparedFiguresCsv() const;
+    FileError saveComparedFigures(const QString &chosen);
     void copyPlot();
     FileError saveReport(const QString &path);
 
@@ -267,6 +273,7 @@ private:
     QValueAxis *time_ = nullptr, *left_ = nullptr, *right_ = nullptr;
     QTableWidget *table_ = nullptr;
     QPushButton *buttons_[4] = {};
+    QPushButton *figuresButton_ = nullptr; // shown in a comparison
     QSplitter *splitter_ = nullptr;        // the plot (or the comparison) | the figures and buttons
     std::pair<int, bool> fitted_{0, true}; // the table's columns and language at the last fit
 

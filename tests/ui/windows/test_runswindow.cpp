@@ -492,6 +492,20 @@ TEST_F(RunsWindowTest, OpensOneRunAndComparesSeveral)
     EXPECT_EQ(rw->legendNames(), labels);
     EXPECT_EQ(rw->windowTitle(), QStringLiteral("Compared runs"));
     EXPECT_FALSE(rw->button(RunWindow::Text::SaveData)->isEnabled());
+    // the comparison is saved: its figures side by side, the overlay as a picture
+    ASSERT_TRUE(rw->button(RunWindow::Text::SaveFigures));
+    EXPECT_FALSE(rw->button(RunWindow::Text::SaveFigures)->isHidden());
+    const QString figures = dir.filePath(QStringLiteral("compared"));
+    ASSERT_FALSE(rw->saveComparedFigures(figures));
+    QFile csv(figures + QStringLiteral(".csv"));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    EXPECT_EQ(lines[0].trimmed(), (QStringLiteral("figure,") + labels.join(QLatin1Char(','))).toUtf8());
+    EXPECT_TRUE(lines[1].startsWith("rise_time_s,")) << lines[1].toStdString();
+    ASSERT_FALSE(rw->savePlot(dir.filePath(QStringLiteral("compared.pdf"))));
+    QFile pdf(dir.filePath(QStringLiteral("compared.pdf")));
+    ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(pdf.readAll().startsWith("%PDF"));
     EXPECT_TRUE(rw->button(RunWindow::Text::SavePlot)->isEnabled());
 
     // each run in its own colour, its output drawn whole
