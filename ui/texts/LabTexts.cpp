@@ -38,6 +38,10 @@ const TextPair kReasonTexts[] = {
 
 const TextPair kNoRun = {"No run recorded yet.", "Henüz kaydedilmiş çalışma yok."};
 const TextPair kNotAvailable = {"n/a", "yok"};
+const TextPair kModeOpen = {"Open Loop", "Denetimsiz"};
+const TextPair kModeKit = {"Feedback Implementation", "Kapalı Çevrim"};
+const TextPair kModeSimulation = {"Feedback Simulation", "Simulasyon"};
+const TextPair kFuzzy = {"Fuzzy Logic", "Bulanık Mantık"};
 const TextPair kUnitKit = {"rpm", "d/dk"};
 const TextPair kUnitSimulation = {"Volt", "Volt"};
 
@@ -86,6 +90,21 @@ QString LabTexts::figureValue(Metric m, double value, bool simulation, bool engl
 {
     const QString unit = figureUnit(m, simulation, english);
     return unit.isEmpty() ? significant(value) : significant(value) + QLatin1Char(' ') + unit;
+}
+
+QString LabTexts::modeName(RunMode mode, bool english)
+{
+    switch (mode) {
+    case RunMode::OpenLoop: return kModeOpen.in(english);
+    case RunMode::Kit: return kModeKit.in(english);
+    case RunMode::Simulation: return kModeSimulation.in(english);
+    }
+    return QString();
+}
+
+QString LabTexts::fuzzyName(bool english)
+{
+    return kFuzzy.in(english);
 }
 
 QString LabTexts::notAvailable(bool english)

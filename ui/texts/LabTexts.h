@@ -2,6 +2,7 @@
 // The texts every window of the lab shows alike, in both languages: the
 // figures' names, why a figure is not available, and "no run yet".
 
+#include "engine/RunRecord.h"
 #include "engine/StepFigures.h"
 
 #include <QString>
@@ -12,6 +13,10 @@ struct LabTexts {
     static QString figure(Metric m, bool english);
     static QString reason(FigureReason r, bool english);
     static QString noRun(bool english);
+    // A run's mode and the fuzzy controller by the names the main window's
+    // options give them ("Feedback Simulation", "Fuzzy Logic").
+    static QString modeName(RunMode mode, bool english);
+    static QString fuzzyName(bool english);
     // The unit of the output Y: rpm on the kit, volts in simulation.
     static QString outputUnit(bool simulation, bool english);
     // A figure's unit ("s", "%", "rpm·s", ...; none for actuator units).

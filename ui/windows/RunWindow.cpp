@@ -76,11 +76,11 @@ const Both kTexts[] = {
     {"error \\ change", "hata \\ değişim"},
     {"Start (UTC)", "Başlangıç (UTC)"},
     {"Mode", "Çalışma biçimi"},
-    {"Open Loop", "Denetimsiz"},
-    {"Feedback Implementation", "Kapalı Çevrim"},
-    {"Feedback Simulation", "Simulasyon"},
+    {"", ""}, // the modes' names (LabTexts)
+    {"", ""},
+    {"", ""},
     {"Controller", "Denetleyici"},
-    {"Fuzzy Logic", "Bulanık Mantık"},
+    {"", ""}, // the fuzzy controller's name (LabTexts)
     {"Gains", "Kazançlar"},
     {"Divisors (error change, output step)", "Bölenler (hata değişimi, çıkış adımı)"},
     {"Ranges (error, error change, output step)", "Aralıklar (hata, hata değişimi, çıkış adımı)"},
@@ -198,6 +198,13 @@ QString RunWindow::text(Text t, bool english)
         return LabTexts::noRun(english);
     if (t == Text::NotAvailable)
         return LabTexts::notAvailable(english);
+    if (t == Text::ModeOpen || t == Text::ModeKit || t == Text::ModeSimulation)
+        return LabTexts::modeName(t == Text::ModeOpen      ? RunMode::OpenLoop
+                                      : t == Text::ModeKit ? RunMode::Kit
+                                                           : RunMode::Simulation,
+                                  english);
+    if (t == Text::Fuzzy)
+        return LabTexts::fuzzyName(english);
     if (t == Text::UnitKit || t == Text::UnitSimulation)
         return LabTexts::outputUnit(t == Text::UnitSimulation, english);
     return pick(kTexts[static_cast<std::size_t>(t)], english);

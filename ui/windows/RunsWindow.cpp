@@ -72,7 +72,7 @@ const Both kTexts[] = {
      "Çalışma kütüphanesi çalışmayı kaydedemedi. Çalışma bellekte tutuluyor; bir sonraki DURDUR'da ya da Çalışmalar "
      "penceresindeki \"Yeniden kaydetmeyi dene\" ile yeniden denenecek.\n"},
     {"There is no run library: the runs are not stored.\n", "Çalışma kütüphanesi yok: çalışmalar kaydedilmiyor.\n"},
-    {"Open Loop", "Denetimsiz"},
+    {"", ""}, // the open loop's name (LabTexts)
     {"Class server", "Sınıf sunucusu"},
     {"on this PC", "bu bilgisayarda"},
     {"sent", "gönderildi"},
@@ -829,7 +829,7 @@ QString RunsWindow::label(const StoredRun &run, bool english)
     if (run.kind == RunKind::BumpTest)
         return QStringLiteral("#%1 %2 %3").arg(run.id).arg(text(Text::BumpTest, english), settingsOf(run, english));
     if (openLoop(run))
-        return QStringLiteral("#%1 %2").arg(run.id).arg(text(Text::OpenLoop, english));
+        return QStringLiteral("#%1 %2").arg(run.id).arg(LabTexts::modeName(RunMode::OpenLoop, english));
     return QStringLiteral("#%1 %2 %3").arg(run.id).arg(controllerText(run, english), run.settingsText());
 }
 
