@@ -371,7 +371,9 @@ void RunWindow::refreshLegend()
         entries << QStringLiteral("<span style='white-space:nowrap'><span style='color:%1'>■</span>&nbsp;%2</span>")
                        .arg(colour.name(), name.toHtmlEscaped());
     }
-    legend_->setText(entries.join(QStringLiteral(" &nbsp; ")));
+    const QString shown = entries.join(QStringLiteral(" &nbsp; "));
+    if (legend_->text() != shown) // a live run's cycles mostly leave it as it is
+        legend_->setText(shown);
 }
 
 QString RunWindow::legendText() const
