@@ -13,9 +13,9 @@ namespace {
 const std::array<TextPair, static_cast<std::size_t>(TuneText::Count)> kTexts{{
     {"Control surface…", "Kontrol yüzeyi…"},
     {"Fuzzy control surface", "Bulanık kontrol yüzeyi"},
-    {"error e (rpm)", "hata e (d/dk)"},
-    {"error change de (rpm)", "hata değişimi de (d/dk)"},
-    {"dU", "dU"},
+    {"error e (%1)", "hata e (%1)"},
+    {"error change de (%1)", "hata değişimi de (%1)"},
+    {"dU (U units)", "dU (U birimi)"},
     {"Save PNG…", "PNG kaydet…"},
     {"Save CSV…", "CSV kaydet…"},
     {"Saved: %1", "Kaydedildi: %1"},

@@ -115,14 +115,6 @@ QString pick(const Both &b, bool english)
     return b.in(english);
 }
 
-// Ticks at round values, one at 0 where the axis holds it.
-void roundTicks(QValueAxis *axis)
-{
-    axis->setTickType(QValueAxis::TicksDynamic);
-    axis->setTickAnchor(0);
-    axis->setTickInterval(niceTickStep(axis->max() - axis->min()));
-}
-
 // Plotted points per series: runs longer than this many rows are drawn from
 // buckets of rows, each giving its smallest and largest value.
 constexpr std::size_t kBuckets = 1000;
@@ -511,7 +503,7 @@ void RunWindow::reload()
     uLow_ = s.actuatorMin - 0.05 * span;
     uHigh_ = s.actuatorMax + 0.05 * span;
     right_->setRange(uLow_, uHigh_);
-    roundTicks(right_);
+    look::roundTicks(right_);
     retranslate();
 
     take(0, record_->size());
@@ -589,13 +581,13 @@ void RunWindow::publish(std::size_t from)
     if (end > timeMax_ || from == 0) {
         timeMax_ = std::max(20.0, std::ceil(end * 1.25 / 10) * 10);
         time_->setRange(0, timeMax_);
-        roundTicks(time_);
+        look::roundTicks(time_);
     }
     const double low = limitsSet_ ? dataLow_ : 0, high = limitsSet_ ? dataHigh_ : 1;
     if (from == 0 || low < left_->min() || high > left_->max()) {
         const double margin = 0.1 * std::max(10.0, high - low);
         left_->setRange(low - margin, high + margin);
-        roundTicks(left_);
+        look::roundTicks(left_);
     }
     figuresDue();
 }
@@ -1226,12 +1218,12 @@ void RunWindow::compare(std::vector<ComparedRun> runs)
         compareReferences_.push_back(ref);
     }
     compareTime_->setRange(0, std::max(20.0, std::ceil(end * 1.05 / 10) * 10));
-    roundTicks(compareTime_);
+    look::roundTicks(compareTime_);
     QValueAxis *const axes[2] = {compareLeft_, compareRight_};
     for (int a = 0; a < 2; ++a) {
         const double margin = 0.1 * std::max(10.0, spans[a].high - spans[a].low);
         axes[a]->setRange(spans[a].low - margin, spans[a].high + margin);
-        roundTicks(axes[a]);
+        look::roundTicks(axes[a]);
     }
     compareRight_->setVisible(mixed);
 

@@ -2,10 +2,13 @@
 // How each signal looks in every window's plot: the colours of the main
 // window's graph (the reference red, the output Y blue, the error E green),
 // and one of their own for the actuator U, its limits, the stretches it sat
-// at one, and a fitted model's prediction.
+// at one, and a fitted model's prediction; and the axes' round ticks.
+
+#include "engine/PlotThinning.h"
 
 #include <QColor>
 #include <QPen>
+#include <QValueAxis>
 
 namespace tervalo::look {
 
@@ -36,6 +39,15 @@ inline QColor saturated()
 inline QColor model()
 {
     return QColor(230, 120, 0);
+}
+
+// Ticks at round values (engine/niceTickStep), one at 0 where the axis
+// holds it.
+inline void roundTicks(QValueAxis *axis)
+{
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(niceTickStep(axis->max() - axis->min()));
 }
 
 } // namespace tervalo::look

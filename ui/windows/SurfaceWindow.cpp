@@ -3,6 +3,7 @@
 #include "fileio/AtomicFile.h"
 #include "session/Lab.h"
 #include "store/ExportNames.h"
+#include "ui/texts/LabTexts.h"
 #include "ui/texts/TuningTexts.h"
 
 #include <QAction>
@@ -226,12 +227,14 @@ void SurfaceWindow::paintSurface(QPainter &p, const QRect &area) const
     p.drawRect(plot.adjusted(0, 0, -1, -1));
 
     // axis titles
-    const QString ex = tuneText(TuneText::ErrorAxis, english_);
+    // the error in the output's unit: rpm on the kit, Volt in simulation
+    const QString unit = LabTexts::outputUnit(lab_.controls().settings().mode == RunMode::Simulation, english_);
+    const QString ex = tuneText(TuneText::ErrorAxis, english_).arg(unit);
     p.drawText(plot.center().x() - fm.horizontalAdvance(ex) / 2, plot.bottom() + 2 * fm.height() + 6, ex);
     p.save();
     p.translate(area.left() + fm.height(), plot.center().y());
     p.rotate(-90);
-    const QString dy = tuneText(TuneText::DeltaAxis, english_);
+    const QString dy = tuneText(TuneText::DeltaAxis, english_).arg(unit);
     p.drawText(-fm.horizontalAdvance(dy) / 2, 0, dy);
     p.restore();
 

@@ -103,6 +103,8 @@ void TuningWindow::fitAxes(Plot &plot)
     const double pad = std::max((y1 - y0) * 0.05, 1.0);
     plot.x->setRange(x0, x1);
     plot.y->setRange(y0 - pad, y1 + pad);
+    look::roundTicks(plot.x);
+    look::roundTicks(plot.y);
 }
 
 TuningWindow *TuningWindow::attach(Lab &lab, const MenuHost &host)
