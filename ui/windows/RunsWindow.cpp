@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDateTime>
 #include <QFileDialog>
+#include <QFont>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -91,6 +92,7 @@ const Both kTexts[] = {
     {"bump test", "basamak testi"},
     {"%1 → %2, K = %3, τ = %4 s", "%1 → %2, K = %3, τ = %4 s"},
     {"Class…", "Sınıf…"},
+    {"Pinned as the baseline", "Karşılaştırma eğrisi olarak sabitlendi"},
 };
 static_assert(std::size(kTexts) == static_cast<std::size_t>(RunsWindow::Text::Count), "one text per entry");
 
@@ -204,6 +206,14 @@ QVariant RunsTableModel::data(const QModelIndex &index, int role) const
     const auto column = static_cast<Column>(index.column());
     const double figures[] = {r.riseTime, r.overshoot, r.settlingTime, r.iae};
     const bool figure = column >= RiseTime && column <= Iae;
+    const bool pinnedRow = pinned_ && *pinned_ == r.id;
+    if (pinnedRow && role == Qt::FontRole) {
+        QFont bold;
+        bold.setBold(true);
+        return bold;
+    }
+    if (pinnedRow && role == Qt::ToolTipRole && column == Date)
+        return RunsWindow::text(RunsWindow::Text::PinnedTip, english_);
     switch (role) {
     case IdRole: return static_cast<qlonglong>(r.id);
     case KindRole: return QString::fromLatin1(runKindName(r.kind));
@@ -366,7 +376,11 @@ RunsWindow::RunsWindow(Lab &lab, QWidget *parent) : RunsWindow(lab.libraryPath()
         if (lab_)
             lab_->retrySaving();
     };
-    connect(lab_, &Lab::baselineChanged, this, [this] { updateActions(); });
+    connect(lab_, &Lab::baselineChanged, this, [this] {
+        if (!lab_->hasBaseline()) // unpinned, from here or the graph's menu
+            model_->setPinned(std::nullopt);
+        updateActions();
+    });
     // a run's state on the class server, as the forwarder tells it
     connect(lab_, &Lab::runForwarded, this, [this] {
         if (!isVisible() || refreshPosted_)
@@ -863,12 +877,15 @@ bool RunsWindow::setNote(std::int64_t id, const QString &note)
 bool RunsWindow::removeRuns(const std::vector<std::int64_t> &ids)
 {
     bool ok = true;
-    for (std::int64_t id : ids)
+    for (std::int64_t id : ids) {
         if (!library()->remove(id)) {
             failed(library()->error());
             ok = false;
             break;
         }
+        if (model_->pinned() == id) // a deleted run is no baseline any more
+            unpin();
+    }
     refresh();
     return ok;
 }
@@ -943,6 +960,15 @@ bool RunsWindow::compareRuns(const std::vector<std::int64_t> &ids)
     return true;
 }
 
+void RunsTableModel::setPinned(std::optional<std::int64_t> id)
+{
+    if (id == pinned_)
+        return;
+    pinned_ = id;
+    if (!runs_.empty())
+        emit dataChanged(index(0, 0), index(rowCount() - 1, ColumnCount - 1), {Qt::FontRole, Qt::ToolTipRole});
+}
+
 bool RunsWindow::pinRun(std::int64_t id)
 {
     const std::shared_ptr<const RunRecord> record = loadRun(id);
@@ -952,6 +978,7 @@ bool RunsWindow::pinRun(std::int64_t id)
     if (pinBaseline)
         pinBaseline(record.get(), run ? label(*run, english_) : QString());
     pinned_ = true;
+    model_->setPinned(id);
     updateActions();
     return true;
 }
@@ -1049,6 +1076,7 @@ void RunsWindow::unpin()
     if (pinBaseline)
         pinBaseline(nullptr, QString());
     pinned_ = false;
+    model_->setPinned(std::nullopt);
     updateActions();
 }
 

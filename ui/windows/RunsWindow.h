@@ -70,6 +70,9 @@ public:
     const std::vector<StoredRun> &runs() const { return runs_; }
     const StoredRun *run(std::int64_t id) const;
     void setLanguage(bool english);
+    // The run pinned as the baseline (its row in bold), or none.
+    void setPinned(std::optional<std::int64_t> id);
+    std::optional<std::int64_t> pinned() const { return pinned_; }
 
     // An edit of a name or note cell; true when the library took it (and
     // the text was put in with setText).
@@ -89,6 +92,7 @@ public:
 private:
     std::vector<StoredRun> runs_;
     bool english_ = true;
+    std::optional<std::int64_t> pinned_;
 };
 
 class RunsWindow : public QWidget {
@@ -139,6 +143,7 @@ public:
         BumpTest,    // "bump test"
         BumpSummary, // "%1 → %2, K = %3, τ = %4 s"
         ClassEntry,  // the instructor's window on the class server
+        PinnedTip,   // the pinned run's row
         Count
     };
 

@@ -15,6 +15,7 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QFile>
+#include <QFont>
 #include <QFontMetrics>
 #include <QHeaderView>
 #include <QJsonDocument>
@@ -598,9 +599,29 @@ TEST_F(RunsWindowTest, PinningHandsOverTheSelectedRunsRecord)
     for (std::size_t k = 0; k < 90; ++k)
         EXPECT_EQ(pinned[0][k], expected.row(k).y);
     EXPECT_TRUE(w->action(RunsWindow::Text::Unpin)->isEnabled());
+    // the list marks the pinned run
+    const auto bold = [&](std::int64_t id) {
+        for (int r = 0; r < w->model()->rowCount(); ++r) {
+            const QModelIndex at = w->model()->index(r, 0);
+            if (at.data(RunsTableModel::IdRole).toLongLong() == id)
+                return at.data(Qt::FontRole).value<QFont>().bold();
+        }
+        return false;
+    };
+    EXPECT_TRUE(bold(ids[1]));
+    EXPECT_FALSE(bold(ids[0]));
     w->action(RunsWindow::Text::Unpin)->trigger();
     EXPECT_EQ(unpinned, 1);
     EXPECT_FALSE(w->action(RunsWindow::Text::Unpin)->isEnabled());
+    EXPECT_FALSE(bold(ids[1]));
+
+    // deleting the pinned run unpins it
+    w->select({ids[1]});
+    w->action(RunsWindow::Text::Pin)->trigger();
+    ASSERT_TRUE(w->removeRuns({ids[1]}));
+    EXPECT_EQ(unpinned, 2);
+    EXPECT_FALSE(w->action(RunsWindow::Text::Unpin)->isEnabled());
+    EXPECT_FALSE(w->model()->pinned().has_value());
 }
 
 // An hour-long run is thinned for drawing, its peaks kept, its figures exact.
