@@ -25,6 +25,7 @@
 #include "plant/KitEmulator.h"
 #include "plant/MemoryPort.h"
 #include "plant/PulseCounter.h"
+#include "tests/support/KitCyclePump.h"
 
 #include <benchmark/benchmark.h>
 
@@ -141,37 +142,6 @@ void BM_CountingSamples(benchmark::State &state)
     state.counters["samples_per_s"] = perSecond;
 }
 
-// A control cycle every 200 ms of port time: Y = count x 5 against the
-// emulator's true speed at that moment.
-class CyclePump : public EventPump {
-public:
-    CyclePump(KitClock &clock, KitEmulator &kit, Integer &count, bool &stop, int cycles)
-        : timer_(clock), kit_(kit), count_(count), stop_(stop), cycles_(cycles)
-    { }
-    void processEvents() override
-    {
-        if (!timer_.due())
-            return;
-        const double error = std::fabs(count_.value() * 5 - kit_.speed());
-        maxError = std::max(maxError, error);
-        sumError += error;
-        count_ = 0;
-        if (++cycles >= cycles_)
-            stop_ = true;
-    }
-    void waitForEvents() override { processEvents(); }
-
-    double maxError = 0, sumError = 0;
-    int cycles = 0;
-
-private:
-    CycleTimer timer_;
-    KitEmulator &kit_;
-    Integer &count_;
-    bool &stop_;
-    int cycles_;
-};
-
 void BM_CountingAccuracy(benchmark::State &state)
 {
     const double rpm = double(state.range(0));
@@ -186,7 +156,7 @@ void BM_CountingAccuracy(benchmark::State &state)
         speed = kit.speed();
         bool present = true, stop = false;
         Integer count;
-        CyclePump pump(clock, kit, count, stop, Cycles);
+        tervalo::test::KitCyclePump pump(clock, kit, count, stop, Cycles);
         PulseCounterIo io;
         io.port = &kit;
         io.driverPresent = &present;
@@ -198,8 +168,15 @@ void BM_CountingAccuracy(benchmark::State &state)
         const auto t0 = std::chrono::steady_clock::now();
         PulseCounter::run(io);
         machineSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        maxError = pump.maxError;
-        meanError = pump.sumError / pump.cycles;
+        // Y against the emulator's true speed at each cycle
+        double sum = 0;
+        maxError = 0;
+        for (std::size_t k = 0; k < pump.ys.size(); ++k) {
+            const double error = std::fabs(pump.ys[k] - pump.trueSpeeds[k]);
+            maxError = std::max(maxError, error);
+            sum += error;
+        }
+        meanError = sum / static_cast<double>(pump.ys.size());
     }
     state.counters["true_rpm"] = speed;
     state.counters["max_err_rpm"] = maxError;

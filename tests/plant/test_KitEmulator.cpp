@@ -2,6 +2,7 @@
 #include "plant/KitClock.h"
 #include "plant/KitEmulator.h"
 #include "plant/PulseCounter.h"
+#include "tests/support/KitCyclePump.h"
 
 #include <gtest/gtest.h>
 
@@ -19,37 +20,6 @@ namespace {
 constexpr std::int32_t Base = 888;
 constexpr std::int32_t Status = Base + 1;
 
-// The window's counting loop on the virtual clock: a control cycle each
-// time 200 ms of port time have passed, taking count x 5 as Y and clearing
-// the count, until the wanted number of cycles has run.
-class CyclePump : public EventPump {
-public:
-    CyclePump(KitClock &clock, KitEmulator &kit, Integer &count, bool &stop, int cycles)
-        : timer_(clock), kit_(kit), count_(count), stop_(stop), cycles_(cycles)
-    { }
-    void processEvents() override
-    {
-        if (!timer_.due())
-            return;
-        ys.push_back(count_.value() * 5);
-        trueSpeeds.push_back(kit_.speed());
-        count_ = 0;
-        if (int(ys.size()) >= cycles_)
-            stop_ = true;
-    }
-    void waitForEvents() override { processEvents(); }
-
-    std::vector<int> ys;
-    std::vector<double> trueSpeeds;
-
-private:
-    CycleTimer timer_;
-    KitEmulator &kit_;
-    Integer &count_;
-    bool &stop_;
-    int cycles_;
-};
-
 class EmulatedKit : public ::testing::Test {
 protected:
     // Y of each of `cycles` control cycles, through the real counting loop.
@@ -58,7 +28,7 @@ protected:
         Integer count;
         bool stop = false;
         bool present = true;
-        CyclePump pump(time, on, count, stop, cycles);
+        test::KitCyclePump pump(time, on, count, stop, cycles);
         PulseCounterIo io;
         io.port = &on;
         io.driverPresent = &present;
