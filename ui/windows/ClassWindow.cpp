@@ -87,6 +87,13 @@ bool isOwn(const ClassRunLine &l, const QString &login)
     return l.owner == login && (l.context.student.isEmpty() || l.context.student == login);
 }
 
+// A time in seconds since the epoch as the tables show it (local time).
+QString when(double seconds)
+{
+    return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(seconds * 1000))
+        .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
 bool isBumpTest(const ClassRunLine &l)
 {
     return l.context.kind == QLatin1String("bump_test");
@@ -313,19 +320,28 @@ std::vector<const ClassRunLine *> ClassWindow::runsOf(const QString &experiment)
     return out;
 }
 
+ClassWindow::Spread ClassWindow::spreadOf(const QString &experiment) const
+{
+    const auto k = static_cast<std::size_t>(figure_); // the figures are in the order of Metric
+    Spread s;
+    for (const ClassRunLine *l : runsOf(experiment)) {
+        if (isOwn(*l, login_)) { // the instructor's own runs are the baseline, not the class
+            if (std::isfinite(l->figures[k]))
+                s.mine = l; // the latest, by start
+            continue;
+        }
+        s.runs.push_back(l);
+        s.values.push_back(l->figures[k]);
+    }
+    s.box = boxStats(s.values);
+    return s;
+}
+
 std::map<QString, BoxStats> ClassWindow::spread() const
 {
     std::map<QString, BoxStats> out;
-    const auto k = static_cast<std::size_t>(
-        std::find_if(kMetrics.begin(), kMetrics.end(), [this](const MetricInfo &i) { return i.metric == figure_; })
-        - kMetrics.begin());
-    for (const QString &e : experiments()) {
-        std::vector<double> values;
-        for (const ClassRunLine *l : runsOf(e))
-            if (!isOwn(*l, login_)) // the instructor's own runs are the baseline, not the class
-                values.push_back(l->figures[k]);
-        out[e] = boxStats(values);
-    }
+    for (const QString &e : experiments())
+        out[e] = spreadOf(e).box;
     return out;
 }
 
@@ -336,9 +352,7 @@ void ClassWindow::refreshSpread()
         chart_->removeAxis(axis); // the axis is ours again
         delete axis;
     }
-    const auto k = static_cast<std::size_t>(
-        std::find_if(kMetrics.begin(), kMetrics.end(), [this](const MetricInfo &i) { return i.metric == figure_; })
-        - kMetrics.begin());
+    const auto k = static_cast<std::size_t>(figure_);
     chart_->setTitle(LabTexts::figure(figure_, english_));
     auto *boxes = new QBoxPlotSeries;
     boxes->setName(LabTexts::figure(figure_, english_));
@@ -352,19 +366,11 @@ void ClassWindow::refreshSpread()
     const QStringList names = experiments();
     double lo = HUGE_VAL, hi = -HUGE_VAL;
     for (int i = 0; i < names.size(); ++i) {
-        std::vector<const ClassRunLine *> runs;
-        std::vector<double> values;
-        const ClassRunLine *mine = nullptr;
-        for (const ClassRunLine *l : runsOf(names[i])) {
-            if (isOwn(*l, login_)) {
-                if (std::isfinite(l->figures[k]))
-                    mine = l; // the latest, by start
-                continue;
-            }
-            runs.push_back(l);
-            values.push_back(l->figures[k]);
-        }
-        const BoxStats b = boxStats(values);
+        const Spread spread = spreadOf(names[i]);
+        const std::vector<const ClassRunLine *> &runs = spread.runs;
+        const std::vector<double> &values = spread.values;
+        const ClassRunLine *mine = spread.mine;
+        const BoxStats &b = spread.box;
         categories << (names[i].isEmpty() ? text(Text::NoExperiment, english_) : names[i]);
         auto *set = new QBoxSet(categories.back());
         if (b.count > 0) {
@@ -451,10 +457,6 @@ void ClassWindow::refreshStudents()
                                           text(Text::TimeOnTask, english_), text(Text::First, english_),
                                           text(Text::Last, english_)});
     students_->setRowCount(static_cast<int>(e.size()));
-    const auto when = [](double s) {
-        return QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(s * 1000))
-            .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    };
     for (int r = 0; r < static_cast<int>(e.size()); ++r) {
         const StudentEffort &s = e[static_cast<std::size_t>(r)];
         auto number = [](double v, int decimals) {
@@ -515,8 +517,7 @@ void ClassWindow::refreshKits()
     for (const auto &[kit, d] : all)
         for (std::size_t i = 0; i < d.series.size(); ++i, ++r) {
             const KitIdentification &k = d.series[i];
-            const QString date = QDateTime::fromMSecsSinceEpoch(static_cast<qint64>(k.atS * 1000))
-                                     .toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+            const QString date = when(k.atS);
             const QStringList cells{kit,
                                     date,
                                     LabTexts::significant(k.gain),

@@ -132,6 +132,15 @@ private:
     void refreshStudents();
     void refreshKits();
     std::vector<const ClassRunLine *> runsOf(const QString &experiment) const;
+    // An experiment's runs of the class for the chosen figure, their values
+    // and box, and the instructor's own latest run of it (the baseline).
+    struct Spread {
+        std::vector<const ClassRunLine *> runs;
+        std::vector<double> values;
+        const ClassRunLine *mine = nullptr;
+        BoxStats box;
+    };
+    Spread spreadOf(const QString &experiment) const;
 
     std::unique_ptr<ClassServer> server_; // when opened by openOn
     std::unique_ptr<ClassRunsModel> model_;

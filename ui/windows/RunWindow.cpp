@@ -693,14 +693,8 @@ void RunWindow::refreshFigures()
         const int column = 1 + static_cast<int>(c);
         const RunRecord::StretchFigures &st = stretches[c];
         QTableWidgetItem *head = headAt(column);
-        if (st.load >= 0) {
-            head->setText(text(Text::StretchLoadHead).arg(st.load).arg(st.firstCycle));
-            head->setToolTip(text(Text::StretchLoadTip));
-        } else {
-            head->setText(
-                text(Text::StretchHead).arg(QString::fromStdString(shortestDecimal(st.reference))).arg(st.firstCycle));
-            head->setToolTip(text(Text::StretchTip));
-        }
+        head->setText(stretchHead(st));
+        head->setToolTip(text(st.load >= 0 ? Text::StretchLoadTip : Text::StretchTip));
         for (std::size_t k = 0; k < kMetricCount; ++k)
             showFigure(itemAt(static_cast<int>(k), column), st.figures[kMetrics[k].metric], kMetrics[k].metric);
     }
@@ -851,7 +845,25 @@ QString numberText(double v)
     return std::isnan(v) ? QStringLiteral("–") : QString::fromStdString(shortestDecimal(v));
 }
 
+// A classic run's gains, one "Kp = 0.5" each, for those its law has.
+QStringList gainTexts(const RunSettings &s)
+{
+    QStringList gains;
+    const std::pair<const char *, double> all[] = {{"Kp", s.kp}, {"Ki", s.ki}, {"Kd", s.kd}};
+    for (const auto &g : all)
+        if (!std::isnan(g.second))
+            gains << QStringLiteral("%1 = %2").arg(QLatin1String(g.first), numberText(g.second));
+    return gains;
+}
+
 } // namespace
+
+QString RunWindow::stretchHead(const RunRecord::StretchFigures &st) const
+{
+    return st.load >= 0
+        ? text(Text::StretchLoadHead).arg(st.load).arg(st.firstCycle)
+        : text(Text::StretchHead).arg(QString::fromStdString(shortestDecimal(st.reference))).arg(st.firstCycle);
+}
 
 QString RunWindow::reportHtml(const QString &plotResource)
 {
@@ -877,22 +889,14 @@ QString RunWindow::reportHtml(const QString &plotResource)
         h += QStringLiteral("<tr>") + cell(text(label), true) + cell(value) + QStringLiteral("</tr>");
     };
     line(Text::Start, QString::fromStdString(utcText(s.start)));
-    const Text mode = s.mode == RunMode::OpenLoop ? Text::ModeOpen
-        : s.mode == RunMode::Kit                  ? Text::ModeKit
-                                                  : Text::ModeSimulation;
-    line(Text::Mode, text(mode));
+    line(Text::Mode, LabTexts::modeName(s.mode, english_));
     if (s.mode != RunMode::OpenLoop) {
         line(Text::Controller, s.fuzzy() ? text(Text::Fuzzy) : QString::fromLatin1(runControllerName(s.controller)));
         if (s.fuzzy()) {
             line(Text::Divisors, QStringLiteral("%1, %2").arg(s.errorDivisor).arg(s.outputDivisor));
             line(Text::Ranges, QStringLiteral("%1, %2, %3").arg(s.errorRange).arg(s.deltaRange).arg(s.outputRange));
         } else {
-            QStringList gains;
-            const std::pair<const char *, double> all[] = {{"Kp", s.kp}, {"Ki", s.ki}, {"Kd", s.kd}};
-            for (const auto &g : all)
-                if (!std::isnan(g.second))
-                    gains << QStringLiteral("%1 = %2").arg(QLatin1String(g.first), numberText(g.second));
-            line(Text::Gains, gains.join(QStringLiteral(", ")));
+            line(Text::Gains, gainTexts(s).join(QStringLiteral(", ")));
         }
     }
     line(Text::Reference, QString::number(s.reference));
@@ -905,15 +909,10 @@ QString RunWindow::reportHtml(const QString &plotResource)
 
     // the test program: each event that began a stretch of the run
     const std::vector<RunRecord::StretchFigures> stretches = record_->stretchFigures();
-    const auto headOf = [&](const RunRecord::StretchFigures &st) {
-        return st.load >= 0
-            ? text(Text::StretchLoadHead).arg(st.load).arg(st.firstCycle)
-            : text(Text::StretchHead).arg(QString::fromStdString(shortestDecimal(st.reference))).arg(st.firstCycle);
-    };
     if (stretches.size() > 1) {
         h += QStringLiteral("<h3>%1</h3><ul>").arg(text(Text::TestProgram));
         for (const RunRecord::StretchFigures &st : stretches)
-            h += QStringLiteral("<li>%1</li>").arg(headOf(st).toHtmlEscaped());
+            h += QStringLiteral("<li>%1</li>").arg(stretchHead(st).toHtmlEscaped());
         h += QStringLiteral("</ul>");
     }
 
@@ -928,7 +927,7 @@ QString RunWindow::reportHtml(const QString &plotResource)
     h += cell(text(Text::Figure), true);
     if (stretches.size() > 1)
         for (const RunRecord::StretchFigures &st : stretches)
-            h += cell(headOf(st), true);
+            h += cell(stretchHead(st), true);
     h += cell(stretches.size() > 1 ? text(Text::WholeRun) : text(Text::Value), true) + QStringLiteral("</tr>");
     for (std::size_t k = 0; k < kMetricCount; ++k) {
         const Metric m = kMetrics[k].metric;
@@ -1063,19 +1062,13 @@ QString RunWindow::headerLine() const
 {
     const RunSettings &s = record_->settings();
     QStringList parts;
-    parts << text(s.mode == RunMode::OpenLoop  ? Text::ModeOpen
-                      : s.mode == RunMode::Kit ? Text::ModeKit
-                                               : Text::ModeSimulation);
+    parts << LabTexts::modeName(s.mode, english_);
     if (s.mode != RunMode::OpenLoop) {
         if (s.fuzzy()) {
             parts << text(Text::Fuzzy) + QStringLiteral(" ÷ %1, %2").arg(s.errorDivisor).arg(s.outputDivisor);
         } else {
-            QString law = QString::fromLatin1(runControllerName(s.controller));
-            const std::pair<const char *, double> all[] = {{"Kp", s.kp}, {"Ki", s.ki}, {"Kd", s.kd}};
-            for (const auto &g : all)
-                if (!std::isnan(g.second))
-                    law += QStringLiteral(" %1 = %2").arg(QLatin1String(g.first), numberText(g.second));
-            parts << law;
+            parts << (QStringList{QString::fromLatin1(runControllerName(s.controller))} + gainTexts(s))
+                         .join(QLatin1Char(' '));
         }
         parts << QStringLiteral("R = %1 %2")
                      .arg(s.reference)

@@ -243,6 +243,8 @@ private:
     QLabel *legend_ = nullptr;
     class PictureLegend;
     void refreshLegend();
+    // A stretch's heading: "R = 1500 from cycle 31", "load 10 from cycle 50".
+    QString stretchHead(const RunRecord::StretchFigures &st) const;
     bool english_ = true;
     std::uint64_t run_ = 0;
     std::size_t shown_ = 0;  // rows taken into the plot

@@ -40,6 +40,14 @@ namespace {
 constexpr int kActuatorMax = SessionLimits::kActuatorMax;
 constexpr int kRunCycles = 100;
 
+// A gain's name from its readout's prefix ("Kp= " -> "Kp").
+QString gainName(Gain g)
+{
+    QString name = QString::fromUtf8(ClassicPanels::prefix(g)).trimmed();
+    name.chop(1);
+    return name;
+}
+
 QString number(double v)
 {
     return QString::number(v, 'g', 6);
@@ -531,23 +539,19 @@ QStringList TuningWindow::gainNotes(const GainSuggestion &s, bool english)
     if (!s.found)
         return notes;
     const ClassicPanel &panel = ClassicPanels::of(s.law);
-    const auto nameOf = [](Gain g) {
-        QString name = QString::fromUtf8(ClassicPanels::prefix(g)).trimmed();
-        name.chop(1); // "Kp= " -> "Kp"
-        return name;
-    };
     // the law the parts that are not 0 make ("I" for a PI with Kp 0)
     QString others;
     for (std::size_t k = 0; k < panel.sliderCount; ++k)
         if (sliderValue(s.gains, panel.sliders[k].gain) != 0)
-            others += nameOf(panel.sliders[k].gain).mid(1).toUpper();
+            others += gainName(panel.sliders[k].gain).mid(1).toUpper();
     for (std::size_t k = 0; k < panel.sliderCount; ++k) {
         const GainSlider &slider = panel.sliders[k];
         const int v = sliderValue(s.gains, slider.gain);
         if (v == 0 && !others.isEmpty())
-            notes << tuneText(TuneText::GainAtZero, english).arg(nameOf(slider.gain), others);
+            notes << tuneText(TuneText::GainAtZero, english).arg(gainName(slider.gain), others);
         else if (v >= slider.max)
-            notes << tuneText(TuneText::GainAtMax, english).arg(nameOf(slider.gain), number(ClassicPanels::fromBar(v)));
+            notes
+                << tuneText(TuneText::GainAtMax, english).arg(gainName(slider.gain), number(ClassicPanels::fromBar(v)));
     }
     return notes;
 }
@@ -564,9 +568,7 @@ void TuningWindow::showSuggestion()
             const Gain g = panel.sliders[k].gain;
             const int row = table_->rowCount();
             table_->insertRow(row);
-            QString name = QString::fromUtf8(ClassicPanels::prefix(g)).trimmed();
-            name.chop(1); // "Kp= " -> "Kp"
-            table_->setItem(row, 0, new QTableWidgetItem(name));
+            table_->setItem(row, 0, new QTableWidgetItem(gainName(g)));
             table_->setItem(row, 1,
                             new QTableWidgetItem(number(ClassicPanels::fromBar(sliderValue(suggestion_.gains, g)))));
         }
